@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the demo and the tests need.
+# Only missing packages are installed; safe to run again.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config g++ clang libclang-rt-14-dev
+  # engine libraries
+  libsdl2-dev libepoxy-dev libpng-dev zlib1g-dev libglu1-mesa-dev libgl-dev libegl-dev
+  libvorbis-dev libogg-dev libkissfft-dev
+  # tests: real GL on llvmpipe, a real X server and input, Ogg samples
+  libgtest-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0 mesa-utils
+  xvfb xdotool x11-utils sound-theme-freedesktop
+  # video capture
+  ffmpeg
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,26 @@
+// The HTML report log ("report.htm" in the working directory).
+#pragma once
+
+enum {
+    LOG_ERROR = 1,
+    LOG_OK = 2,
+    LOG_INFO = 4,
+    LOG_CRITICAL = 8,
+};
+
+// The level stays in force for every later message until changed.
+void log_set_level(int level);
+int log_get_level();
+
+// printf-style; one paragraph per message. A null format does nothing.
+void log_write(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Writes the document trailer. The stream is flushed and closed too.
+void log_close();
+
+// Fatal loader error: critical line, trailer, the same text on standard
+// error, then exit with status 1.
+[[noreturn]] void log_fatal(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// For tests: forget the open file so the next message starts a new report.
+void log_reset_for_tests();

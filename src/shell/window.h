@@ -1,0 +1,39 @@
+// The window, its GL context and the view helpers every drawing call uses.
+#pragma once
+
+enum {
+    VL_WINDOW_FRAMED = 1,
+    VL_WINDOW_CENTERED = 2,
+    VL_WINDOW_FULLSCREEN = 4,
+};
+
+// Client size in pixels; kept current by the window procedure.
+extern int window_width;
+extern int window_height;
+
+// Opens the window and a current GL context and writes the banner lines to
+// the report. Returns false (after a line on standard error) when no window
+// or context can be had; the caller exits with status 1.
+bool window_create(const char* title, int x, int y, int width, int height, int flags);
+void window_destroy();
+
+// Modal warning box with an OK button. Never blocks when nobody can answer
+// (no display, capture or benchmark mode): the text goes to standard error.
+void message_box(const char* text, const char* caption);
+
+void gl_clear();
+void gl_clear_color(int red, int green, int blue, int alpha);
+
+void viewport_pixels(int x, int y, int width, int height);
+void viewport_percent(int x, int y, int width, int height);
+void view_ortho(float width, float height);
+void view_ortho_viewport();
+void view_perspective(float aspect, float fovy, float far_plane, float near_plane);
+void view_perspective_viewport(float fovy, float far_plane, float near_plane);
+
+struct MousePosition {
+    int x;
+    int y;
+};
+// Cursor relative to the current viewport's top-left corner, y down.
+MousePosition mouse_position();
