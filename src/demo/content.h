@@ -1,0 +1,34 @@
+// Every resource of the demo, loaded once before the first frame.
+#pragma once
+
+#include "audio/audio.h"
+#include "gfx/texture.h"
+#include "math/math3d.h"
+#include "scene/scene.h"
+#include "script/shader.h"
+
+struct Content {
+    Texture glow_target;
+    Texture glow_target_2;
+    ShaderProgram blur_program;
+    Texture cube_target;
+    ShaderProgram radiosity_program;
+    ShaderProgram skin_program;
+    int blur_texture_location = -1;
+    int blur_offset_location = -1;
+    Texture core_text_texture;
+    Texture blender_text_texture;
+    Scene circuits_scene;
+    Scene armazem_scene;
+    Scene robot_wheee_scene;
+    AudioStream* music = nullptr;
+    Scene robot_afropowa_scene;
+    ShaderProgram afropowa_program;
+    Scene level_elements_scene;
+};
+
+// Read by the skinning program as its "camera_pos" uniform; w stays 0.
+extern float camera_pos[4];
+
+void content_init(Content* content);
+void content_load(Content* content);

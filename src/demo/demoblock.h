@@ -1,0 +1,43 @@
+// A demo block owns a span of music time and draws one frame of its part of
+// the show; the timeline runs every block whose span holds the current time.
+#pragma once
+
+#include "math/math3d.h"
+#include "shell/list.h"
+
+struct Content;
+
+class demoblock {
+public:
+    virtual void run() {}
+    virtual void draw_scene() {}
+    virtual void draw_environment() {}
+
+    int start = 0;        // first millisecond of the span (inclusive)
+    int end = 0;          // end of the span (exclusive)
+    int time = 0;         // the timeline's time at the last run
+    float progress = 0;   // (time - start) / (end - start)
+    Content* content = nullptr;
+
+protected:
+    // Blocks live until the process ends and are never deleted through the base.
+    ~demoblock() = default;
+};
+
+// Heavy blocks carry the cube-map capture state.
+class heavy_demoblock : public demoblock {
+public:
+    heavy_demoblock();
+    Matrix capture_orientation;
+    float capture_countdown = 0;
+};
+
+struct Timeline {
+    List blocks;
+    int current_time = 0;
+};
+
+void demoblock_set_span(demoblock* block, int start, int end);
+void timeline_init(Timeline* timeline);
+void timeline_add(Timeline* timeline, demoblock* block);
+void timeline_draw(Timeline* timeline);
