@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config g++ clang libclang-rt-14-dev
   # engine libraries
   libsdl2-dev libepoxy-dev libpng-dev zlib1g-dev libglu1-mesa-dev libgl-dev libegl-dev
-  libvorbis-dev libogg-dev libkissfft-dev
+  libvorbis-dev libogg-dev libkissfft-dev libx11-dev
   # tests: real GL on llvmpipe, a real X server and input, Ogg samples
   libgtest-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0 mesa-utils
   xvfb xdotool x11-utils sound-theme-freedesktop

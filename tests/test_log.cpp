@@ -38,6 +38,46 @@ TEST(Log, ParagraphsLevelsAndTrailer) {
     EXPECT_EQ(test_read_file("report.htm"), expected);
 }
 
+TEST(Log, EachLevelHasItsWordAndColour) {
+    std::remove("report.htm");
+    log_reset_for_tests();
+    const struct {
+        int level;
+        const char* tag;
+    } levels[] = {
+        {LOG_ERROR, "color=\"#FF9900\">\n<b>ERROR!! </b>\n</font>"},
+        {LOG_OK, "color=\"#339900\">\n<b>OK! </b>\n</font>"},
+        {LOG_INFO, "color=\"#0066FF\">\n<b>INFO. </b>\n</font>"},
+        {LOG_CRITICAL, "color=\"#FF0000\">\n<b>CRITICAL!!! </b>\n</font>"},
+    };
+    for (const auto& l : levels) {
+        log_set_level(l.level);
+        log_write("level %d", l.level);
+    }
+    // The level stays in force for later messages.
+    log_write("still critical");
+    log_close();
+    std::string report = test_read_file("report.htm");
+    size_t at = 0;
+    for (const auto& l : levels) {
+        size_t found = report.find(std::string("<p style=\"margin-top: 0; margin-bottom: 0\"><font face=\"Arial\" size=\"1\" ") + l.tag, at);
+        ASSERT_NE(found, std::string::npos) << l.tag;
+        at = found + 1;
+    }
+    EXPECT_NE(report.find("CRITICAL!!! </b>\n</font><font face=\"Arial\" size=\"1\" color=\"#777777\">\n<b>still critical</b>"),
+              std::string::npos);
+}
+
+TEST(Log, FatalErrorEndsWithStatusOneAndSaysWhy) {
+    std::remove("report.htm");
+    log_reset_for_tests();
+    EXPECT_EXIT(log_fatal("Scene Loader [\"%s\"] not found !", "x.vscene"), ::testing::ExitedWithCode(1),
+                "Scene Loader \\[\"x.vscene\"\\] not found !");
+    std::string report = test_read_file("report.htm");
+    EXPECT_NE(report.find("CRITICAL!!! "), std::string::npos);
+    EXPECT_EQ(report.substr(report.size() - 16), "\n</body>\n</html>");
+}
+
 TEST(Log, LongMessagesAreKeptWhole) {
     std::remove("report.htm");
     log_reset_for_tests();

@@ -32,3 +32,10 @@ extern float camera_pos[4];
 
 void content_init(Content* content);
 void content_load(Content* content);
+
+// The robot wiring of content_load, one robot at a time: "bmatrix" from the
+// scene's "Armature" (and "camera_pos" when asked) on the program; the
+// program and a first reflection layer with the cube map on "Material".
+// A scene without those names is reported and left unwired.
+void content_wire_skin(Scene* scene, const char* scene_name, ShaderProgram* program, bool with_camera_pos);
+void content_wire_material(Scene* scene, const char* scene_name, ShaderProgram* program, Texture* cube);

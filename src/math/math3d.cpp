@@ -27,7 +27,11 @@ namespace {
 // Truncates toward zero and keeps the low 8 bits, without the undefined
 // behaviour of converting an out-of-range float straight to a byte.
 uint8_t scale_channel(uint8_t v, float s) {
-    double product = std::trunc(static_cast<double>(v) * s);
+    // The product is taken in single precision, as the channel times a float
+    // is: 200 x 0.41f gives 82, where a double product would give 81.99...
+    float single = static_cast<float>(v) * s;
+    if (!std::isfinite(single)) return 0;
+    double product = std::trunc(static_cast<double>(single));
     long long whole = static_cast<long long>(std::fmod(product, 4294967296.0));
     return static_cast<uint8_t>(whole & 0xFF);
 }

@@ -1,4 +1,7 @@
+#include "gfx/gl.h"
+#include "platform/platform_events.h"
 #include "platform/platform_window.h"
+#include "platform/window_sdl_internal.h"
 
 #include <SDL.h>
 
@@ -12,6 +15,7 @@ namespace {
 SDL_Window* window = nullptr;
 SDL_GLContext context = nullptr;
 bool mode_switch_failed = false;
+bool offscreen = false;
 std::string last_error;
 
 bool init_video() {
@@ -23,6 +27,13 @@ bool init_video() {
     const char* chosen = std::getenv("SDL_VIDEODRIVER");
     if ((!display || !*display) && (!wayland || !*wayland) && (!chosen || !*chosen))
         SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+    // The window class name of the Windows build becomes the X11 WM_CLASS;
+    // SDL reads it from the environment when the video driver starts.
+    setenv("SDL_VIDEO_X11_WMCLASS", "VL_CLIENT_CLASS", 1);
+    // Closing the window is a message for the window procedure (WM_CLOSE), not
+    // an automatic quit; a full-screen popup does not minimise on focus loss.
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         last_error = SDL_GetError();
         return false;
@@ -32,6 +43,8 @@ bool init_video() {
 
 } // namespace
 
+SDL_Window* platform_sdl_window() { return window; }
+
 bool platform_has_display() {
     if (!SDL_WasInit(SDL_INIT_VIDEO)) return false;
     const char* driver = SDL_GetCurrentVideoDriver();
@@ -40,7 +53,9 @@ bool platform_has_display() {
 
 bool platform_window_open(const PlatformWindowDesc& desc) {
     if (window) return true;
+    mode_switch_failed = false;
     if (!init_video()) return false;
+    offscreen = !platform_has_display();
 
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
@@ -68,19 +83,43 @@ bool platform_window_open(const PlatformWindowDesc& desc) {
         }
     }
 
-    window = SDL_CreateWindow(desc.title, x, y, desc.width, desc.height, flags);
+    int w = desc.width;
+    int h = desc.height;
+    SDL_DisplayMode mode{};
+    bool have_mode = false;
+    if (fullscreen) {
+        // EnumDisplaySettings: without the current mode there is nothing to switch.
+        SDL_DisplayMode current;
+        if (SDL_GetCurrentDisplayMode(0, &current) != 0) {
+            last_error = SDL_GetError();
+            return false;
+        }
+        SDL_DisplayMode wanted{};
+        wanted.format = SDL_PIXELFORMAT_RGB888;
+        wanted.w = desc.width;
+        wanted.h = desc.height;
+        wanted.refresh_rate = 60;
+        have_mode = SDL_GetClosestDisplayMode(0, &wanted, &mode) != nullptr;
+        // The window starts at the size of the mode the display will really
+        // use (the whole screen where no such mode exists, as under Xvfb), so
+        // it covers the screen with or without a window manager.
+        if (have_mode) {
+            x = 0;
+            y = 0;
+            w = mode.w;
+            h = mode.h;
+        }
+    }
+
+    window = SDL_CreateWindow(desc.title, x, y, w, h, flags);
     if (!window) {
         last_error = SDL_GetError();
         return false;
     }
 
     if (fullscreen) {
-        SDL_DisplayMode mode{};
-        mode.format = SDL_PIXELFORMAT_RGB888;
-        mode.w = desc.width;
-        mode.h = desc.height;
-        mode.refresh_rate = 60;
-        if (SDL_SetWindowDisplayMode(window, &mode) != 0 ||
+        // A refused switch is not fatal: the caller posts the quit message.
+        if (!have_mode || SDL_SetWindowDisplayMode(window, &mode) != 0 ||
             SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0)
             mode_switch_failed = true;
     }
@@ -94,6 +133,10 @@ bool platform_window_open(const PlatformWindowDesc& desc) {
     }
     SDL_GL_MakeCurrent(window, context);
     if (!desc.hidden) SDL_RaiseWindow(window);
+    // Showing a window sends it its size, as on Windows.
+    int cw = 0, ch = 0;
+    SDL_GL_GetDrawableSize(window, &cw, &ch);
+    platform_post_message(WM_SIZE, 0, static_cast<int64_t>((static_cast<uint32_t>(ch) << 16) | static_cast<uint32_t>(cw & 0xFFFF)));
     return true;
 }
 
@@ -107,6 +150,8 @@ void platform_window_close() {
         SDL_DestroyWindow(window);
         window = nullptr;
     }
+    // Leaves the full-screen mode and lets a later open start afresh.
+    if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 bool platform_window_is_open() { return window != nullptr; }
@@ -116,7 +161,12 @@ const char* platform_last_error() { return last_error.c_str(); }
 bool platform_mode_switch_failed() { return mode_switch_failed; }
 
 void platform_window_swap() {
-    if (window) SDL_GL_SwapWindow(window);
+    if (!window) return;
+    SDL_GL_SwapWindow(window);
+    // A swap on the offscreen driver's pbuffer neither waits nor flushes, so
+    // an unthrottled loop would queue frames without end; wait for the frame
+    // as a real swap with vertical sync would.
+    if (offscreen) glFinish();
 }
 
 void platform_window_client_size(int* width, int* height) {

@@ -6,3 +6,6 @@ extern float displayed_frame_rate;
 
 float frame_timer_update();
 void present();
+
+// Back to the all-zero start state (tests).
+void frame_timer_reset();

@@ -15,7 +15,8 @@ int log_get_level();
 // printf-style; one paragraph per message. A null format does nothing.
 void log_write(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// Writes the document trailer. The stream is flushed and closed too.
+// Writes the document trailer (once) and flushes the file, which stays
+// open; nothing is written after it.
 void log_close();
 
 // Fatal loader error: critical line, trailer, the same text on standard

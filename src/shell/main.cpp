@@ -1,14 +1,35 @@
-#include "gfx/gl.h"
-#include "shell/log.h"
-#include "shell/window.h"
-#include "platform/platform_window.h"
+// Entry point: the command line, then the demo.
+#include "shell/app_options.h"
+#include "shell/capture.h"
+#include "shell/demo_main.h"
 
-int main() {
-    if (!window_create("V4 Vantor | Quillon DemoTest", 0, 0, 800, 600, VL_WINDOW_FRAMED)) return 1;
-    gl_clear_color(0, 0, 0, 255);
-    gl_clear();
-    platform_window_swap();
-    log_close();
-    window_destroy();
-    return 0;
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+int main(int argc, char** argv) {
+    AppOptions options;
+    std::string error;
+    if (!app_options_parse(argc, argv, &options, &error)) {
+        std::fprintf(stderr, "vantor: %s\nTry 'vantor --help'.\n", error.c_str());
+        return 1;
+    }
+    if (options.help) {
+        std::fputs(app_options_usage(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::fputs(app_version_text(), stdout);
+        return 0;
+    }
+    if (!capture_check_options(options, &error)) {
+        std::fprintf(stderr, "vantor: %s\nTry 'vantor --help'.\n", error.c_str());
+        return 1;
+    }
+    std::error_code ec;
+    if (!options.data_dir.empty() && !std::filesystem::is_directory(options.data_dir, ec)) {
+        std::fprintf(stderr, "vantor: content directory \"%s\" not found\n", options.data_dir.c_str());
+        return 1;
+    }
+    return demo_main(options);
 }

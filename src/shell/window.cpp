@@ -1,7 +1,10 @@
 #include "shell/window.h"
 
 #include "gfx/gl.h"
+#include "platform/platform_dialog.h"
+#include "platform/platform_events.h"
 #include "platform/platform_window.h"
+#include "shell/input.h"
 #include "shell/log.h"
 
 #include <cstdio>
@@ -23,9 +26,17 @@ bool window_create(const char* title, int x, int y, int width, int height, int f
     desc.fullscreen = (flags & VL_WINDOW_FULLSCREEN) != 0;
     desc.framed = (flags & VL_WINDOW_FRAMED) != 0 && !desc.fullscreen;
     desc.centered = (flags & VL_WINDOW_CENTERED) != 0;
+    desc.hidden = (flags & VL_WINDOW_HIDDEN) != 0;
     if (!platform_window_open(desc)) {
         std::fprintf(stderr, "vantor: cannot create the window: %s\n", platform_last_error());
         return false;
+    }
+    // As with a refused ChangeDisplaySettings: start-up completes and the
+    // loop ends on the first quit message.
+    if (platform_mode_switch_failed()) {
+        std::fprintf(stderr, "vantor: the %d x %d full-screen mode is not available; try --windowed\n",
+                     width, height);
+        post_quit_message(0);
     }
     window_width = width;
     window_height = height;
@@ -44,9 +55,7 @@ bool window_create(const char* title, int x, int y, int width, int height, int f
 
 void window_destroy() { platform_window_close(); }
 
-void message_box(const char* text, const char* caption) {
-    std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
-}
+void message_box(const char* text, const char* caption) { platform_message_box(text, caption); }
 
 void gl_clear() { glClear(clear_mask); }
 
@@ -96,4 +105,10 @@ void view_perspective_viewport(float fovy, float far_plane, float near_plane) {
     view_perspective(aspect, fovy, far_plane, near_plane);
 }
 
-MousePosition mouse_position() { return {0, 0}; }
+MousePosition mouse_position() {
+    GLint vp[4];
+    glGetIntegerv(GL_VIEWPORT, vp);
+    int cx = 0, cy = 0;
+    platform_cursor_position(&cx, &cy);
+    return {cx - vp[0], cy - (window_height - vp[3] - vp[1])};
+}

@@ -5,6 +5,7 @@ enum {
     VL_WINDOW_FRAMED = 1,
     VL_WINDOW_CENTERED = 2,
     VL_WINDOW_FULLSCREEN = 4,
+    VL_WINDOW_HIDDEN = 8, // no visible window: off-line rendering
 };
 
 // Client size in pixels; kept current by the window procedure.
@@ -13,7 +14,8 @@ extern int window_height;
 
 // Opens the window and a current GL context and writes the banner lines to
 // the report. Returns false (after a line on standard error) when no window
-// or context can be had; the caller exits with status 1.
+// or context can be had; the caller exits with status 1. A refused
+// full-screen mode switch posts the quit message and still returns true.
 bool window_create(const char* title, int x, int y, int width, int height, int flags);
 void window_destroy();
 

@@ -1,0 +1,4 @@
+// libFuzzer target: see fuzz_pack_input in fuzz_harness.h.
+#include "fuzz_harness.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) { return fuzz_pack_input(data, size); }

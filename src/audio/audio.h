@@ -1,0 +1,68 @@
+// The music: one Ogg Vorbis stream played once, its playback position (the
+// demo's clock) and a 256-value magnitude spectrum of what is being played.
+// All calls come from the main thread; decoding happens on the audio side.
+#pragma once
+
+#include <cstdint>
+
+struct AudioStream;
+struct AudioTrack;
+
+constexpr int AUDIO_RATE = 44100;
+constexpr int AUDIO_CHANNELS = 2;
+constexpr int AUDIO_FFT_SIZE = 512;
+constexpr int AUDIO_SPECTRUM_SIZE = 256;
+
+// Spectrum of the current output, refreshed by audio_get_spectrum().
+extern float spectrum[AUDIO_SPECTRUM_SIZE];
+
+// Opens the audio device (44100 Hz stereo). Without a usable device the
+// clock still runs on the wall clock.
+void audio_init();
+// Closes the device and every stream; safe to call twice or without init.
+void audio_shutdown();
+
+// Opens path_data(name) as a stream, not decoded whole. Null when the file
+// is missing or not Ogg Vorbis; the calls below accept null.
+AudioStream* audio_create_stream(const char* name);
+// Starts the stream from its start; it plays once, no looping.
+void audio_play(AudioStream* stream);
+
+// Playback position in whole milliseconds. With no stream playing or after
+// the stream's end it keeps advancing with the wall clock from its last
+// value, so the demo always reaches its end.
+unsigned audio_get_position();
+void audio_set_position(unsigned ms);
+
+// Fills 256 magnitudes of the 512 most recent left-channel samples handed
+// to the device (rectangular window; a full-scale sine on a bin centre reads
+// 1.0). Writes zeros when nothing has played.
+void audio_get_spectrum(float* out);
+// Refreshes the process-wide `spectrum`.
+void audio_get_spectrum();
+// The stream frame just after the samples of the last live spectrum.
+int64_t audio_last_spectrum_frame();
+
+// The analysis itself: 512 samples in, 256 magnitudes out.
+void audio_spectrum_compute(const float samples[AUDIO_FFT_SIZE], float out[AUDIO_SPECTRUM_SIZE]);
+
+// Offline access to decoded music, without a device (capture mode, tests).
+// audio_track_open takes a full path (not resolved against the content
+// root); null when the file cannot be decoded.
+AudioTrack* audio_track_open(const char* path);
+void audio_track_close(AudioTrack* track);
+int audio_track_rate(const AudioTrack* track);
+// Length in sample frames.
+int64_t audio_track_frames(const AudioTrack* track);
+// Stereo interleaved float frames from `first_frame` (zeros beyond the end);
+// returns the number of frames that came from the file.
+int64_t audio_track_read(AudioTrack* track, int64_t first_frame, float* out, int64_t frames);
+// The spectrum the live device would show at `ms`: the 512 left-channel
+// samples ending at that position.
+void audio_track_spectrum_at(AudioTrack* track, unsigned ms, float out[AUDIO_SPECTRUM_SIZE]);
+// The same, for the 512 samples ending just before `end_frame`.
+void audio_track_spectrum_at_frame(AudioTrack* track, int64_t end_frame, float out[AUDIO_SPECTRUM_SIZE]);
+
+// Writes interleaved float frames (1 or 2 channels) as Ogg Vorbis, the same
+// bytes on every run. Used by the music generator and the tests.
+bool audio_write_ogg(const char* path, const float* samples, int64_t frames, int channels, int rate, float quality);

@@ -1,0 +1,116 @@
+#include "demo/blocks.h"
+
+#include "scene/scene.h"
+#include "shell/log.h"
+
+#include <cmath>
+#include <cstdint>
+#include <set>
+#include <string>
+
+long demo_scene_draw_count = 0;
+
+namespace {
+
+// 32-bit float pi, as the blocks' arithmetic uses it.
+constexpr float pi_f = 3.1415927f;
+
+std::set<std::string>& missing_names() {
+    static std::set<std::string> names;
+    return names;
+}
+
+void report_missing(const Scene* scene, const char* kind, const char* name) {
+    const std::string key = std::to_string(reinterpret_cast<uintptr_t>(scene)) + ":" + kind + ":" + name;
+    if (!missing_names().insert(key).second) return;
+    const int level = log_get_level();
+    log_set_level(LOG_ERROR);
+    log_write("Demo [%s \"%s\"] not found in the scene, its drawing is skipped !", kind, name);
+    log_set_level(level);
+}
+
+// Truncates toward zero and keeps the low 8 bits, as a byte store of a
+// wide integer would; out-of-range and NaN inputs give 0 instead of
+// undefined behaviour.
+int low_byte(double value) {
+    if (!std::isfinite(value)) return 0;
+    double t = std::fmod(std::trunc(value), 256.0);
+    if (t < 0) t += 256.0;
+    return static_cast<int>(t);
+}
+
+}  // namespace
+
+void demo_blocks_create(Timeline* timeline, Content* content) {
+    demoblock* blocks[9] = {new block1, new block2, new block3, new block4, new block5,
+                            new block6, new block7, new block8, new block9};
+    for (int i = 0; i < 9; ++i) {
+        demoblock_set_span(blocks[i], demo_block_spans[i].start, demo_block_spans[i].end);
+        blocks[i]->content = content;
+        timeline_add(timeline, blocks[i]);
+    }
+}
+
+int loading_bar_width(int time) {
+    const double w = time / 100.0 * 600.0;
+    if (!(w > -2147483648.0 && w < 2147483648.0)) return 0;
+    return static_cast<int>(w);
+}
+
+int title_flash_alpha(float progress, float s0) {
+    const float a = std::sin(progress * 150.0f);
+    const float w = static_cast<float>(a * 0.02 + (s0 * 1.4 + 0.6) * 0.98);
+    const float b = std::sin(progress * pi_f);
+    const float v = b * w;
+    const float f = static_cast<float>(std::fabs(static_cast<double>(v) * v * v) * 220.0);
+    return low_byte(f * 0.9);
+}
+
+int block2_logo_alpha(float progress, float s0) {
+    const double q = std::sin((s0 * 0.2 + 0.8) * progress * pi_f);
+    return low_byte(q * q * 255.0);
+}
+
+int block3_logo_alpha(float progress, float s0) {
+    const float b = std::sin(progress * pi_f);
+    const double q = b * (s0 * 0.2 + 0.8);
+    return low_byte(q * q * 255.0);
+}
+
+float block5_boost(float progress) {
+    const float a = progress * 525.0f;
+    return a > 450.0f ? (a - 450.0f) * 5.0f / 75.0f : 0.0f;
+}
+
+float glow_strength(int block_number, float s0) {
+    switch (block_number) {
+    case 2: return static_cast<float>(s0 * 0.2 + 2.0);
+    case 3: return static_cast<float>(s0 + 1.3);
+    case 4: return static_cast<float>(s0 * 0.5 + 1.0);
+    case 5:
+    case 6: return s0 + 1.0f;
+    case 7: return s0 + 1.5f;
+    case 8: return s0 * 4.0f + 1.0f;
+    default: return 0.0f;
+    }
+}
+
+Camera* demo_find_camera(Scene* scene, const char* name) {
+    Camera* camera = scene_find_camera(scene, name);
+    if (!camera) report_missing(scene, "camera", name);
+    return camera;
+}
+
+SceneObject* demo_find_object(Scene* scene, const char* name) {
+    SceneObject* object = scene_find_object(scene, name);
+    if (!object) report_missing(scene, "object", name);
+    return object;
+}
+
+Material* demo_find_material(Scene* scene, const char* name) {
+    Material* material = scene_find_material(scene, name);
+    if (!material) report_missing(scene, "material", name);
+    return material;
+}
+
+int demo_missing_name_count() { return static_cast<int>(missing_names().size()); }

@@ -1,0 +1,118 @@
+// The nine blocks of the show, in the order they play, and the small
+// computations they are driven by (kept as free functions so the exact float
+// arithmetic can be checked on its own).
+#pragma once
+
+#include "demo/demoblock.h"
+
+struct Scene;
+struct SceneObject;
+struct Camera;
+struct Material;
+
+// Loading bar, 0-100 ms.
+class block1 : public demoblock {
+public:
+    void run() override;
+};
+
+// First title screen.
+class block2 : public demoblock {
+public:
+    void run() override;
+    void draw_scene() override;
+};
+
+// Second title screen.
+class block3 : public demoblock {
+public:
+    void run() override;
+    void draw_scene() override;
+};
+
+// Three fading copies of the circuits.
+class block4 : public demoblock {
+public:
+    void run() override;
+    void draw_scene() override;
+};
+
+// Robot one in the warehouse, with a reflection captured once.
+class block5 : public heavy_demoblock {
+public:
+    block5();
+    void run() override;
+    void draw_scene() override;
+    void draw_environment() override;
+};
+
+// Robot two in the warehouse, seen through its own camera.
+class block6 : public heavy_demoblock {
+public:
+    block6();
+    void run() override;
+    void draw_scene() override;
+    void draw_environment() override;
+};
+
+// The shaft of level pieces stretched by the spectrum.
+class block7 : public heavy_demoblock {
+public:
+    void run() override;
+    void draw_scene() override;
+};
+
+// Glowing credits.
+class block8 : public heavy_demoblock {
+public:
+    void run() override;
+    void draw_scene() override;
+};
+
+// Ends the demo.
+class block9 : public heavy_demoblock {
+public:
+    void run() override;
+};
+
+// Span of each block in music milliseconds, in play order.
+struct BlockSpan {
+    int start;
+    int end;
+};
+inline constexpr BlockSpan demo_block_spans[9] = {
+    {0, 100},       {100, 12000},   {12000, 24000}, {24000, 36000},  {36000, 60000},
+    {60000, 71800}, {71800, 84000}, {84000, 100000}, {100000, 200000},
+};
+
+// Creates the nine blocks with their spans and content pointer and appends
+// them to the timeline in play order. They are never freed.
+void demo_blocks_create(Timeline* timeline, Content* content);
+
+// Width in pixels of the loading bar at `time` ms (600 at 100 ms).
+int loading_bar_width(int time);
+// Alpha byte of the orange flash behind the honeycomb (block2 and block3).
+int title_flash_alpha(float progress, float s0);
+// Alpha bytes of the two title logos.
+int block2_logo_alpha(float progress, float s0);
+int block3_logo_alpha(float progress, float s0);
+// Extra glow of block5's build-up: 0 until progress 450/525, then up to 5.
+float block5_boost(float progress);
+// Glow strengths of the blocks, from the lowest spectrum band.
+float glow_strength(int block_number, float s0);
+
+// Scene draws the blocks have made since the start (tests, benchmark).
+extern long demo_scene_draw_count;
+// scene_draw without bones, counted.
+void demo_scene_draw(Scene* scene);
+// The blocks' 3D projection: window aspect, fovy 35, far 10000, near 0.1.
+void demo_perspective();
+
+// Look-ups that tolerate content without the name: the first miss of each
+// kind and name is logged, every miss returns null and the caller skips
+// that drawing.
+Camera* demo_find_camera(Scene* scene, const char* name);
+SceneObject* demo_find_object(Scene* scene, const char* name);
+Material* demo_find_material(Scene* scene, const char* name);
+// Misses logged so far (tests).
+int demo_missing_name_count();

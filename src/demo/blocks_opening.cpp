@@ -1,0 +1,145 @@
+// The loading bar, the two title screens and the circuits.
+#include "demo/blocks.h"
+
+#include "audio/audio.h"
+#include "demo/content.h"
+#include "gfx/gl.h"
+#include "gfx/primitives.h"
+#include "gfx/screen_pass.h"
+#include "scene/scene.h"
+#include "scene/animation.h"
+#include "scene/scene_draw.h"
+#include "shell/window.h"
+#include "text/font.h"
+
+#include <cmath>
+
+namespace {
+
+constexpr Color white{255, 255, 255, 255};
+
+// One hexagon of the honeycomb: 0, 60, ... 300 degrees and a closing vertex
+// at 360, stepped in single precision exactly as the grid was designed.
+struct Hexagon {
+    float x[8];
+    float y[8];
+    int count;
+};
+
+Hexagon make_hexagon() {
+    Hexagon h{};
+    const float limit = 6.2831854820251465f;
+    const float step = 1.0471975803375244f;
+    float t = 0.0f;
+    h.x[0] = 16.0f * std::cos(t);
+    h.y[0] = 16.0f * std::sin(t);
+    h.count = 1;
+    for (t += step; t < limit && h.count < 8; t += step) {
+        h.x[h.count] = 16.0f * std::cos(t);
+        h.y[h.count] = 16.0f * std::sin(t);
+        ++h.count;
+    }
+    return h;
+}
+
+void draw_honeycomb() {
+    static const Hexagon hexagon = make_hexagon();
+    glEnable(GL_LINE_SMOOTH);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_BLEND);
+    glColor3ub(1, 1, 1);
+    glPushMatrix();
+    glTranslatef(-10.0f, 80.0f, 0.0f);
+    for (int i = 0; i < 28; ++i) {
+        const float h = (i % 2) ? 0.5f : 0.0f;
+        for (int j = 0; j < 16; ++j) {
+            const float x = 30.0f * i;
+            const float y = 30.0f * (j + h);
+            glBegin(GL_POLYGON);
+            for (int k = 0; k < hexagon.count; ++k) glVertex3f(x + hexagon.x[k], y + hexagon.y[k], 0.0f);
+            glEnd();
+        }
+    }
+    glPopMatrix();
+    glDisable(GL_LINE_SMOOTH);
+}
+
+// Flash, honeycomb, logo and vignette of both title screens.
+void draw_title(float progress, const Texture& logo, int logo_alpha) {
+    const float s0 = spectrum[0];
+    const int flash = title_flash_alpha(progress, s0);
+    draw_rect(0, 0, 800, 600, Color{200, 100, 0, static_cast<uint8_t>(flash)});
+    draw_honeycomb();
+    texture_draw(logo, 288, 240, 512, 512, Color{255, 255, 255, static_cast<uint8_t>(logo_alpha)});
+    draw_gradient_rect(0, 0, 800, 300, Color{0, 0, 0, 255}, Color{0, 0, 0, 50});
+    draw_gradient_rect(0, 300, 800, 300, Color{0, 0, 0, 50}, Color{0, 0, 0, 255});
+}
+
+// The glowing frame of the title blocks: glow, 2D view, the picture, glow on top.
+void run_title_frame(demoblock* block, float strength) {
+    glow_pass(block, strength);
+    viewport_percent(0, 0, 100, 100);
+    view_ortho(800, 600);
+    block->draw_scene();
+    glow_composite(block);
+}
+
+}  // namespace
+
+void block1::run() {
+    font_set_style(VL_FONT_LARGE | VL_FONT_CENTER | VL_FONT_MIDDLE);
+    font_print(400.0f, 250.0f, white, "LOADING DATA");
+    glLineWidth(2.0f);
+    draw_rect_outline(100, 300, 600, 50, white);
+    draw_rect(100, 300, loading_bar_width(time), 50, white);
+}
+
+void block2::run() { run_title_frame(this, glow_strength(2, spectrum[0])); }
+
+void block2::draw_scene() {
+    draw_title(progress, content->core_text_texture, block2_logo_alpha(progress, spectrum[0]));
+}
+
+void block3::run() { run_title_frame(this, glow_strength(3, spectrum[0])); }
+
+void block3::draw_scene() {
+    draw_title(progress, content->blender_text_texture, block3_logo_alpha(progress, spectrum[0]));
+}
+
+void block4::run() {
+    glow_pass(this, glow_strength(4, spectrum[0]));
+    viewport_percent(0, 0, 100, 100);
+    draw_scene();
+    view_ortho(800, 600);
+    scene_animate(&content->circuits_scene, progress * 748.0f + 2.0f);
+    glow_composite(this);
+}
+
+void block4::draw_scene() {
+    Scene* scene = &content->circuits_scene;
+    Material* material = demo_find_material(scene, "Material");
+    demo_perspective();
+    Camera* camera = demo_find_camera(scene, "Camera");
+    if (!camera) return;
+    camera_apply(camera);
+    glDisable(GL_DEPTH_TEST);
+
+    // Three copies along the view axis, the farther ones fainter.
+    const float depths[3] = {-2.0f, -1.0f, 0.0f};
+    const float alphas[3] = {0.2f, 0.4f, 1.0f};
+    for (int i = 0; i < 3; ++i) {
+        scene->position = Vec3{0.0f, 0.0f, depths[i]};
+        if (material) material->colour[3] = alphas[i];
+        demo_scene_draw(scene);
+    }
+}
+
+void demo_scene_draw(Scene* scene) {
+    ++demo_scene_draw_count;
+    scene_draw(scene, false);
+}
+
+void demo_perspective() {
+    const float aspect = window_height > 0 ? static_cast<float>(window_width) / static_cast<float>(window_height) : 1.0f;
+    view_perspective(aspect, 35.0f, 10000.0f, 0.1f);
+}

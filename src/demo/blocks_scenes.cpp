@@ -1,0 +1,181 @@
+// The two robot scenes, the shaft, the credits and the end of the demo.
+#include "demo/blocks.h"
+
+#include "audio/audio.h"
+#include "demo/content.h"
+#include "gfx/gl.h"
+#include "gfx/screen_pass.h"
+#include "scene/scene.h"
+#include "scene/animation.h"
+#include "scene/scene_draw.h"
+#include "script/shader.h"
+#include "shell/input.h"
+#include "shell/window.h"
+#include "text/font.h"
+
+namespace {
+
+constexpr Color white{255, 255, 255, 255};
+
+// Where the reflection cube map is captured from.
+constexpr float capture_eye[3] = {12.0f, 0.0f, 2.0f};
+
+// Shrinks the camera object's scale by the three lowest bands while the
+// scene is drawn; the view picks it up at the next camera_apply.
+class CameraShake {
+public:
+    explicit CameraShake(SceneObject* object) : object_(object) {
+        if (!object_) return;
+        saved_ = object_->scale;
+        vec3_sub(&object_->scale, 0.05f * spectrum[0], 0.05f * spectrum[1], 0.05f * spectrum[2]);
+    }
+    void restore() {
+        if (object_) object_->scale = saved_;
+        object_ = nullptr;
+    }
+    ~CameraShake() { restore(); }
+    CameraShake(const CameraShake&) = delete;
+    CameraShake& operator=(const CameraShake&) = delete;
+
+private:
+    SceneObject* object_;
+    Vec3 saved_{};
+};
+
+// Captures the cube map in the block's second frame only: the countdown
+// starts at 0.9 and reaches exactly 1.0 after one step of 0.1.
+void capture_once(heavy_demoblock* block) {
+    if (block->capture_countdown != 1.0f) return;
+    CubeCapture capture{};
+    capture.target = block->content->cube_target;
+    capture.block = block;
+    capture.orientation = block->capture_orientation;
+    capture.x = capture_eye[0];
+    capture.y = capture_eye[1];
+    capture.z = capture_eye[2];
+    cube_capture_pass(capture);
+}
+
+void count_down(heavy_demoblock* block) {
+    block->capture_countdown = static_cast<float>(block->capture_countdown + 0.1);
+}
+
+void set_camera_pos(const SceneObject* object) {
+    if (!object) return;
+    camera_pos[0] = object->location.x;
+    camera_pos[1] = object->location.y;
+    camera_pos[2] = object->location.z;
+}
+
+// The warehouse through the given camera, then one robot; shared by the two
+// robot blocks.
+void draw_warehouse(heavy_demoblock* block, Scene* camera_scene, const char* camera_name, Scene* robot) {
+    Content* content = block->content;
+    Camera* camera = demo_find_camera(camera_scene, camera_name);
+    if (!camera) return;
+    camera_apply(camera);
+    SceneObject* holder = demo_find_object(camera_scene, camera_name);
+    CameraShake shake(holder);
+    set_camera_pos(holder);
+    glGetFloatv(GL_MODELVIEW_MATRIX, block->capture_orientation.m);
+    shader_bind(&content->radiosity_program);
+    demo_scene_draw(&content->armazem_scene);
+    shader_unbind(&content->radiosity_program);
+    demo_scene_draw(robot);
+    shake.restore();
+}
+
+// Glow frame of the three plain glowing blocks: glow, the picture, glow on top.
+void run_glow_frame(demoblock* block, float strength) {
+    glow_pass(block, strength);
+    viewport_percent(0, 0, 100, 100);
+    block->draw_scene();
+    glow_composite(block);
+}
+
+}  // namespace
+
+block5::block5() { capture_countdown = 0.9f; }
+
+void block5::run() {
+    const float boost = block5_boost(progress);
+    capture_once(this);
+    glow_pass(this, glow_strength(5, spectrum[0]) + boost);
+    viewport_percent(0, 0, 100, 100);
+    draw_scene();
+    scene_animate(&content->robot_wheee_scene, progress * 650.0f + 2.0f);
+    scene_animate(&content->armazem_scene, progress * 525.0f + 2.0f);
+    view_ortho(800, 600);
+    glow_composite(this);
+    count_down(this);
+}
+
+void block5::draw_scene() {
+    demo_perspective();
+    draw_warehouse(this, &content->armazem_scene, "CAMXDD", &content->robot_wheee_scene);
+}
+
+void block5::draw_environment() { demo_scene_draw(&content->armazem_scene); }
+
+block6::block6() { capture_countdown = 0.9f; }
+
+void block6::run() {
+    capture_once(this);
+    glow_pass(this, glow_strength(6, spectrum[0]));
+    viewport_percent(0, 0, 100, 100);
+    draw_scene();
+    scene_animate(&content->robot_afropowa_scene, progress * 240.0f + 2.0f);
+    view_ortho(800, 600);
+    glow_composite(this);
+    count_down(this);
+}
+
+void block6::draw_scene() {
+    demo_perspective();
+    glPushMatrix();
+    draw_warehouse(this, &content->robot_afropowa_scene, "Camera", &content->robot_afropowa_scene);
+    glPopMatrix();
+}
+
+void block6::draw_environment() { demo_scene_draw(&content->armazem_scene); }
+
+void block7::run() {
+    static const char* const pieces[5] = {"C1", "C2", "C3", "C4", "C5"};
+    for (int k = 0; k < 5; ++k) {
+        SceneObject* piece = demo_find_object(&content->level_elements_scene, pieces[k]);
+        if (piece) piece->scale.z = spectrum[k] * 2.0f;
+    }
+    run_glow_frame(this, glow_strength(7, spectrum[0]));
+}
+
+void block7::draw_scene() {
+    Scene* scene = &content->level_elements_scene;
+    demo_perspective();
+    CameraShake shake(demo_find_object(scene, "Camera"));
+    if (Camera* camera = demo_find_camera(scene, "Camera")) {
+        camera_apply(camera);
+        // One storey repeated eight times as a vertical shaft.
+        for (int y = -40; y < 40; y += 10) {
+            scene->position = Vec3{0.0f, static_cast<float>(y), 0.0f};
+            demo_scene_draw(scene);
+        }
+    }
+    view_ortho(800, 600);
+    shake.restore();
+}
+
+void block8::run() { run_glow_frame(this, glow_strength(8, spectrum[0])); }
+
+void block8::draw_scene() {
+    view_ortho(800, 600);
+    font_set_style(VL_FONT_LARGE | VL_FONT_CENTER | VL_FONT_MIDDLE);
+    font_print(400.0f, 200.0f, white, "%s", "ZIVORADOVU AT QUILLON '07");
+    font_set_style(VL_FONT_MEDIUM | VL_FONT_CENTER | VL_FONT_MIDDLE);
+    font_print(400.0f, 250.0f, white, "%s", "PROGRAMMING & GRAPHICS & ANIMATION\n\nTHE VANTOR DEVELOPERS\n");
+    font_print(400.0f, 300.0f, white, "%s", "ASTONISHING MUSIC\n\nTHE VANTOR SYNTH");
+    font_print(400.0f, 350.0f, white, "%s", "ORIGINAL IDEAS AND EXTRA MODELING\n\nTHE VANTOR CREW");
+    font_print(400.0f, 400.0f, white, "%s", "MORAL SUPPORT\n\nEVERYONE AT QUILLON");
+    font_print(400.0f, 500.0f, white, "%s", "^_^");
+}
+
+void block9::run() { post_quit_message(0); }

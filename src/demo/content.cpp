@@ -1,0 +1,111 @@
+#include "demo/content.h"
+
+#include "gfx/gl.h"
+#include "gfx/render_target.h"
+#include "scene/scene_file.h"
+#include "shell/log.h"
+
+float camera_pos[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+
+namespace {
+
+// A robot scene without the names its wiring needs is a content error; it
+// is reported and that part of the wiring is skipped rather than crashing.
+void report_missing(const char* kind, const char* name, const char* scene) {
+    log_set_level(LOG_ERROR);
+    log_write("Content [%s \"%s\" in \"%s\"] not found, robot left unwired !", kind, name, scene);
+}
+
+int uniform_location(const ShaderProgram& program, const char* name) {
+    // No program (script missing): there is nothing to ask GL about.
+    if (program.program == 0) return -1;
+    return glGetUniformLocationARB(program.program, name);
+}
+
+}  // namespace
+
+void content_init(Content* content) {
+    texture_init(&content->glow_target);
+    texture_init(&content->glow_target_2);
+    texture_init(&content->cube_target);
+    texture_init(&content->core_text_texture);
+    texture_init(&content->blender_text_texture);
+    shader_init(&content->blur_program);
+    shader_init(&content->radiosity_program);
+    shader_init(&content->skin_program);
+    shader_init(&content->afropowa_program);
+    scene_init(&content->circuits_scene);
+    scene_init(&content->armazem_scene);
+    scene_init(&content->robot_wheee_scene);
+    scene_init(&content->robot_afropowa_scene);
+    scene_init(&content->level_elements_scene);
+}
+
+void content_wire_skin(Scene* scene, const char* scene_name, ShaderProgram* program, bool with_camera_pos) {
+    Armature* armature = scene_find_armature(scene, "Armature");
+    if (!armature) {
+        report_missing("armature", "Armature", scene_name);
+        return;
+    }
+    // Never hand GL more matrices than the armature really holds.
+    int count = armature->bone_count;
+    if (count < 0 || static_cast<size_t>(count) > armature->skin.size()) count = static_cast<int>(armature->skin.size());
+    shader_uniform_matrices(program, "bmatrix", count, armature->skin.data());
+    if (with_camera_pos) shader_uniform_vec4(program, "camera_pos", camera_pos);
+}
+
+void content_wire_material(Scene* scene, const char* scene_name, ShaderProgram* program, Texture* cube) {
+    Material* material = scene_find_material(scene, "Material");
+    if (!material) {
+        report_missing("material", "Material", scene_name);
+        return;
+    }
+    // Setting the bit (rather than adding 2) keeps a file that already asks
+    // for a shader from turning into "no fog" without one.
+    material->flags |= MATERIAL_SHADER;
+    material->shader = program;
+    MaterialLayer* layer = material_add_layer(material);
+    layer->texture = cube;
+    layer->flags = LAYER_BIND | LAYER_REFLECTION_MAP;
+}
+
+void content_load(Content* content) {
+    texture_load(&content->core_text_texture, "veldra_core_text.png");
+    texture_load(&content->blender_text_texture, "veldra_blender_text.png");
+
+    Texture target;
+    texture_init(&target);
+    render_target_create(&target, GL_TEXTURE_2D, 256, 256, 4, 1);
+    content->glow_target = target;
+    texture_init(&target);
+    render_target_create(&target, GL_TEXTURE_2D, 256, 256, 4, 1);
+    content->glow_target_2 = target;
+
+    shader_load(&content->blur_program, "blur_pass.vsl");
+    content->blur_texture_location = uniform_location(content->blur_program, "tex_blur");
+    content->blur_offset_location = uniform_location(content->blur_program, "offset");
+
+    scene_load(&content->circuits_scene, "circuits.vscene");
+    scene_load(&content->armazem_scene, "armazem.vscene");
+    shader_load(&content->radiosity_program, "radiosity_dark.vsl");
+
+    // Robot one: skinning program with the camera position for its reflection.
+    scene_load(&content->robot_wheee_scene, "robot_wheee.vscene");
+    shader_load(&content->skin_program, "test7.vsl");
+    content_wire_skin(&content->robot_wheee_scene, "robot_wheee.vscene", &content->skin_program, true);
+    render_target_create(&content->cube_target, GL_TEXTURE_CUBE_MAP, 128, 128, 4, 1);
+    content_wire_material(&content->robot_wheee_scene, "robot_wheee.vscene", &content->skin_program,
+                          &content->cube_target);
+
+    // Robot two: its own compile of the same program, no camera position.
+    scene_load(&content->robot_afropowa_scene, "robot_afropowa.vscene");
+    shader_load(&content->afropowa_program, "test7.vsl");
+    content_wire_skin(&content->robot_afropowa_scene, "robot_afropowa.vscene", &content->afropowa_program, false);
+    content_wire_material(&content->robot_afropowa_scene, "robot_afropowa.vscene", &content->afropowa_program,
+                          &content->cube_target);
+
+    scene_load(&content->level_elements_scene, "level_elements.vscene");
+
+    content->music = audio_create_stream("fps7.ogg");
+    audio_play(content->music);
+}

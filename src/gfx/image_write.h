@@ -1,0 +1,12 @@
+// PNG writing for content generators, capture mode and tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Rows top first, 1 (grey), 2 (grey + alpha), 3 (RGB) or 4 (RGBA) bytes per
+// pixel, 8 bits per channel. Deterministic bytes: no time or text chunks.
+// Empty on failure.
+std::vector<uint8_t> image_encode_png(int width, int height, int bytes_per_pixel, const uint8_t* pixels);
+bool image_write_png(const std::string& path, int width, int height, int bytes_per_pixel, const uint8_t* pixels);

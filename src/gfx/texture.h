@@ -1,0 +1,67 @@
+// The texture record and its loader: PNG files and the engine's "VTX"
+// container, found as passed, under "textures/" or in the pack archive.
+#pragma once
+
+#include "gfx/gl.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+// Eleven fields, copied by value; copies share the name text and GL objects.
+// The name is allocated with malloc (strdup, calloc) by the creating call;
+// texture_free releases it with free().
+struct Texture {
+    char* name;           // path as passed to texture_load, or "Buffer Texture"; null when empty
+    int width;
+    int height;
+    int bytes_per_pixel;  // 3 or 4 for loaded textures
+    int depth;            // slices of a volume texture, else 0
+    GLenum target;        // GL_TEXTURE_2D, GL_TEXTURE_3D, GL_TEXTURE_CUBE_MAP (or rectangle for targets)
+    int kind;             // 0 plain, 1 framebuffer object, 2 pbuffer
+    unsigned framebuffer; // kind 1: framebuffer object; kind 2: the pbuffer's surface handle
+    unsigned renderbuffer; // kind 1: depth renderbuffer; kind 2: the pbuffer's context handle
+    unsigned pbuffer;     // kind 2: the pbuffer handle
+    GLuint gl_name;       // texture object, 0 when none
+};
+
+// 1 linear, 2 nearest, anything else leaves the GL defaults. Initially 1.
+extern int texture_filter_mode;
+
+void texture_init(Texture* t);
+Texture texture_copy(Texture* destination, Texture source);
+
+// True when a texture object was created. The record's name is the path as
+// passed; the file is looked up as path_data(path), then
+// path_data("textures/" + path), then in the pack archive.
+bool texture_load(Texture* t, const char* path);
+// The same, returning the record (empty after texture_init on failure).
+Texture texture_load(const char* path);
+
+// Decodes one 8-bit RGB or RGBA PNG from the stream's current position and
+// leaves the stream just behind the PNG. On failure it logs "[#n]", closes
+// the stream and returns null. The caller frees the pixels with free().
+uint8_t* texture_read_png(FILE* stream, int* width, int* height, int* bytes_per_pixel);
+
+// The decoding half of texture_load, without GL: reads a PNG file or a
+// container from the stream's current position into planes: one for a 2D
+// texture, one holding every slice of a volume (empty when the container
+// carries no data), six for a cube map. Logs like texture_load and returns
+// false on a refusal. Takes ownership of the stream: it is closed in every
+// case (a null stream is refused). Fuzzers and tools feed it a stream from
+// fmemopen.
+struct TextureImage {
+    GLenum target = GL_TEXTURE_2D;
+    int width = 0;
+    int height = 0;
+    int bytes_per_pixel = 0;
+    int depth = 0;
+    std::vector<std::vector<uint8_t>> planes;
+};
+bool texture_decode(FILE* stream, const char* path, TextureImage* out);
+
+void texture_set_filter(GLenum target);
+void texture_bind(Texture t, int unit);
+void texture_unbind(Texture t, int unit);
+int texture_reset_units();
+void texture_free(Texture* t);

@@ -1,0 +1,149 @@
+#include "scene/scene.h"
+
+#include "gfx/gl.h"
+#include "gfx/texture.h"
+
+#include <cstring>
+
+void scene_init(Scene* scene) {
+    scene->object_count = scene->mesh_count = scene->material_count = 0;
+    scene->texture_count = scene->armature_count = scene->camera_count = 0;
+    scene->objects = List{};
+    scene->meshes = List{};
+    scene->materials = List{};
+    scene->textures = List{};
+    scene->armatures = List{};
+    scene->cameras = List{};
+    scene->position = Vec3{0, 0, 0};
+    scene->rotation = Vec3{0, 0, 0};
+    scene->scale = Vec3{1, 1, 1};
+    scene->matrix = matrix_identity();
+}
+
+namespace {
+
+void free_mesh(Mesh* mesh) {
+    scene_list_each<MeshGroup>(&mesh->groups, [](MeshGroup* g) {
+        if (g->index_buffer) glDeleteBuffersARB(1, &g->index_buffer);
+        delete g;
+    });
+    list_destroy(&mesh->groups);
+    if (mesh->vertex_buffer) glDeleteBuffersARB(1, &mesh->vertex_buffer);
+    delete mesh;
+}
+
+void free_material(Material* material) {
+    scene_list_each<MaterialLayer>(&material->layers, [](MaterialLayer* l) { delete l; });
+    list_destroy(&material->layers);
+    delete material;
+}
+
+template <typename T, typename F>
+void destroy_list(List* list, F&& free_one) {
+    scene_list_each<T>(list, free_one);
+    list_destroy(list);
+}
+
+} // namespace
+
+void scene_free(Scene* scene) {
+    destroy_list<SceneObject>(&scene->objects, [](SceneObject* o) { delete o; });
+    destroy_list<Mesh>(&scene->meshes, free_mesh);
+    destroy_list<Material>(&scene->materials, free_material);
+    destroy_list<Texture>(&scene->textures, [](Texture* t) {
+        texture_free(t);
+        delete t;
+    });
+    destroy_list<Armature>(&scene->armatures, [](Armature* a) { delete a; });
+    destroy_list<Camera>(&scene->cameras, [](Camera* c) { delete c; });
+    scene_init(scene);
+}
+
+namespace {
+
+template <typename T>
+T* find_by_name(List* list, const char* name) {
+    if (!name) return nullptr;
+    ListNode* cursor = nullptr;
+    while (list_next(list, &cursor)) {
+        T* record = static_cast<T*>(cursor->data);
+        if (record->name == name) return record;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+Material* scene_find_material(Scene* scene, const char* name) {
+    return find_by_name<Material>(&scene->materials, name);
+}
+
+SceneObject* scene_find_object(Scene* scene, const char* name) {
+    return find_by_name<SceneObject>(&scene->objects, name);
+}
+
+Armature* scene_find_armature(Scene* scene, const char* name) {
+    return find_by_name<Armature>(&scene->armatures, name);
+}
+
+Camera* scene_find_camera(Scene* scene, const char* name) { return find_by_name<Camera>(&scene->cameras, name); }
+
+MaterialLayer* material_add_layer(Material* material) {
+    MaterialLayer* layer = new MaterialLayer{};
+    list_push_front(&material->layers, layer);
+    return layer;
+}
+
+MaterialLayer* material_layer_at(Material* material, int n) {
+    if (n < 0) return nullptr;
+    ListNode* cursor = nullptr;
+    int i = 0;
+    while (list_next(&material->layers, &cursor)) {
+        if (i == n) return static_cast<MaterialLayer*>(cursor->data);
+        ++i;
+    }
+    return nullptr;
+}
+
+Mesh* object_mesh(const SceneObject* object) {
+    return (object->flags & OBJECT_MESH) ? static_cast<Mesh*>(object->data) : nullptr;
+}
+
+Armature* object_armature(const SceneObject* object) {
+    return (object->flags & OBJECT_ARMATURE) ? static_cast<Armature*>(object->data) : nullptr;
+}
+
+Camera* object_camera(const SceneObject* object) {
+    return (object->flags & OBJECT_CAMERA) ? static_cast<Camera*>(object->data) : nullptr;
+}
+
+void object_compute_matrix(SceneObject* object) {
+    matrix_identity(&object->matrix);
+    if ((object->flags & OBJECT_PARENT) && object->parent) matrix_multiply(&object->matrix, object->parent->matrix);
+    matrix_translate(&object->matrix, object->location.x, object->location.y, object->location.z);
+    matrix_rotate_quat(&object->matrix, object->rotation);
+    matrix_scale(&object->matrix, object->scale.x, object->scale.y, object->scale.z);
+}
+
+void object_update_matrix(SceneObject* object) {
+    object_compute_matrix(object);
+    glMultMatrixf(object->matrix.m);
+}
+
+void armature_update_matrices(Armature* armature) {
+    for (size_t i = 0; i < armature->bones.size(); ++i) {
+        Bone& bone = armature->bones[i];
+        matrix_identity(&bone.matrix);
+        if (bone.parent) {
+            matrix_multiply(&bone.matrix, bone.parent->matrix);
+            matrix_translate(&bone.matrix, bone.parent->tail.x, bone.parent->tail.y, bone.parent->tail.z);
+        }
+        matrix_translate(&bone.matrix, bone.pose_location.x, bone.pose_location.y, bone.pose_location.z);
+        matrix_rotate_quat(&bone.matrix, bone.pose_rotation);
+        if (i < armature->skin.size()) {
+            Matrix& skin = armature->skin[i];
+            skin = bone.matrix;
+            matrix_translate(&skin, -bone.head.x, -bone.head.y, -bone.head.z);
+        }
+    }
+}

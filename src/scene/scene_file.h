@@ -1,0 +1,43 @@
+// Reading ".vscene" files: the whole file is decoded from memory into a
+// SceneDesc and checked (no GL), and only then are its textures loaded, its
+// meshes stored and the Scene records built, in file order.
+#pragma once
+
+#include "scene/scene.h"
+#include "scene/scene_writer.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+// Bytes per vertex of a profile index, or 0 when there is no such profile.
+using SceneStrideFn = int (*)(int profile);
+
+// Decodes and checks a whole file. On a malformed file (negative or
+// oversized counts, texts or arrays past the end, positions out of range, a
+// parent after its child, short pose frames, vertex indices past the vertex
+// count, an unknown profile, an object with two kinds of data) it returns
+// false with what is wrong in *error and leaves *out unspecified. stride_of
+// null means the loaded vertex profiles.
+bool scene_decode(const uint8_t* bytes, size_t size, SceneDesc* out, std::string* error,
+                  SceneStrideFn stride_of = nullptr);
+
+// Builds the scene from a checked description: loads the textures, stores
+// the meshes (report lines in file order), resolves every position and
+// computes the object matrices. Needs the GL context for textures and
+// buffered meshes.
+void scene_build(Scene* scene, const SceneDesc& desc);
+
+// The reader proper: the rest of the open file is decoded, checked and
+// built. False, with the reason in *error and the scene untouched, when the
+// file is malformed.
+bool scene_read(Scene* scene, FILE* file, std::string* error);
+
+// Loads path_data("models/" + name). A missing or malformed file is fatal:
+// critical report line, log trailer, exit status 1. Returns true.
+bool scene_load(Scene* scene, const char* name);
+
+// A length-prefixed text from a stream; empty at the end of the file or
+// when the length is negative or runs past the end.
+std::string read_string(FILE* file);

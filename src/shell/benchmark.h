@@ -1,0 +1,41 @@
+// Frame-time statistics of the benchmark mode, per demo block.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct BenchmarkBlock {
+    std::string name;           // "block1" ... "block9"
+    std::vector<double> frame_ms; // CPU wall time of each frame, glFinish included
+};
+
+struct BenchmarkSummary {
+    long frames = 0;
+    double median_ms = 0;
+    double p95_ms = 0;
+    double max_ms = 0;
+};
+
+struct BenchmarkReport {
+    int width = 800;
+    int height = 600;
+    int fps = 60;
+    int from_ms = 0;
+    int to_ms = 0;
+    double load_ms = 0;     // start-up to the end of the first frame
+    double peak_rss_mb = 0;
+    std::vector<BenchmarkBlock> blocks; // in play order, only blocks that rendered
+};
+
+// Adds one frame to the named block (appended when new).
+void benchmark_add_frame(BenchmarkReport* report, const char* block_name, double ms);
+
+// Median and 95th percentile by nearest rank of the sorted times.
+BenchmarkSummary benchmark_summarize(std::vector<double> frame_ms);
+
+// Peak resident memory of this process in MiB.
+double benchmark_peak_rss_mb();
+
+// A table for people, and one JSON object (one line) for scripts.
+std::string benchmark_text(const BenchmarkReport& report);
+std::string benchmark_json(const BenchmarkReport& report);

@@ -1,0 +1,114 @@
+#include "shell/demo_main.h"
+
+#include "audio/audio.h"
+#include "demo/demoblock.h"
+#include "gfx/gl.h"
+#include "gfx/primitives.h"
+#include "gfx/texture.h"
+#include "platform/platform_window.h"
+#include "script/vertex_profile.h"
+#include "shell/app_options.h"
+#include "shell/capture.h"
+#include "shell/frame_timer.h"
+#include "shell/input.h"
+#include "shell/log.h"
+#include "shell/paths.h"
+#include "shell/window.h"
+#include "text/font.h"
+
+namespace {
+
+const char* const window_title = "V4 Vantor | Quillon DemoTest";
+constexpr int screen_width = 800;
+constexpr int screen_height = 600;
+constexpr int key_a = 65;
+constexpr int key_escape = 27;
+
+// Near black, not pure black: the bars show against a black clear.
+constexpr Color letterbox_colour{1, 1, 1, 255};
+constexpr Color overlay_colour{255, 255, 255, 255};
+
+void load_font() {
+    // The glyph sheet is the one texture sampled with nearest filtering.
+    texture_filter_mode = 2;
+    Texture sheet = texture_load("fnt_04b08.png");
+    font_init(sheet);
+    texture_filter_mode = 1;
+}
+
+void draw_letterbox() {
+    draw_rect(0, 0, screen_width, 80, letterbox_colour);
+    draw_rect(0, 520, screen_width, 80, letterbox_colour);
+}
+
+} // namespace
+
+int demo_main(const AppOptions& options) {
+    // A fresh message record and key table (WinMain zeroes them first).
+    input_reset();
+    path_set_data_root(options.data_dir.empty() ? app_default_data_root() : options.data_dir);
+
+    // Live playback, or off-line capture and benchmark: only the clock and
+    // where the frames go differ.
+    FrameDriver frames;
+    if (!frame_driver_init(&frames, options)) return 1;
+
+    // --- Start-up ---
+    int flags = options.windowed ? VL_WINDOW_FRAMED : VL_WINDOW_FULLSCREEN;
+    int width = screen_width;
+    int height = screen_height;
+    frame_driver_window(&frames, &width, &height, &flags);
+    if (!window_create(window_title, 0, 0, width, height, flags)) return 1;
+    gl_clear_color(0, 0, 0, 255);
+    load_font();
+    vertex_profile_load("vertexprofiles.vsl"); // a missing file ends the process
+    platform_set_swap_interval(1);
+    frame_driver_audio_init(&frames);
+
+    // Content and blocks slot in here (src/demo/content.h, src/demo/blocks.h):
+    //   Content content; content_init(&content); content_load(&content);
+    // content_load ends by starting the music. Then audio_set_position(0)
+    // (loading took a while: the show starts from the music's beginning),
+    // timeline_init, and demo_blocks_create(&timeline, &content) after it.
+    audio_set_position(0);
+
+    Timeline timeline;
+    timeline_init(&timeline);
+
+    float music_time = 0.0f;
+    frame_driver_prime(&frames, &timeline.current_time, &music_time);
+
+    // --- Frame loop: one window message handled per pass ---
+    while (message_pump()) {
+        gl_clear();
+        viewport_percent(0, 0, 100, 100);
+        view_ortho(static_cast<float>(screen_width), static_cast<float>(screen_height));
+        timeline_draw(&timeline);
+        glDisable(GL_DEPTH_TEST);
+        draw_letterbox();
+
+        // The blocks of the next frame see the position read last frame.
+        timeline.current_time = static_cast<int>(music_time);
+
+        font_set_style(VL_FONT_SMALL | VL_FONT_LEFT);
+        if (key_query(key_a, KEY_QUERY_DOWN))
+            font_print(10.0f, 10.0f, overlay_colour, "FPS %.2f Time %d", static_cast<double>(displayed_frame_rate),
+                       timeline.current_time);
+
+        frame_driver_present(&frames);
+        if (key_query(key_escape, KEY_QUERY_RELEASED) || frame_driver_done(&frames)) break;
+
+        music_time = static_cast<float>(frame_driver_position(&frames));
+        frame_driver_spectrum(&frames);
+    }
+
+    // --- Shutdown ---
+    int status = frame_driver_finish(&frames);
+    audio_shutdown();
+    vertex_profile_free();
+    font_free();
+    log_close();
+    window_destroy();
+    key_clear_released();
+    return status != 0 ? status : message_exit_code();
+}

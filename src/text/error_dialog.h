@@ -1,0 +1,29 @@
+// The engine's own modal error dialog, drawn in the GL window with the 2D
+// primitives and the bitmap font, and its immediate-mode push button.
+#pragma once
+
+#include "math/math3d.h"
+
+extern Color gui_base_color;
+extern Color gui_highlight_color;
+extern bool button_hovered;
+extern bool button_armed;
+extern bool button_locked;
+
+// 1 when OK was clicked, 0 on the quit message; EXIT ends the process with
+// status 0. Text and caption are drawn literally. With nobody to answer
+// (capture mode, no display) both go to standard error and it returns 1.
+int error_dialog(const char* text, const char* caption);
+
+enum {
+    ERROR_DIALOG_OPEN = 0,
+    ERROR_DIALOG_OK = 1,
+    ERROR_DIALOG_EXIT = 2,
+};
+// Draws one frame of the dialog (not presented) and runs its buttons; the
+// frame loop of error_dialog around it pumps messages and presents.
+int error_dialog_frame(const char* text, const char* caption);
+
+// 1 in the frame in which a click on it completes. Floats in the current 2D
+// projection, y down.
+int gui_button(const char* label, float x, float y, float w, float h);

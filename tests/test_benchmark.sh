@@ -1,0 +1,53 @@
+#!/bin/bash
+# The benchmark mode: frame-time statistics per block as a table and as one
+# JSON object, and the command lines it refuses.
+set -u
+fail() {
+    echo "FAIL: $*" >&2
+    [ -s run.err ] && tail -n 20 run.err >&2
+    exit 1
+}
+[ -f "$VANTOR_CONTENT/scripts/vertexprofiles.vsl" ] || { echo "no built content; skipped"; exit 0; }
+
+# 11800 and 11900 in block2, 12000 and 12100 in block3.
+"$VANTOR_BIN" --data "$VANTOR_CONTENT" --benchmark --json --fps 10 --size 320x240 --from 11800 --to 12200 \
+    >bench.json 2>run.err
+status=$?
+[ "$status" = 0 ] || fail "exit status $status"
+cat bench.json
+python3 - bench.json <<'PY' || fail "JSON not in the agreed shape"
+import json, sys
+text = open(sys.argv[1]).read()
+report = json.loads(text)  # one object, nothing else on standard output
+assert list(report) == ["size", "fps", "load_ms", "peak_rss_mb", "blocks"], list(report)
+assert report["size"] == "320x240" and report["fps"] == 10
+assert report["load_ms"] > 0 and report["peak_rss_mb"] > 1
+names = [b["name"] for b in report["blocks"]]
+assert names == ["block2", "block3"], names
+for b in report["blocks"]:
+    assert list(b) == ["name", "frames", "median_ms", "p95_ms", "max_ms"], list(b)
+    assert b["frames"] == 2, b
+    assert 0 < b["median_ms"] <= b["p95_ms"] <= b["max_ms"], b
+PY
+grep -q "4/4 frames" run.err || fail "no progress bar on standard error"
+[ ! -e frame_000000.png ] || fail "the benchmark wrote frames"
+[ "$(tail -c 15 report.htm)" = "</body>
+</html>" ] || fail "report.htm not closed"
+
+"$VANTOR_BIN" --data "$VANTOR_CONTENT" --benchmark --fps 10 --size 320x240 --from 0 --to 200 >bench.txt 2>run.err ||
+    fail "text benchmark failed"
+cat bench.txt
+grep -q '^start-up to first frame  *[0-9.]* ms$' bench.txt || fail "no start-up time"
+grep -q '^peak resident memory  *[0-9.]* MB$' bench.txt || fail "no peak memory"
+grep -Eq '^block1 +1 +[0-9.]+ +[0-9.]+ +[0-9.]+$' bench.txt || fail "no block1 row"
+grep -Eq '^block2 +1 +[0-9.]+ +[0-9.]+ +[0-9.]+$' bench.txt || fail "no block2 row"
+
+# Settings without a mode, and --json without --benchmark, are bad command lines.
+for args in "--json" "--fps 30" "--capture x --json" "--benchmark --from 500 --to 100"; do
+    # shellcheck disable=SC2086
+    "$VANTOR_BIN" --data "$VANTOR_CONTENT" $args >/dev/null 2>run.err
+    status=$?
+    [ "$status" = 1 ] || fail "\"$args\" exited with $status, not 1"
+    grep -q '^vantor: ' run.err || fail "\"$args\" gave no reason"
+done
+echo ok

@@ -1,0 +1,89 @@
+#include "shell/app_options.h"
+#include "shell/paths.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+namespace {
+
+bool parse(std::vector<const char*> args, AppOptions* out, std::string* error) {
+    args.insert(args.begin(), "vantor");
+    return app_options_parse(static_cast<int>(args.size()), args.data(), out, error);
+}
+
+TEST(Options, DefaultsAreTheLiveFullScreenDemo) {
+    AppOptions o;
+    std::string error;
+    ASSERT_TRUE(parse({}, &o, &error));
+    EXPECT_FALSE(o.windowed);
+    EXPECT_FALSE(o.offline_options);
+    EXPECT_EQ(o.fps, 60);
+    EXPECT_EQ(o.width, 800);
+    EXPECT_EQ(o.height, 600);
+    EXPECT_EQ(o.from_ms, 0);
+    EXPECT_EQ(o.to_ms, 100000);
+}
+
+TEST(Options, EveryOptionIsRead) {
+    AppOptions o;
+    std::string error;
+    ASSERT_TRUE(parse({"--windowed", "--data", "some dir", "--capture=out.mp4", "--fps", "30", "--size", "640x360",
+                       "--from", "1000", "--to=2500"},
+                      &o, &error))
+        << error;
+    EXPECT_TRUE(o.windowed);
+    EXPECT_EQ(o.data_dir, "some dir");
+    EXPECT_TRUE(o.capture);
+    EXPECT_EQ(o.capture_out, "out.mp4");
+    EXPECT_EQ(o.fps, 30);
+    EXPECT_EQ(o.width, 640);
+    EXPECT_EQ(o.height, 360);
+    EXPECT_EQ(o.from_ms, 1000);
+    EXPECT_EQ(o.to_ms, 2500);
+    EXPECT_TRUE(o.offline_options);
+
+    ASSERT_TRUE(parse({"--benchmark", "--json", "--help", "--version"}, &o, &error));
+    EXPECT_TRUE(o.benchmark && o.json && o.help && o.version);
+}
+
+TEST(Options, BadCommandLinesAreRefusedWithAReason) {
+    const std::vector<std::vector<const char*>> bad = {
+        {"--bogus"},         {"--data"},           {"--fps", "0"},      {"--fps", "60x"},
+        {"--size", "800"},   {"--size", "0x600"},  {"--size", "x600"},  {"--from", "-5"},
+        {"--from", "5000", "--to", "4000"},        {"--windowed=1"},    {"--capture", "a", "--benchmark"},
+        {"--fps", "99999999999999999999"},         {"windowed"},
+    };
+    for (const auto& args : bad) {
+        AppOptions o;
+        o.fps = 12345;
+        std::string error;
+        EXPECT_FALSE(parse(args, &o, &error)) << args[0];
+        EXPECT_FALSE(error.empty()) << args[0];
+        EXPECT_EQ(o.fps, 12345) << "options changed on failure";
+    }
+}
+
+TEST(Options, DefaultContentRootPrefersTheWorkingDirectory) {
+    std::filesystem::remove_all("scripts");
+    EXPECT_EQ(app_default_data_root(), VANTOR_CONTENT_DIR);
+    std::filesystem::create_directories("scripts");
+    std::ofstream("scripts/vertexprofiles.vsl") << "\n";
+    EXPECT_EQ(app_default_data_root(), "");
+    std::filesystem::remove_all("scripts");
+}
+
+TEST(Paths, ContentPathsJoinTheRoot) {
+    path_set_data_root("");
+    EXPECT_EQ(path_data("textures/x.png"), "textures/x.png");
+    path_set_data_root("/c");
+    EXPECT_EQ(path_data("models/a.vscene"), "/c/models/a.vscene");
+    path_set_data_root("/c/");
+    EXPECT_EQ(path_data("fps7.ogg"), "/c/fps7.ogg");
+    EXPECT_EQ(path_data("/abs/file"), "/abs/file");
+    path_set_data_root("");
+}
+
+} // namespace

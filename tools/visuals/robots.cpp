@@ -1,0 +1,470 @@
+#include "robots.h"
+
+#include "geometry.h"
+#include "raster.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+const Vec3 kRobotSpot = {12.0f, 0.0f, 2.0f};
+
+namespace {
+
+const float kPi = 3.14159265f;
+
+enum Bone {
+    B_ROOT,
+    B_SPINE,
+    B_CHEST,
+    B_HEAD,
+    B_CLAV_L,
+    B_UARM_L,
+    B_FARM_L,
+    B_HAND_L,
+    B_CLAV_R,
+    B_UARM_R,
+    B_FARM_R,
+    B_HAND_R,
+    B_HIP_L,
+    B_THIGH_L,
+    B_SHIN_L,
+    B_FOOT_L,
+    B_HIP_R,
+    B_THIGH_R,
+    B_SHIN_R,
+    B_FOOT_R,
+    B_EXTRA, // antenna (robot one) or hair (robot two)
+    BONE_COUNT
+};
+
+const int kParents[BONE_COUNT] = {-1, B_ROOT,   B_SPINE, B_CHEST, B_CHEST, B_CLAV_L, B_UARM_L,
+                                  B_FARM_L, B_CHEST, B_CLAV_R, B_UARM_R, B_FARM_R, B_ROOT, B_HIP_L,
+                                  B_THIGH_L, B_SHIN_L, B_ROOT, B_HIP_R, B_THIGH_R, B_SHIN_R, B_HEAD};
+
+// Proportions: every bone's head sits at its parent's tail, so the rest
+// pose skins to the identity.
+struct Proportions {
+    float spine, chest, neck, shoulder, upper_arm, forearm, hand, hip, thigh, shin, foot, extra;
+};
+
+struct Skeleton {
+    std::array<Vec3, BONE_COUNT> tail;
+    std::array<Vec3, BONE_COUNT> head;
+};
+
+Skeleton skeleton(const Proportions& p) {
+    Skeleton s;
+    s.tail[B_ROOT] = {0, 0, 0};
+    s.tail[B_SPINE] = {0, p.spine, 0};
+    s.tail[B_CHEST] = {0, p.chest, 0};
+    s.tail[B_HEAD] = {0, p.neck, 0};
+    for (int side = 0; side < 2; ++side) {
+        float sx = side == 0 ? 1.0f : -1.0f;
+        int o = side * 4;
+        s.tail[B_CLAV_L + o] = {sx * p.shoulder, -0.04f, 0};
+        s.tail[B_UARM_L + o] = {sx * 0.03f, -p.upper_arm, 0};
+        s.tail[B_FARM_L + o] = {sx * 0.02f, -p.forearm, 0};
+        s.tail[B_HAND_L + o] = {0, -p.hand, 0};
+        s.tail[B_HIP_L + o] = {sx * p.hip, -0.08f, 0};
+        s.tail[B_THIGH_L + o] = {0, -p.thigh, 0};
+        s.tail[B_SHIN_L + o] = {0, -p.shin, 0};
+        s.tail[B_FOOT_L + o] = {0, 0, p.foot};
+    }
+    s.tail[B_EXTRA] = {0, p.extra, 0};
+    for (int b = 0; b < BONE_COUNT; ++b) {
+        int parent = kParents[b];
+        s.head[b] = parent < 0 ? Vec3{0, 0, 0}
+                               : Vec3{s.head[parent].x + s.tail[parent].x, s.head[parent].y + s.tail[parent].y,
+                                      s.head[parent].z + s.tail[parent].z};
+    }
+    return s;
+}
+
+Vec3 at(const Skeleton& s, int bone, float along = 0) {
+    return {s.head[bone].x + s.tail[bone].x * along, s.head[bone].y + s.tail[bone].y * along,
+            s.head[bone].z + s.tail[bone].z * along};
+}
+
+Paint part(float r, float g, float b, float reflect, float glow = 0) {
+    Paint p;
+    p.r = r;
+    p.g = g;
+    p.b = b;
+    p.uv_mode = UV_PARAMS;
+    p.reflect = reflect;
+    p.glow = glow;
+    return p;
+}
+
+// A limb segment: a tapered cylinder from the bone's head to its tail.
+void limb(MeshBuilder* b, const Skeleton& s, int bone, float r0, float r1, const Paint& paint, float shrink = 0.0f) {
+    Vec3 h = at(s, bone), t = at(s, bone, 1);
+    b->bind = bind_rigid(bone);
+    float y0 = h.y - shrink, y1 = t.y + shrink;
+    mesh_cylinder(b, place({(h.x + t.x) / 2, 0, (h.z + t.z) / 2}), r0, r1, y0, y1, 14, paint);
+}
+
+void joint(MeshBuilder* b, Vec3 p, int bone, float r, const Paint& paint) {
+    b->bind = bind_rigid(bone);
+    mesh_sphere(b, place(p), r, 12, 8, paint);
+}
+
+void box_on(MeshBuilder* b, int bone, Vec3 lo, Vec3 hi, const Paint& paint) {
+    b->bind = bind_rigid(bone);
+    mesh_box(b, matrix_identity(), lo, hi, paint);
+}
+
+// ------------------------------------------------------------ pose helpers
+
+struct Pose {
+    std::array<Vec3, BONE_COUNT> euler{}; // x, y, z angles per bone
+    Vec3 root_offset{0, 0, 0};
+};
+
+void pose_add(Pose* into, const Pose& p, float w) {
+    for (int b = 0; b < BONE_COUNT; ++b) {
+        into->euler[b].x += p.euler[b].x * w;
+        into->euler[b].y += p.euler[b].y * w;
+        into->euler[b].z += p.euler[b].z * w;
+    }
+    into->root_offset.x += p.root_offset.x * w;
+    into->root_offset.y += p.root_offset.y * w;
+    into->root_offset.z += p.root_offset.z * w;
+}
+
+float smoothstep(float a, float b, float t) {
+    t = std::clamp((t - a) / (b - a), 0.0f, 1.0f);
+    return t * t * (3 - 2 * t);
+}
+
+// Weight of a section [a, b) with soft edges of `edge` frames.
+float window(float t, float a, float b, float edge) { return smoothstep(a - edge, a + edge, t) * (1 - smoothstep(b - edge, b + edge, t)); }
+
+// Knees bend by k with the pelvis dropping to keep the feet down.
+void crouch(Pose* p, float k, const Skeleton& s) {
+    for (int o : {0, 4}) {
+        p->euler[B_THIGH_L + o].x += -k;
+        p->euler[B_SHIN_L + o].x += 2 * k;
+        p->euler[B_FOOT_L + o].x += -k;
+    }
+    float thigh = -s.tail[B_THIGH_L].y, shin = -s.tail[B_SHIN_L].y;
+    p->root_offset.y -= thigh + shin - (thigh + shin) * std::cos(k);
+}
+
+SceneDescArmature dance_armature(const Skeleton& s, float end_frame, float step, Pose (*dance)(float, const Skeleton&)) {
+    SceneDescArmature a;
+    a.name = "Armature";
+    for (int b = 0; b < BONE_COUNT; ++b)
+        a.bones.push_back({kParents[b], s.tail[b], s.head[b]});
+    for (float t = 0; t <= end_frame + 0.01f; t += step) {
+        Pose p = dance(t, s);
+        SceneDescFrame f;
+        f.time = t;
+        for (int b = 0; b < BONE_COUNT; ++b) {
+            f.rotations.push_back(quat_euler(p.euler[b].x, p.euler[b].y, p.euler[b].z));
+            f.locations.push_back(b == B_ROOT ? p.root_offset : Vec3{0, 0, 0});
+        }
+        a.frames.push_back(f);
+    }
+    return a;
+}
+
+// ------------------------------------------------------------ robot one
+
+const Proportions kWheee = {0.3f, 0.65f, 0.35f, 0.3f, 0.42f, 0.38f, 0.14f, 0.15f, 0.44f, 0.42f, 0.16f, 0.25f};
+
+MeshBuilder wheee_body(const Skeleton& s) {
+    MeshBuilder b = mesh_builder(baker_flat());
+    mesh_use_material(&b, 0);
+    const Paint metal = part(0.30f, 0.32f, 0.37f, 0.75f);
+    const Paint dark = part(0.10f, 0.10f, 0.12f, 0.4f);
+    const Paint orange = part(1.0f, 0.42f, 0.06f, 0.35f);
+    const Paint core = part(1.0f, 0.55f, 0.12f, 0.0f, 1.0f);
+    const Paint visor = part(0.25f, 0.9f, 1.0f, 0.0f, 1.0f);
+
+    // Pelvis and a segmented waist that bends with the spine.
+    box_on(&b, B_ROOT, {-0.21f, -0.14f, -0.13f}, {0.21f, 0.06f, 0.13f}, metal);
+    box_on(&b, B_ROOT, {-0.23f, -0.06f, -0.14f}, {0.23f, -0.02f, 0.14f}, orange);
+    for (int i = 0; i < 3; ++i) {
+        b.bind = bind_blend_y(B_ROOT, B_SPINE, 0.0f, 0.25f);
+        mesh_cylinder(&b, place({0, 0, 0}), 0.14f - i * 0.01f, 0.12f - i * 0.01f, 0.04f + i * 0.09f,
+                      0.11f + i * 0.09f, 14, i % 2 ? dark : metal);
+    }
+    // Chest: a wedge of plates around a glowing core.
+    box_on(&b, B_CHEST, {-0.27f, 0.36f, -0.16f}, {0.27f, 0.88f, 0.16f}, metal);
+    box_on(&b, B_CHEST, {-0.3f, 0.72f, -0.18f}, {0.3f, 0.9f, 0.18f}, orange);
+    box_on(&b, B_CHEST, {-0.2f, 0.4f, 0.16f}, {0.2f, 0.5f, 0.19f}, dark);
+    b.bind = bind_rigid(B_CHEST);
+    mesh_cylinder(&b, place({0, 0.63f, 0.15f}, 0, kPi / 2), 0.1f, 0.1f, 0.0f, 0.05f, 20, core);
+    mesh_ring(&b, place({0, 0.63f, 0.201f}, 0, kPi / 2), 0.11f, 0.14f, 20, orange);
+    // Neck, head with visor, antenna.
+    limb(&b, s, B_HEAD, 0.06f, 0.06f, dark);
+    b.bind = bind_rigid(B_HEAD);
+    mesh_sphere(&b, place({0, 1.13f, 0}), 0.18f, 16, 10, metal, {1.0f, 0.85f, 1.05f});
+    box_on(&b, B_HEAD, {-0.13f, 1.1f, 0.12f}, {0.13f, 1.17f, 0.2f}, visor);
+    box_on(&b, B_HEAD, {-0.19f, 1.05f, -0.04f}, {-0.16f, 1.2f, 0.06f}, orange);
+    box_on(&b, B_HEAD, {0.16f, 1.05f, -0.04f}, {0.19f, 1.2f, 0.06f}, orange);
+    limb(&b, s, B_EXTRA, 0.015f, 0.01f, dark);
+    joint(&b, at(s, B_EXTRA, 1), B_EXTRA, 0.04f, core);
+
+    for (int side = 0; side < 2; ++side) {
+        int o = side * 4;
+        float sx = side == 0 ? 1.0f : -1.0f;
+        joint(&b, at(s, B_UARM_L + o), B_UARM_L + o, 0.1f, orange);
+        limb(&b, s, B_UARM_L + o, 0.075f, 0.065f, metal);
+        joint(&b, at(s, B_FARM_L + o), B_FARM_L + o, 0.075f, dark);
+        limb(&b, s, B_FARM_L + o, 0.07f, 0.055f, metal);
+        Vec3 w = at(s, B_FARM_L + o, 0.7f);
+        b.bind = bind_rigid(B_FARM_L + o);
+        mesh_cylinder(&b, place(w), 0.074f, 0.068f, -0.02f, 0.02f, 14, part(0.3f, 0.9f, 1.0f, 0, 1));
+        Vec3 h = at(s, B_HAND_L + o);
+        box_on(&b, B_HAND_L + o, {h.x - 0.045f, h.y - 0.12f, h.z - 0.05f}, {h.x + 0.045f, h.y, h.z + 0.05f}, dark);
+        box_on(&b, B_HAND_L + o, {h.x - sx * 0.02f - 0.015f, h.y - 0.09f, h.z + 0.05f},
+               {h.x - sx * 0.02f + 0.015f, h.y - 0.02f, h.z + 0.09f}, dark);
+
+        joint(&b, at(s, B_THIGH_L + o), B_THIGH_L + o, 0.09f, dark);
+        limb(&b, s, B_THIGH_L + o, 0.095f, 0.075f, metal);
+        joint(&b, at(s, B_SHIN_L + o), B_SHIN_L + o, 0.08f, orange);
+        limb(&b, s, B_SHIN_L + o, 0.075f, 0.06f, metal);
+        Vec3 k = at(s, B_SHIN_L + o, 0.5f);
+        box_on(&b, B_SHIN_L + o, {k.x - 0.02f, k.y - 0.15f, 0.06f}, {k.x + 0.02f, k.y + 0.15f, 0.085f},
+               part(0.3f, 0.9f, 1.0f, 0, 1));
+        Vec3 f = at(s, B_FOOT_L + o);
+        box_on(&b, B_FOOT_L + o, {f.x - 0.08f, -1.0f, f.z - 0.09f}, {f.x + 0.08f, f.y + 0.02f, f.z + 0.22f}, metal);
+        box_on(&b, B_FOOT_L + o, {f.x - 0.085f, -1.0f, f.z + 0.16f}, {f.x + 0.085f, -0.96f, f.z + 0.23f}, orange);
+    }
+    return b;
+}
+
+Pose wheee_dance(float t, const Skeleton& s) {
+    const float beat = 13.0f;
+    float ph = t / beat * 2 * kPi;
+    Pose out;
+
+    // Groove: bounce on every beat, arms swinging, head nodding.
+    Pose a;
+    crouch(&a, 0.18f + 0.16f * (0.5f + 0.5f * std::cos(2 * ph)), s);
+    a.euler[B_UARM_L].x = 0.55f * std::sin(ph);
+    a.euler[B_UARM_R].x = -0.55f * std::sin(ph);
+    a.euler[B_FARM_L].x = a.euler[B_FARM_R].x = -0.9f;
+    a.euler[B_HEAD].x = 0.15f * std::sin(2 * ph);
+    a.euler[B_CHEST].y = 0.22f * std::sin(ph);
+    a.euler[B_EXTRA].z = 0.3f * std::sin(2 * ph + 1);
+
+    // "Wheee": spinning with the arms out like wings.
+    Pose b;
+    crouch(&b, 0.12f + 0.1f * (0.5f + 0.5f * std::cos(2 * ph)), s);
+    b.euler[B_UARM_L].z = 1.45f + 0.25f * std::sin(ph);
+    b.euler[B_UARM_R].z = -1.45f + 0.25f * std::sin(ph);
+    b.euler[B_CHEST].z = 0.25f * std::sin(ph);
+    b.euler[B_HEAD].z = -0.2f * std::sin(ph);
+    b.euler[B_EXTRA].z = -0.5f * std::sin(ph);
+
+    // Robot pops: arms snapping up and down on alternate beats, hips sway.
+    Pose c;
+    float pop = std::tanh(3 * std::sin(ph / 2));
+    c.euler[B_UARM_L].z = 1.3f + 1.2f * pop;
+    c.euler[B_UARM_R].z = -1.3f + 1.2f * pop;
+    c.euler[B_FARM_L].z = 1.2f * std::max(0.0f, -pop);
+    c.euler[B_FARM_R].z = -1.2f * std::max(0.0f, pop);
+    c.root_offset.x = 0.07f * std::sin(ph);
+    c.euler[B_ROOT].z = -0.08f * std::sin(ph);
+    c.euler[B_CHEST].z = 0.16f * std::sin(ph);
+    c.euler[B_HEAD].z = 0.3f * pop;
+    crouch(&c, 0.15f + 0.1f * (0.5f + 0.5f * std::cos(2 * ph)), s);
+    c.euler[B_EXTRA].z = 0.6f * pop;
+
+    // Finale: jumping with the arms up in a V, faster and wilder.
+    Pose d;
+    float jump = std::fabs(std::sin(ph));
+    d.root_offset.y = 0.22f * jump - 0.05f;
+    crouch(&d, 0.35f * (1 - jump), s);
+    d.euler[B_UARM_L].z = 2.5f + 0.3f * std::sin(2 * ph);
+    d.euler[B_UARM_R].z = -2.5f - 0.3f * std::sin(2 * ph);
+    d.euler[B_FARM_L].x = d.euler[B_FARM_R].x = -0.6f * std::sin(2 * ph);
+    d.euler[B_HEAD].x = -0.25f + 0.2f * std::sin(2 * ph);
+    d.euler[B_ROOT].y = 0.4f * std::sin(ph / 2);
+    d.euler[B_EXTRA].x = 0.6f * std::sin(2 * ph);
+
+    pose_add(&out, a, window(t, -100, 150, 12));
+    pose_add(&out, b, window(t, 150, 330, 12));
+    pose_add(&out, c, window(t, 330, 480, 12));
+    pose_add(&out, d, window(t, 480, 900, 12));
+    // Two whole turns, outside the blend so fading out never unwinds them.
+    out.euler[B_ROOT].y += smoothstep(160, 320, t) * 4 * kPi;
+    return out;
+}
+
+// ------------------------------------------------------------ robot two
+
+const Proportions kAfro = {0.28f, 0.55f, 0.3f, 0.36f, 0.38f, 0.34f, 0.14f, 0.18f, 0.4f, 0.38f, 0.18f, 0.2f};
+
+MeshBuilder afro_body(const Skeleton& s) {
+    MeshBuilder b = mesh_builder(baker_flat());
+    mesh_use_material(&b, 0);
+    const Paint pearl = part(0.62f, 0.64f, 0.7f, 0.5f);
+    const Paint dark = part(0.12f, 0.12f, 0.15f, 0.4f);
+    const Paint cyan = part(0.25f, 0.9f, 1.0f, 0.1f, 1.0f);
+    const Paint gold = part(1.0f, 0.6f, 0.15f, 0.8f);
+    const Paint flare = part(1.0f, 0.35f, 0.05f, 0.3f, 0.15f);
+
+    // Barrel torso with a belt and a glowing collar.
+    box_on(&b, B_ROOT, {-0.26f, -0.14f, -0.17f}, {0.26f, 0.08f, 0.17f}, dark);
+    box_on(&b, B_ROOT, {-0.28f, 0.0f, -0.19f}, {0.28f, 0.06f, 0.19f}, gold);
+    b.bind = bind_blend_y(B_SPINE, B_CHEST, 0.25f, 0.45f);
+    mesh_cylinder(&b, place({0, 0, 0}), 0.24f, 0.34f, 0.06f, 0.5f, 20, pearl);
+    b.bind = bind_rigid(B_CHEST);
+    mesh_cylinder(&b, place({0, 0, 0}), 0.34f, 0.3f, 0.5f, 0.78f, 20, pearl);
+    mesh_cylinder(&b, place({0, 0, 0}), 0.2f, 0.16f, 0.78f, 0.84f, 20, cyan);
+    for (int i = 0; i < 3; ++i)
+        joint(&b, {0, 0.62f - i * 0.12f, 0.33f - i * 0.01f}, B_CHEST, 0.035f, i == 0 ? cyan : gold);
+    // Round head, big eyes, and the glowing afro on its own bouncing bone.
+    b.bind = bind_rigid(B_HEAD);
+    mesh_sphere(&b, place({0, 1.0f, 0}), 0.21f, 18, 12, pearl);
+    for (float ex : {-0.08f, 0.08f}) {
+        joint(&b, {ex, 1.02f, 0.18f}, B_HEAD, 0.05f, cyan);
+        joint(&b, {ex, 1.02f, 0.205f}, B_HEAD, 0.022f, dark);
+    }
+    box_on(&b, B_HEAD, {-0.07f, 0.9f, 0.17f}, {0.07f, 0.92f, 0.2f}, gold);
+    Rng rng{242};
+    b.bind = bind_rigid(B_EXTRA);
+    mesh_sphere(&b, place({0, 1.24f, -0.1f}), 0.3f, 16, 10, part(0.9f, 0.3f, 0.05f, 0.2f, 0.55f), {1.15f, 0.9f, 1.0f});
+    for (int i = 0; i < 46; ++i) {
+        float a = rng_float(&rng) * 2 * kPi, e = rng_float(&rng) * 1.3f - 0.2f;
+        Vec3 p = {0.34f * std::cos(e) * std::cos(a), 1.24f + 0.27f * std::sin(e), -0.1f + 0.3f * std::cos(e) * std::sin(a)};
+        if (p.z > -0.05f && p.y < 1.2f)
+            continue; // keep the face clear
+        joint(&b, p, B_EXTRA, 0.07f + rng_float(&rng) * 0.04f,
+              part(1.0f, 0.35f + rng_float(&rng) * 0.3f, 0.08f, 0.1f, 0.7f));
+    }
+
+    for (int side = 0; side < 2; ++side) {
+        int o = side * 4;
+        joint(&b, at(s, B_UARM_L + o), B_UARM_L + o, 0.13f, gold);
+        limb(&b, s, B_UARM_L + o, 0.09f, 0.08f, pearl);
+        joint(&b, at(s, B_FARM_L + o), B_FARM_L + o, 0.09f, dark);
+        limb(&b, s, B_FARM_L + o, 0.085f, 0.1f, pearl);
+        Vec3 h = at(s, B_HAND_L + o);
+        joint(&b, {h.x, h.y - 0.06f, h.z}, B_HAND_L + o, 0.08f, dark);
+        b.bind = bind_rigid(B_FARM_L + o);
+        mesh_cylinder(&b, place(at(s, B_FARM_L + o, 0.85f)), 0.105f, 0.105f, -0.02f, 0.02f, 14, cyan);
+
+        joint(&b, at(s, B_THIGH_L + o), B_THIGH_L + o, 0.11f, dark);
+        limb(&b, s, B_THIGH_L + o, 0.12f, 0.1f, pearl);
+        joint(&b, at(s, B_SHIN_L + o), B_SHIN_L + o, 0.1f, gold);
+        // Bell-bottoms: the shin flares out towards the boot.
+        limb(&b, s, B_SHIN_L + o, 0.09f, 0.16f, flare);
+        Vec3 f = at(s, B_FOOT_L + o);
+        box_on(&b, B_FOOT_L + o, {f.x - 0.1f, -0.9f, f.z - 0.12f}, {f.x + 0.1f, f.y + 0.04f, f.z + 0.22f}, pearl);
+        box_on(&b, B_FOOT_L + o, {f.x - 0.11f, -1.0f, f.z - 0.13f}, {f.x + 0.11f, -0.9f, f.z + 0.23f}, cyan);
+    }
+    return b;
+}
+
+Pose afro_dance(float t, const Skeleton& s) {
+    const float beat = 10.0f;
+    float ph = t / beat * 2 * kPi;
+    Pose out;
+
+    // Hip sway and shoulder shimmy, the afro bobbing a beat behind.
+    Pose a;
+    a.root_offset.x = 0.1f * std::sin(ph);
+    a.euler[B_ROOT].z = -0.12f * std::sin(ph);
+    a.euler[B_CHEST].z = 0.2f * std::sin(ph);
+    a.euler[B_CHEST].y = 0.15f * std::sin(4 * ph);
+    a.euler[B_UARM_L].z = 0.5f + 0.15f * std::sin(4 * ph);
+    a.euler[B_UARM_R].z = -0.5f + 0.15f * std::sin(4 * ph);
+    a.euler[B_FARM_L].x = a.euler[B_FARM_R].x = -1.4f;
+    a.euler[B_HEAD].z = -0.15f * std::sin(ph);
+    a.euler[B_EXTRA].z = 0.2f * std::sin(ph - 1.2f);
+    crouch(&a, 0.15f + 0.1f * (0.5f + 0.5f * std::cos(2 * ph)), s);
+
+    // The disco point: right arm up to the sky, down across the body,
+    // left hand on the hip.
+    Pose b;
+    float up = 0.5f + 0.5f * std::tanh(3 * std::sin(ph / 2));
+    b.euler[B_UARM_R].z = -0.3f - 2.3f * up;
+    b.euler[B_UARM_R].x = -0.5f * (1 - up);
+    b.euler[B_UARM_R].y = 0.5f * (1 - up);
+    b.euler[B_UARM_L].z = 0.7f;
+    b.euler[B_FARM_L].z = -1.9f;
+    b.euler[B_ROOT].y = 0.35f * (up - 0.5f);
+    b.root_offset.x = -0.08f * (up - 0.5f);
+    b.euler[B_HEAD].z = 0.25f * (up - 0.5f);
+    b.euler[B_HEAD].x = -0.15f * up;
+    b.euler[B_EXTRA].x = 0.25f * std::sin(2 * ph);
+    crouch(&b, 0.12f + 0.1f * (0.5f + 0.5f * std::cos(2 * ph)), s);
+
+    // Rolling arms and a spin to finish.
+    Pose c;
+    c.euler[B_UARM_L].x = -1.2f + 0.35f * std::sin(2 * ph);
+    c.euler[B_UARM_R].x = -1.2f - 0.35f * std::sin(2 * ph);
+    c.euler[B_FARM_L].x = -1.0f + 0.6f * std::cos(2 * ph);
+    c.euler[B_FARM_R].x = -1.0f - 0.6f * std::cos(2 * ph);
+    c.euler[B_ROOT].y = smoothstep(175, 235, t) * 2 * kPi;
+    c.euler[B_EXTRA].z = 0.3f * std::sin(2 * ph);
+    crouch(&c, 0.2f + 0.15f * (0.5f + 0.5f * std::cos(2 * ph)), s);
+
+    pose_add(&out, a, window(t, -100, 80, 8));
+    pose_add(&out, b, window(t, 80, 165, 8));
+    pose_add(&out, c, window(t, 165, 400, 8));
+    return out;
+}
+
+SceneDesc robot_scene(MeshBuilder body, const Skeleton& s, float end_frame, Pose (*dance)(float, const Skeleton&)) {
+    SceneDesc d;
+    SceneDescMaterial m;
+    m.name = "Material";
+    d.materials.push_back(m);
+    d.meshes.push_back(mesh_finish(body, "Body", PROFILE_SKINNED));
+    d.armatures.push_back(dance_armature(s, end_frame, 2.0f, dance));
+
+    SceneDescObject arm;
+    arm.name = "Armature";
+    arm.location = kRobotSpot;
+    arm.flags = OBJECT_ARMATURE;
+    arm.armature = 0;
+    d.objects.push_back(arm);
+    SceneDescObject mesh;
+    mesh.name = "Body";
+    mesh.flags = OBJECT_MESH | OBJECT_PARENT;
+    mesh.parent = 0;
+    mesh.mesh = 0;
+    d.objects.push_back(mesh);
+    return d;
+}
+
+} // namespace
+
+SceneDesc make_robot_wheee() {
+    Skeleton s = skeleton(kWheee);
+    return robot_scene(wheee_body(s), s, 660, wheee_dance);
+}
+
+SceneDesc make_robot_afropowa() {
+    Skeleton s = skeleton(kAfro);
+    SceneDesc d = robot_scene(afro_body(s), s, 250, afro_dance);
+    // Block 6 sees the warehouse and the robot through this camera: low,
+    // close and swinging from side to side.
+    std::vector<CameraKey> keys;
+    for (int k = 0; k <= 10; ++k) {
+        float t = k * 25.0f;
+        float a = 0.1f + 0.85f * std::sin(k * 0.55f);
+        float r = 6.5f + 0.8f * std::sin(k * 1.1f + 0.5f);
+        float h = -0.4f + 1.4f * (0.5f + 0.5f * std::sin(k * 0.8f));
+        Vec3 eye = {kRobotSpot.x + r * std::sin(a), h, kRobotSpot.z + r * std::cos(a)};
+        Vec3 target = {kRobotSpot.x, 0.35f + 0.15f * std::sin(k * 0.9f), kRobotSpot.z};
+        keys.push_back({t, eye, target, 0.12f * std::sin(k * 0.7f)});
+    }
+    d.cameras.push_back({"Camera", 0});
+    SceneDescObject cam;
+    cam.name = "Camera";
+    cam.flags = OBJECT_CAMERA | OBJECT_ANIMATED;
+    cam.camera = 0;
+    cam.location = keys[0].eye;
+    cam.rotation = camera_rotation(keys[0].eye, keys[0].target, keys[0].roll);
+    cam.keys = camera_track(keys);
+    d.objects.push_back(cam);
+    return d;
+}
