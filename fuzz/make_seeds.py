@@ -3,6 +3,11 @@
 hand-written scripts and the shared PNG test files, plus a few hand-made
 inputs for shapes the content does not use (volume and cube containers).
 
+Seeds are named for what they are; the other files in the corpus folders
+(named by their SHA-1) are inputs the fuzzers found and kept with
+"fuzz_TARGET -merge=1 fuzz/corpus/TARGET NEW_INPUTS"; this script leaves
+them alone.
+
 Real content files are large; seeds are kept small (a few KiB) by shrinking:
 big pack entries are replaced by small PNGs under the same names, and scene
 meshes keep only their first faces (vertices renumbered), armatures their
@@ -12,7 +17,6 @@ content formats change:
     fuzz/make_seeds.py BUILD/content
 """
 import os
-import shutil
 import struct
 import sys
 import zlib
@@ -202,8 +206,6 @@ def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
     content = sys.argv[1]
-    if os.path.isdir(CORPUS):
-        shutil.rmtree(CORPUS)
 
     # Textures: the accepted and refused PNG kinds, the known PNG crashers,
     # the content's own small files and every container shape.

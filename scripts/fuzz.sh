@@ -56,7 +56,7 @@ for target in "${TARGETS[@]}"; do
   last=$(grep -E '^#[0-9]+' "$log" | tail -1)
   rate=$(grep -E '^stat::average_exec_per_sec' "$log" | awk '{print $2}')
   summary+=("$target: rc $rc, ${rate:-?} exec/s, $last")
-  if [ $rc -ne 0 ] || ls "crashes/$target" | grep -q .; then
+  if [ $rc -ne 0 ] || ls "crashes/$target" | grep . >/dev/null; then
     status=1
     grep -E 'ERROR|SUMMARY|fuzz check failed|runtime error' "$log" | head -5
   fi

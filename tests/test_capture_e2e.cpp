@@ -2,6 +2,7 @@
 // frames, and the frames are checked pixel by pixel.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>

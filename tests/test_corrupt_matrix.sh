@@ -24,7 +24,7 @@ BIN=${VANTOR_BIN:-}
 CONTENT=${VANTOR_CONTENT:-}
 [ -n "$BIN" ] && [ -x "$BIN" ] || skip "no program (VANTOR_BIN)"
 [ -n "$CONTENT" ] && [ -f "$CONTENT/scripts/vertexprofiles.vsl" ] || skip "no built content (VANTOR_CONTENT)"
-"$BIN" --help 2>&1 | grep -q -- '--capture' || skip "the program has no --capture mode yet"
+"$BIN" --help 2>&1 | grep -- '--capture' >/dev/null || skip "the program has no --capture mode yet"
 probe=$("$BIN" --capture "$PWD/probe" --fps 1 --from 0 --to 1 --size 64x48 --data "$CONTENT" 2>&1 >/dev/null)
 if [ $? -ne 0 ] && grep -qiE 'not available|unknown option|unrecognized' <<<"$probe"; then
   skip "capture mode not available yet: $(head -1 <<<"$probe")"
@@ -45,7 +45,7 @@ cp -a "$CONTENT" "$DATA"
 # The music is large; the runs only read it, so every case shares one copy
 # except the ones that damage it.
 SANITIZED=no
-ldd "$BIN" 2>/dev/null | grep -q libasan && SANITIZED=yes
+ldd "$BIN" 2>/dev/null | grep libasan >/dev/null && SANITIZED=yes
 echo "program: $BIN (sanitizers: $SANITIZED)"
 
 failures=0
@@ -146,7 +146,7 @@ check_common() {
   fi
   [ -f "$RUN/report.htm" ] || { fail "no report.htm"; return 1; }
   grep -q '</html>' "$RUN/report.htm" || fail "report.htm has no trailer"
-  if [ "$RC" -eq 0 ] && ! ls "$RUN/frames" 2>/dev/null | grep -q 'frame_000000.png'; then
+  if [ "$RC" -eq 0 ] && ! ls "$RUN/frames" 2>/dev/null | grep 'frame_000000.png' >/dev/null; then
     fail "status 0 without frames"
   fi
   if [ "$RC" -eq 1 ]; then
@@ -227,6 +227,7 @@ for f in $FILES; do
     CASE="$f $v @${t}ms"
     damage "$v" "$f"
     capture "$t"
+    echo "$CASE: status $RC"
     check_common && check_expected "$v" "$f"
     restore "$f"
   done

@@ -5,12 +5,13 @@
 set -u
 source "$VANTOR_TEST_SUPPORT/xvfb.sh"
 
-# Content: the real vertex profiles and a glyph sheet whose every cell holds
+# Content: the built demo content with a glyph sheet whose every cell holds
 # a solid 8 x 8 block, so any text leaves plainly white pixels.
+[ -f "$VANTOR_CONTENT/scripts/vertexprofiles.vsl" ] || fail "the content is not built"
 data="$PWD/overlay_data"
 rm -rf "$data"
-mkdir -p "$data/scripts"
-cp "$VANTOR_TEST_SUPPORT/../../content/scripts/vertexprofiles.vsl" "$data/scripts/" || fail "no vertexprofiles.vsl"
+cp -rs "$VANTOR_CONTENT" "$data" || fail "could not link the content"
+rm -f "$data/fnt_04b08.png"
 ffmpeg -v error -y -f lavfi -i "color=white:s=256x256,format=rgba" \
     -vf "geq=r=255:g=255:b=255:a='if(between(mod(X\,16)\,4\,11)*between(mod(Y\,16)\,4\,11)\,255\,0)'" \
     -frames:v 1 -pix_fmt rgba "$data/fnt_04b08.png" || fail "could not make the glyph sheet"

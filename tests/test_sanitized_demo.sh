@@ -3,7 +3,7 @@
 # program built with AddressSanitizer and UndefinedBehaviorSanitizer: every
 # block, every loader and the shutdown run, and none may report. Leaks are
 # not checked: the demo keeps its content until the process ends, by design.
-# Environment: DEMO_FPS (default 2), DEMO_SIZE (default 320x240).
+# Environment: DEMO_FPS (default 5), DEMO_SIZE (default 320x240).
 set -uo pipefail
 
 skip() {
@@ -15,13 +15,13 @@ BIN=${VANTOR_BIN:-}
 CONTENT=${VANTOR_CONTENT:-}
 [ -n "$BIN" ] && [ -x "$BIN" ] || skip "no program (VANTOR_BIN)"
 [ -n "$CONTENT" ] && [ -f "$CONTENT/scripts/vertexprofiles.vsl" ] || skip "no built content (VANTOR_CONTENT)"
-ldd "$BIN" | grep -q libasan || skip "$BIN is not built with sanitizers (configure with -DVANTOR_SANITIZE=ON)"
+ldd "$BIN" | grep libasan >/dev/null || skip "$BIN is not built with sanitizers (configure with -DVANTOR_SANITIZE=ON)"
 probe=$("$BIN" --capture "$PWD/probe" --fps 1 --from 0 --to 1 --size 64x48 --data "$CONTENT" 2>&1 >/dev/null)
 if [ $? -ne 0 ] && grep -qiE 'not available|unknown option|unrecognized' <<<"$probe"; then
   skip "capture mode not available yet: $(head -1 <<<"$probe")"
 fi
 
-FPS=${DEMO_FPS:-2}
+FPS=${DEMO_FPS:-5}
 SIZE=${DEMO_SIZE:-320x240}
 rm -rf frames probe report.htm
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=0}:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1"

@@ -25,7 +25,7 @@ fi
 
 PLAIN=${VANTOR_PLAIN_BIN:-}
 if [ -z "$PLAIN" ]; then
-  if ldd "$BIN" | grep -q libasan; then
+  if ldd "$BIN" | grep libasan >/dev/null; then
     PLAIN_BUILD=$(dirname "$BIN")/plain
     echo "building a plain program in $PLAIN_BUILD"
     cmake -S "$SRC" -B "$PLAIN_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOR_SANITIZE=OFF \

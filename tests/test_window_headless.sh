@@ -32,6 +32,6 @@ expect_refusal --bogus
 expect_refusal --data
 expect_refusal --data /nonexistent/content
 expect_refusal --fps 0
-expect_refusal --capture frames
+expect_refusal --capture frames --json
 [ ! -e report.htm ] || fail "a refused command line wrote report.htm"
 echo "ok"

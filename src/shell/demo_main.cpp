@@ -1,6 +1,8 @@
 #include "shell/demo_main.h"
 
 #include "audio/audio.h"
+#include "demo/blocks.h"
+#include "demo/content.h"
 #include "demo/demoblock.h"
 #include "gfx/gl.h"
 #include "gfx/primitives.h"
@@ -65,15 +67,16 @@ int demo_main(const AppOptions& options) {
     platform_set_swap_interval(1);
     frame_driver_audio_init(&frames);
 
-    // Content and blocks slot in here (src/demo/content.h, src/demo/blocks.h):
-    //   Content content; content_init(&content); content_load(&content);
-    // content_load ends by starting the music. Then audio_set_position(0)
-    // (loading took a while: the show starts from the music's beginning),
-    // timeline_init, and demo_blocks_create(&timeline, &content) after it.
+    // content_load ends by starting the music; loading took a while, so the
+    // show starts again from the music's beginning.
+    Content content;
+    content_init(&content);
+    content_load(&content);
     audio_set_position(0);
 
     Timeline timeline;
     timeline_init(&timeline);
+    demo_blocks_create(&timeline, &content);
 
     float music_time = 0.0f;
     frame_driver_prime(&frames, &timeline.current_time, &music_time);
