@@ -11,7 +11,7 @@ packages=(
   libvorbis-dev libogg-dev libkissfft-dev libx11-dev
   # tests: real GL on llvmpipe, a real X server and input, Ogg samples
   libgtest-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0 mesa-utils
-  xvfb xdotool x11-utils sound-theme-freedesktop
+  xvfb xdotool x11-utils sound-theme-freedesktop valgrind
   # video capture
   ffmpeg
 )

@@ -105,10 +105,8 @@ TEST_F(FuzzRegressions, DISABLED_OpenFaults) {
 // A vertex-profile client whose offset plus size reaches past the profile's
 // stride makes every draw read beyond its vertex record, and at the last
 // vertex beyond the vertex buffer (the scene file's vertex data is exactly
-// vertex count x stride bytes). The loader takes the offset unchecked.
-// Expected: the client (or the profile) is refused with a report line.
-// Disabled until the vertex-profile loader checks it.
-TEST_F(FuzzRegressions, DISABLED_VertexProfileClientMustFitItsStride) {
+// vertex count x stride bytes). Such a client is dropped with a report line.
+TEST_F(FuzzRegressions, VertexProfileClientMustFitItsStride) {
     std::string text =
         "#define MAX_VERTEX_PROFILES 1\n"
         "def a {\n"

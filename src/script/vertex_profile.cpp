@@ -144,6 +144,22 @@ struct ProfileLoader {
     }
 };
 
+// A client whose data would end past its vertex record makes every draw
+// read past the vertex, and past the buffer at the last one: drop it.
+void drop_clients_past_stride(const char* name) {
+    for (int p = 0; p < vertex_profile_count; ++p) {
+        VertexProfile& profile = vertex_profiles[p];
+        for (int i = 0; i < profile.client_count; ++i) {
+            VertexClient& c = profile.clients[i];
+            if (c.components == 0) continue;
+            if (static_cast<int64_t>(c.offset) + c.components * 4 > profile.stride) {
+                report(name, "vertex_profile_register with an offset past the vertex stride, ignored");
+                c = VertexClient{};
+            }
+        }
+    }
+}
+
 } // namespace
 
 void vertex_profile_load_stream(FILE* file, const char* name) {
@@ -151,6 +167,7 @@ void vertex_profile_load_stream(FILE* file, const char* name) {
     char statement[1024];
     script_load_loop(file, name, statement, sizeof statement,
                      [&](const char* s, const char* n, int c) { return loader.handle(s, n, c); });
+    drop_clients_past_stride(name);
     define_clear();
     log_set_level(LOG_OK);
     log_write("Vertex Profiler [\"%s\" %d] Loaded !", name, vertex_profile_count);
