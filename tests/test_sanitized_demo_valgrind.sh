@@ -48,7 +48,7 @@ unset ASAN_OPTIONS UBSAN_OPTIONS
 export LP_NUM_THREADS=0
 
 start=$(date +%s)
-timeout 560 valgrind --tool=memcheck --error-limit=no --num-callers=30 --log-file=vg.log \
+timeout 560 valgrind --tool=memcheck --error-limit=no --num-callers=30 --suppressions="$VANTOR_TEST_SUPPORT/valgrind.supp" --log-file=vg.log \
   "$PLAIN" --capture "$PWD/frames" --fps $FPS --size "$SIZE" --from "$FROM" --to $((FROM + FRAMES * 1000 / FPS)) \
   --data "$CONTENT" >out 2>err
 rc=$?
