@@ -9,7 +9,7 @@ fail() {
     [ -s run.err ] && tail -n 20 run.err >&2
     exit 1
 }
-[ -f "$VANTOR_CONTENT/scripts/vertexprofiles.vsl" ] || { echo "no built content; skipped"; exit 0; }
+[ -f "$VANTOR_CONTENT/scripts/vertexprofiles.vsl" ] || { echo "no built content; skipped"; exit 77; }
 
 # Width and height of a PNG from its header.
 png_size() {

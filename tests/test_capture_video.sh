@@ -7,7 +7,7 @@ fail() {
     [ -s run.err ] && tail -n 20 run.err >&2
     exit 1
 }
-[ -f "$VANTOR_CONTENT/fps7.ogg" ] || { echo "no built content; skipped"; exit 0; }
+[ -f "$VANTOR_CONTENT/fps7.ogg" ] || { echo "no built content; skipped"; exit 77; }
 command -v ffprobe >/dev/null || fail "ffprobe missing (Debian package ffmpeg)"
 
 rm -f clip.mp4

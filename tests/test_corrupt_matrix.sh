@@ -17,7 +17,7 @@ set -uo pipefail
 
 skip() {
   echo "skipped: $*"
-  exit 0
+  exit 77
 }
 
 BIN=${VANTOR_BIN:-}

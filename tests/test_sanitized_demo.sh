@@ -8,7 +8,7 @@ set -uo pipefail
 
 skip() {
   echo "skipped: $*"
-  exit 0
+  exit 77
 }
 
 BIN=${VANTOR_BIN:-}
