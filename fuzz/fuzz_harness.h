@@ -21,6 +21,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -235,28 +236,9 @@ inline void fuzz_check_scene(const SceneDesc& desc) {
 inline void fuzz_animate(const SceneDesc& desc) {
     std::vector<float> times = {-1.0f, 0.0f, 2.0f, 100.0f, 1e9f, NAN};
     for (const SceneDescArmature& d : desc.armatures) {
-        Armature a;
-        a.name = d.name;
-        a.bone_count = static_cast<int32_t>(d.bones.size());
-        a.bones.resize(d.bones.size());
-        a.skin.assign(d.bones.size(), matrix_identity());
-        for (size_t i = 0; i < d.bones.size(); ++i) {
-            a.bones[i].head = d.bones[i].head;
-            a.bones[i].tail = d.bones[i].tail;
-            if (d.bones[i].parent >= 0) a.bones[i].parent = &a.bones[static_cast<size_t>(d.bones[i].parent)];
-        }
-        for (const SceneDescFrame& f : d.frames) {
-            PoseFrame frame;
-            frame.time = f.time;
-            frame.count = static_cast<int32_t>(f.rotations.size());
-            frame.rotations = f.rotations;
-            frame.locations = f.locations;
-            frame.locations.resize(f.rotations.size(), Vec3{0, 0, 0});
-            a.frames.push_back(std::move(frame));
-            times.push_back(f.time);
-        }
-        a.frame_count = static_cast<int32_t>(a.frames.size());
-        armature_update_matrices(&a);
+        std::unique_ptr<Armature> built(scene_build_armature(d));
+        Armature& a = *built;
+        for (const SceneDescFrame& f : d.frames) times.push_back(f.time);
         for (float t : times) {
             armature_pose_evaluate(&a, t);
             armature_update_matrices(&a);

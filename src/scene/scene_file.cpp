@@ -341,33 +341,6 @@ Mesh* build_mesh(const SceneDescMesh& d, const std::vector<Material*>& materials
     return mesh;
 }
 
-Armature* build_armature(const SceneDescArmature& d) {
-    Armature* a = new Armature{};
-    a->name = d.name;
-    a->bone_count = static_cast<int32_t>(d.bones.size());
-    a->bones.resize(d.bones.size());
-    a->skin.assign(d.bones.size(), matrix_identity());
-    for (size_t i = 0; i < d.bones.size(); ++i) {
-        Bone& bone = a->bones[i];
-        bone.tail = d.bones[i].tail;
-        bone.head = d.bones[i].head;
-        if (d.bones[i].parent >= 0) bone.parent = &a->bones[static_cast<size_t>(d.bones[i].parent)];
-    }
-    armature_update_matrices(a);
-    for (const SceneDescFrame& f : d.frames) {
-        PoseFrame frame;
-        frame.time = f.time;
-        frame.count = static_cast<int32_t>(f.rotations.size());
-        frame.rotations = f.rotations;
-        frame.locations = f.locations;
-        frame.locations.resize(f.rotations.size(), Vec3{0, 0, 0});
-        a->frames.push_back(std::move(frame));
-    }
-    a->frame_count = static_cast<int32_t>(a->frames.size());
-    a->current_frame = 0;
-    return a;
-}
-
 SceneObject* build_object(const SceneDescObject& d, const std::vector<SceneObject*>& objects,
                           const std::vector<Mesh*>& meshes, const std::vector<Armature*>& armatures,
                           const std::vector<Camera*>& cameras) {
@@ -396,6 +369,33 @@ SceneObject* build_object(const SceneDescObject& d, const std::vector<SceneObjec
 }
 
 } // namespace
+
+Armature* scene_build_armature(const SceneDescArmature& d) {
+    Armature* a = new Armature{};
+    a->name = d.name;
+    a->bone_count = static_cast<int32_t>(d.bones.size());
+    a->bones.resize(d.bones.size());
+    a->skin.assign(d.bones.size(), matrix_identity());
+    for (size_t i = 0; i < d.bones.size(); ++i) {
+        Bone& bone = a->bones[i];
+        bone.tail = d.bones[i].tail;
+        bone.head = d.bones[i].head;
+        if (d.bones[i].parent >= 0) bone.parent = &a->bones[static_cast<size_t>(d.bones[i].parent)];
+    }
+    armature_update_matrices(a);
+    for (const SceneDescFrame& f : d.frames) {
+        PoseFrame frame;
+        frame.time = f.time;
+        frame.count = static_cast<int32_t>(f.rotations.size());
+        frame.rotations = f.rotations;
+        frame.locations = f.locations;
+        frame.locations.resize(f.rotations.size(), Vec3{0, 0, 0});
+        a->frames.push_back(std::move(frame));
+    }
+    a->frame_count = static_cast<int32_t>(a->frames.size());
+    a->current_frame = 0;
+    return a;
+}
 
 void scene_build(Scene* scene, const SceneDesc& desc) {
     scene_init(scene);
@@ -432,7 +432,7 @@ void scene_build(Scene* scene, const SceneDesc& desc) {
     std::vector<Material*> materials = table_of<Material>(&scene->materials);
 
     for (const SceneDescMesh& d : desc.meshes) list_push_back(&scene->meshes, build_mesh(d, materials));
-    for (const SceneDescArmature& d : desc.armatures) list_push_back(&scene->armatures, build_armature(d));
+    for (const SceneDescArmature& d : desc.armatures) list_push_back(&scene->armatures, scene_build_armature(d));
     for (const SceneDescCamera& d : desc.cameras)
         list_push_back(&scene->cameras, new Camera{d.name, nullptr, d.parameter});
 

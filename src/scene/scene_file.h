@@ -29,6 +29,10 @@ bool scene_decode(const uint8_t* bytes, size_t size, SceneDesc* out, std::string
 // buffered meshes.
 void scene_build(Scene* scene, const SceneDesc& desc);
 
+// One armature from its checked description, in its rest pose with its pose
+// frames; no GL. The caller owns it (new).
+Armature* scene_build_armature(const SceneDescArmature& d);
+
 // The reader proper: the rest of the open file is decoded, checked and
 // built. False, with the reason in *error and the scene untouched, when the
 // file is malformed.
