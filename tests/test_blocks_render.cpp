@@ -10,6 +10,7 @@
 #include "gfx/texture.h"
 #include "script/vertex_profile.h"
 #include "shell/log.h"
+#include "shell/demo_main.h"
 #include "shell/paths.h"
 #include "shell/window.h"
 #include "support/gl_context.h"
@@ -31,13 +32,7 @@ std::string content_dir() {
 // One frame as the main loop draws it, minus the present.
 void draw_frame(Timeline* timeline, int time) {
     timeline->current_time = time;
-    gl_clear();
-    viewport_percent(0, 0, 100, 100);
-    view_ortho(800, 600);
-    timeline_draw(timeline);
-    glDisable(GL_DEPTH_TEST);
-    draw_rect(0, 0, 800, 80, Color{1, 1, 1, 255});
-    draw_rect(0, 520, 800, 80, Color{1, 1, 1, 255});
+    demo_frame_draw(timeline);
 }
 
 // Mean brightness of the picture band between the letterbox bars.

@@ -45,6 +45,15 @@ void draw_letterbox() {
 
 } // namespace
 
+void demo_frame_draw(Timeline* timeline) {
+    gl_clear();
+    viewport_percent(0, 0, 100, 100);
+    view_ortho(static_cast<float>(screen_width), static_cast<float>(screen_height));
+    timeline_draw(timeline);
+    glDisable(GL_DEPTH_TEST);
+    draw_letterbox();
+}
+
 int demo_main(const AppOptions& options) {
     // A fresh message record and key table (WinMain zeroes them first).
     input_reset();
@@ -83,12 +92,7 @@ int demo_main(const AppOptions& options) {
 
     // --- Frame loop: one window message handled per pass ---
     while (message_pump()) {
-        gl_clear();
-        viewport_percent(0, 0, 100, 100);
-        view_ortho(static_cast<float>(screen_width), static_cast<float>(screen_height));
-        timeline_draw(&timeline);
-        glDisable(GL_DEPTH_TEST);
-        draw_letterbox();
+        demo_frame_draw(&timeline);
 
         // The blocks of the next frame see the position read last frame.
         timeline.current_time = static_cast<int>(music_time);
