@@ -405,10 +405,10 @@ SceneDesc make_armazem() {
         float t = sync_frame(kSyncWarehouse, kSyncWarehouse.start_ms + k * 2 * kBarMs);
         float m = k * 2.3f; // spread the old path's shape over the fewer keys
         float a = 0.6f + m * 0.55f;
-        float r = 6.8f + 0.6f * std::sin(m * 0.9f); // far enough to keep raised arms in frame
+        float r = 7.2f + 0.5f * std::sin(m * 0.9f); // far enough to keep raised arms and feet in frame
         float h = 0.6f + 1.4f * std::sin(m * 0.7f + 1.0f);
         Vec3 eye = {12 + r * std::sin(a), h, 2 + r * std::cos(a)};
-        Vec3 target = {12 + 0.3f * std::sin(m * 1.3f), 0.4f + 0.15f * std::sin(m * 0.8f), 2};
+        Vec3 target = {12 + 0.3f * std::sin(m * 1.3f), 0.25f + 0.15f * std::sin(m * 0.8f), 2};
         keys.push_back({t, eye, target, 0.0f});
     }
     add_camera(&s, "CAMXDD", keys, true);
