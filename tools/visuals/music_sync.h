@@ -33,5 +33,11 @@ inline double sync_beats_at(const SyncBlock& b, float frame) {
     return (frame - 2.0) / b.frames * (b.end_ms - b.start_ms) / kBeatMs;
 }
 
+// Beats from the block's start to the first bar line at or after ms.
+inline float sync_bar_after(const SyncBlock& b, int ms) {
+    int bars = (ms - b.start_ms + kBarMs - 1) / kBarMs;
+    return static_cast<float>(bars * (kBarMs / kBeatMs));
+}
+
 // Length of the block in beats (robot two's block ends 0.2 s before a bar).
 inline double sync_beats(const SyncBlock& b) { return double(b.end_ms - b.start_ms) / kBeatMs; }

@@ -212,7 +212,7 @@ void pose_legs(Pose* p, const Skeleton& s) {
         p->euler[B_FOOT_L + o].x += -a;
     }
     float thigh = -s.tail[B_THIGH_L].y, shin = -s.tail[B_SHIN_L].y;
-    p->root_offset.y += -(thigh + shin - (thigh + shin) * std::cos(k));
+    p->root_offset.y -= (thigh + shin) * (1 - std::cos(k));
 }
 
 // Pose frames sampled from the dance in music time: keys on every beat and
@@ -306,18 +306,20 @@ MeshBuilder wheee_body(const Skeleton& s) {
     return b;
 }
 
-// Robot one, 36-60 s: twelve bars in four moves that change on bar lines
-// and follow the song (two phrases of six bars, the build-up from 51.4 s
-// taken up at the next bar line, 52 s). It steps on every beat throughout.
+// Robot one, 36-60 s: twelve bars in five moves that change on bar lines
+// and follow the song: two phrases of six bars, and the build-up from 51.4 s
+// taken up at the next bar line (52 s, beat 32). It steps on every beat.
 Pose wheee_dance(float b, const Skeleton&) {
     const float w = 0.16f; // how long a snap takes, in beats either side
+    const float wings = 12, pops = 24;
+    const float build = sync_bar_after(kSyncRobotOne, kBuildUpMs), top = build + 8;
     float nod = hit(b);
     Pose out;
 
     // Bars 1-3, groove: marching in place, fists pumping in turn, chest
     // twisting against them, a nod on every beat.
     Pose a;
-    float sw = swing(b, w, -8, 12);
+    float sw = swing(b, w, -8, wings);
     step(&a, b, 0.45f);
     a.bend = 0.14f + 0.12f * dip(b);
     a.euler[B_UARM_L].x = -0.35f - 0.45f * sw;
@@ -330,7 +332,7 @@ Pose wheee_dance(float b, const Skeleton&) {
     // Bars 4-6, "wheee": arms out like wings banking from side to side,
     // turning on the spot a quarter turn per beat (below).
     Pose v;
-    sw = swing(b, w, 12, 24);
+    sw = swing(b, w, wings, pops);
     step(&v, b, 0.35f);
     v.bend = 0.1f + 0.1f * dip(b);
     v.euler[B_UARM_L].z = 1.45f + 0.3f * sw;
@@ -342,10 +344,10 @@ Pose wheee_dance(float b, const Skeleton&) {
 
     // Bars 7-8, robot pops: four arm positions a bar, one per beat.
     Pose c;
-    sw = swing(b, w, 24, 32);
+    sw = swing(b, w, pops, build);
     step(&c, b, 0.35f);
     c.bend = 0.14f + 0.1f * dip(b);
-    const Vec3 pops[4][4] = {
+    const Vec3 arms[4][4] = {
         // upper arm L, forearm L, upper arm R, forearm R (Euler x, y, z)
         {{0, 0, 2.6f}, {0, 0, 0}, {0, 0, -2.6f}, {0, 0, 0}},           // arms up
         {{0, 0, 1.5f}, {0, 0, 1.5f}, {0, 0, -1.5f}, {0, 0, -1.5f}},   // goalposts
@@ -357,10 +359,10 @@ Pose wheee_dance(float b, const Skeleton&) {
         // changes, so that only one snap lands on those beats.
         float k = std::round(b);
         float u = smoothstep(-w, w, b - k);
-        int from = static_cast<int>(std::clamp(k - 1, 24.0f, 31.0f)) % 4, to = static_cast<int>(std::clamp(k, 24.0f, 31.0f)) % 4;
+        int from = static_cast<int>(std::clamp(k - 1, pops, build - 1)) % 4, to = static_cast<int>(std::clamp(k, pops, build - 1)) % 4;
         const int bones[4] = {B_UARM_L, B_FARM_L, B_UARM_R, B_FARM_R};
         for (int i = 0; i < 4; ++i) {
-            Vec3 p = pops[from][i], q = pops[to][i];
+            Vec3 p = arms[from][i], q = arms[to][i];
             c.euler[bones[i]] = {p.x + (q.x - p.x) * u, p.y + (q.y - p.y) * u, p.z + (q.z - p.z) * u};
         }
     }
@@ -371,7 +373,7 @@ Pose wheee_dance(float b, const Skeleton&) {
 
     // Bars 9-10, the build-up: punching the sky in turn, dipping harder.
     Pose d;
-    sw = swing(b, w, 32, 40);
+    sw = swing(b, w, build, top);
     step(&d, b, 0.4f);
     d.bend = 0.15f + 0.2f * dip(b);
     d.euler[B_UARM_L].z = 1.8f + 0.9f * sw;
@@ -384,7 +386,7 @@ Pose wheee_dance(float b, const Skeleton&) {
     // Bars 11-12, the top of the build-up: high-kneed stomping with the arms
     // up in a V, pumping in turn, head banging.
     Pose e;
-    sw = swing(b, w, 40, 60);
+    sw = swing(b, w, top, top + 20);
     step(&e, b, 0.65f);
     e.bend = 0.2f + 0.15f * dip(b);
     e.euler[B_UARM_L].z = 2.45f + 0.3f * sw;
@@ -394,15 +396,15 @@ Pose wheee_dance(float b, const Skeleton&) {
     e.euler[B_HEAD].x = -0.1f + 0.35f * nod;
     e.euler[B_EXTRA].x = 0.6f * sw;
 
-    pose_add(&out, a, section(b, -8, 12));
-    pose_add(&out, v, section(b, 12, 24));
-    pose_add(&out, c, section(b, 24, 32));
-    pose_add(&out, d, section(b, 32, 40));
-    pose_add(&out, e, section(b, 40, 60));
+    pose_add(&out, a, section(b, -8, wings));
+    pose_add(&out, v, section(b, wings, pops));
+    pose_add(&out, c, section(b, pops, build));
+    pose_add(&out, d, section(b, build, top));
+    pose_add(&out, e, section(b, top, top + 20));
     // Two whole turns, a quarter turn on each beat from beat 13 to beat 20
     // (not on the bar lines, where the arms change), outside the blend so
     // leaving the move never unwinds them.
-    out.euler[B_ROOT].y += std::clamp(ticks(b, 0.3f) - 12.0f, 0.0f, 8.0f) * (kPi / 2);
+    out.euler[B_ROOT].y += std::clamp(ticks(b, 0.3f) - wings, 0.0f, 8.0f) * (kPi / 2);
     return out;
 }
 
