@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the demo and the tests need.
 # Only missing packages are installed; safe to run again.
+#   scripts/setup.sh              build, run and test
+#   scripts/setup.sh --packaging  the same and the packaging tools (dpkg-dev,
+#                                 desktop-file-utils, lintian): the install test
+#                                 and `cpack -G DEB` use them
 set -euo pipefail
 
 packages=(
@@ -15,6 +19,9 @@ packages=(
   # video capture
   ffmpeg
 )
+if [ "${1:-}" = "--packaging" ]; then
+  packages+=(dpkg-dev desktop-file-utils lintian)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,15 +1,19 @@
 #include "shell/log.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
 
 int current_level = LOG_OK;
 FILE* log_file = nullptr;
+std::string log_path = "report.htm";
 bool closed = false;
+bool open_failed = false;
 
 // Formats into a string of any length; messages are never cut.
 std::string format_message(const char* format, va_list args) {
@@ -48,8 +52,14 @@ const char* level_word(int level) {
 
 bool open_log() {
     if (log_file) return true;
-    log_file = std::fopen("report.htm", "w");
-    if (!log_file) return false;
+    if (open_failed) return false;
+    log_file = std::fopen(log_path.c_str(), "w");
+    if (!log_file) {
+        // Said once, so a missing report is not a surprise; the run goes on.
+        std::fprintf(stderr, "vantor: cannot write the report %s: %s\n", log_path.c_str(), std::strerror(errno));
+        open_failed = true;
+        return false;
+    }
     std::fputs("<html>\n<head>\n<title>VELDRA4 REPORT</title>\n</head>\n", log_file);
     std::fputs("<body bgcolor=\"#464646\" link=\"#333333\" vlink=\"#333333\" alink=\"#333333\">\n", log_file);
     std::fputs("<font face=\"Arial\" size=\"4\" color=\"#333333\">\n", log_file);
@@ -73,6 +83,11 @@ void write_paragraph(const std::string& text) {
 }
 
 } // namespace
+
+void log_set_path(const std::string& path) {
+    log_path = path;
+    open_failed = false;
+}
 
 void log_set_level(int level) { current_level = level; }
 
@@ -110,5 +125,7 @@ void log_reset_for_tests() {
     if (log_file) std::fclose(log_file);
     log_file = nullptr;
     closed = false;
+    open_failed = false;
     current_level = LOG_OK;
+    log_path = "report.htm";
 }

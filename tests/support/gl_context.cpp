@@ -62,5 +62,5 @@ void test_write_file(const std::string& path, const std::string& bytes) {
 
 std::string test_data_dir() {
     const char* dir = std::getenv("VANTOR_TESTDATA");
-    return dir ? dir : "../shared/testdata";
+    return dir ? dir : VANTOR_TESTDATA_DIR;
 }
