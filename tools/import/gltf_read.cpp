@@ -1,0 +1,207 @@
+// The one file that compiles tinygltf (and stb_image for its pictures), with
+// file access fenced into the model's folder and image decoding bounded.
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#define STBI_ONLY_JPEG
+#define STBI_NO_STDIO
+// The engine's textures are small; a header claiming more is refused before
+// any pixel memory is taken.
+#define STBI_MAX_DIMENSIONS 8192
+#include <stb_image.h>
+
+#define TINYGLTF_IMPLEMENTATION
+#define TINYGLTF_NO_INCLUDE_STB_IMAGE
+#define TINYGLTF_NO_STB_IMAGE_WRITE
+// No default file system: every read goes through the guard below.
+#define TINYGLTF_NO_FS
+// Its writer (never called) uses file streams without including them.
+#include <fstream>
+
+#include "gltf_internal.h"
+
+#include <sys/stat.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// External files larger than this are not buffers or pictures we can use.
+constexpr long kMaxExternalFile = 512L << 20;
+constexpr long long kMaxPixels = 16LL << 20;
+
+struct FsGuard {
+    std::string base;       // as given, may be empty (no external files)
+    std::string base_real;  // canonical, for the symlink check
+    std::string refused;    // the first reference that left the folder
+};
+
+// The part of `path` below the base folder, or empty when it is not below.
+std::string below_base(const FsGuard& g, const std::string& path) {
+    if (g.base.empty()) return std::string();
+    std::string prefix = g.base;
+    if (prefix.back() != '/') prefix += '/';
+    if (path.compare(0, prefix.size(), prefix) != 0) return std::string();
+    return path.substr(prefix.size());
+}
+
+// Relative, without "..", and (after links are followed) still inside.
+bool allowed(FsGuard* g, const std::string& path) {
+    std::string rel = below_base(*g, path);
+    bool ok = !rel.empty() && rel[0] != '/' && rel.find('\\') == std::string::npos;
+    size_t start = 0;
+    while (ok && start <= rel.size()) {
+        size_t end = rel.find('/', start);
+        if (end == std::string::npos) end = rel.size();
+        if (rel.compare(start, end - start, "..") == 0 && end - start == 2) ok = false;
+        start = end + 1;
+    }
+    if (ok) {
+        char* real = realpath(path.c_str(), nullptr);
+        if (real) {
+            std::string r(real);
+            std::free(real);
+            ok = r.compare(0, g->base_real.size() + 1, g->base_real + "/") == 0;
+        }
+    }
+    if (!ok && g->refused.empty()) g->refused = rel.empty() ? path : rel;
+    return ok;
+}
+
+bool guard_exists(const std::string& path, void* user) {
+    FsGuard* g = static_cast<FsGuard*>(user);
+    if (!allowed(g, path)) return false;
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string guard_expand(const std::string& path, void*) { return path; }
+
+bool guard_read(std::vector<unsigned char>* out, std::string* err, const std::string& path, void* user) {
+    FsGuard* g = static_cast<FsGuard*>(user);
+    if (!allowed(g, path)) {
+        if (err) *err += "refused";
+        return false;
+    }
+    std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!f) {
+        if (err) *err += "cannot open";
+        return false;
+    }
+    if (std::fseek(f.get(), 0, SEEK_END) != 0) return false;
+    long size = std::ftell(f.get());
+    if (size < 0 || size > kMaxExternalFile) {
+        if (err) *err += "too large";
+        return false;
+    }
+    std::rewind(f.get());
+    out->resize(static_cast<size_t>(size));
+    if (size > 0 && std::fread(out->data(), 1, out->size(), f.get()) != out->size()) {
+        if (err) *err += "short read";
+        return false;
+    }
+    return true;
+}
+
+bool guard_write(std::string* err, const std::string&, const std::vector<unsigned char>&, void*) {
+    if (err) *err += "writing is not allowed";
+    return false;
+}
+
+// Pictures become 8-bit RGBA whatever they were; anything but PNG and JPEG
+// (or a picture too large) is left empty with a warning, and the material
+// that uses it draws untextured.
+bool load_image(tinygltf::Image* image, const int index, std::string*, std::string* warn, int, int,
+                const unsigned char* bytes, int size, void*) {
+    int w = 0, h = 0, comp = 0;
+    bool known = stbi_info_from_memory(bytes, size, &w, &h, &comp) != 0;
+    if (!known || w <= 0 || h <= 0 || static_cast<long long>(w) * h > kMaxPixels) {
+        if (warn) *warn += "image " + std::to_string(index) + ": not a PNG or JPEG picture we can read; left out\n";
+        return true;
+    }
+    stbi_uc* px = stbi_load_from_memory(bytes, size, &w, &h, &comp, 4);
+    if (!px) {
+        if (warn) *warn += "image " + std::to_string(index) + ": " + stbi_failure_reason() + "; left out\n";
+        return true;
+    }
+    image->width = w;
+    image->height = h;
+    image->component = 4;
+    image->bits = 8;
+    image->pixel_type = TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE;
+    image->image.assign(px, px + static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
+    stbi_image_free(px);
+    return true;
+}
+
+// tinygltf's messages may span lines; a refusal is one line.
+std::string first_line(const std::string& text) {
+    size_t start = text.find_first_not_of(" \n\r\t");
+    if (start == std::string::npos) return std::string();
+    size_t end = text.find_first_of("\n\r", start);
+    return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+void split_lines(const std::string& text, std::vector<std::string>* lines) {
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = first_line(text.substr(start, end - start));
+        if (!line.empty()) lines->push_back(line);
+        start = end + 1;
+    }
+}
+
+} // namespace
+
+bool gltf_read_model(const uint8_t* data, size_t size, const std::string& base_dir, tinygltf::Model* model,
+                     std::vector<std::string>* warnings, std::string* error) {
+    if (size == 0 || size > static_cast<size_t>(UINT_MAX)) {
+        *error = "not a glTF file (empty or too large)";
+        return false;
+    }
+    FsGuard guard;
+    guard.base = base_dir;
+    if (!base_dir.empty()) {
+        char* real = realpath(base_dir.c_str(), nullptr);
+        if (!real) {
+            *error = "cannot open the model's folder '" + base_dir + "'";
+            return false;
+        }
+        guard.base_real = real;
+        std::free(real);
+    }
+    tinygltf::TinyGLTF loader;
+    loader.SetFsCallbacks({guard_exists, guard_expand, guard_read, guard_write, &guard});
+    loader.SetImageLoader(load_image, nullptr);
+    std::string err, warn;
+    bool ok = false;
+    try {
+        bool binary = size >= 4 && std::memcmp(data, "glTF", 4) == 0;
+        if (binary) {
+            ok = loader.LoadBinaryFromMemory(model, &err, &warn, data, static_cast<unsigned int>(size), base_dir);
+        } else {
+            ok = loader.LoadASCIIFromString(model, &err, &warn, reinterpret_cast<const char*>(data),
+                                            static_cast<unsigned int>(size), base_dir);
+        }
+    } catch (const std::exception& e) {
+        ok = false;
+        err = std::string("parse error: ") + e.what();
+    }
+    if (!guard.refused.empty()) {
+        *error = guard.base.empty() ? "uri '" + guard.refused + "': no external files when reading from memory"
+                                    : "uri '" + guard.refused + "' leaves the model's folder";
+        return false;
+    }
+    if (!ok) {
+        std::string line = first_line(err);
+        *error = line.empty() ? "not a glTF 2.0 file" : line;
+        return false;
+    }
+    split_lines(warn, warnings);
+    return true;
+}
