@@ -2,6 +2,7 @@
 // inside its buffer before a byte is read, in 64-bit arithmetic.
 #include "gltf_internal.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -36,23 +37,23 @@ int component_count(int type) {
     }
 }
 
-double decode(const uint8_t* p, int type, bool normalised) {
+double decode(const uint8_t* p, int type) {
     switch (type) {
     case TINYGLTF_COMPONENT_TYPE_BYTE: {
         int8_t v;
         std::memcpy(&v, p, 1);
-        return normalised ? std::max(v / 127.0, -1.0) : v;
+        return v;
     }
-    case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE: return normalised ? p[0] / 255.0 : p[0];
+    case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE: return p[0];
     case TINYGLTF_COMPONENT_TYPE_SHORT: {
         int16_t v;
         std::memcpy(&v, p, 2);
-        return normalised ? std::max(v / 32767.0, -1.0) : v;
+        return v;
     }
     case TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT: {
         uint16_t v;
         std::memcpy(&v, p, 2);
-        return normalised ? v / 65535.0 : v;
+        return v;
     }
     case TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT: {
         uint32_t v;
@@ -99,7 +100,7 @@ bool view_of(const tinygltf::Model& m, int index, View* out, const std::string& 
 // Reads `count` elements of `components` components, each `type`, at
 // `offset` in the view with `stride` (0: packed). Bounds checked.
 bool read_elements(const View& view, uint64_t offset, uint64_t stride, uint64_t count, int components, int type,
-                   bool normalised, double* out, const std::string& what, std::string* error) {
+                   double* out, const std::string& what, std::string* error) {
     uint64_t elem = static_cast<uint64_t>(component_size(type)) * static_cast<uint64_t>(components);
     if (stride == 0) stride = elem;
     if (stride < elem) {
@@ -116,7 +117,47 @@ bool read_elements(const View& view, uint64_t offset, uint64_t stride, uint64_t 
     int cs = component_size(type);
     for (uint64_t i = 0; i < count; ++i) {
         const uint8_t* p = view.bytes + offset + i * stride;
-        for (int c = 0; c < components; ++c) *out++ = decode(p + c * cs, type, normalised);
+        for (int c = 0; c < components; ++c) *out++ = decode(p + c * cs, type);
+    }
+    return true;
+}
+
+double normalise(double v, int type) {
+    switch (type) {
+    case TINYGLTF_COMPONENT_TYPE_BYTE: return std::max(v / 127.0, -1.0);
+    case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE: return v / 255.0;
+    case TINYGLTF_COMPONENT_TYPE_SHORT: return std::max(v / 32767.0, -1.0);
+    case TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT: return v / 65535.0;
+    default: return v;
+    }
+}
+
+// Declared min and max must be the true extremes: producers that get them
+// wrong have usually got the data wrong too.
+bool check_bounds(const tinygltf::Accessor& a, const GltfValues& v, const std::string& where, std::string* error) {
+    size_t comps = static_cast<size_t>(v.components);
+    for (int which = 0; which < 2; ++which) {
+        const std::vector<double>& declared = which == 0 ? a.minValues : a.maxValues;
+        if (declared.empty()) continue;
+        if (declared.size() != comps) {
+            *error = where + ": " + (which == 0 ? "min" : "max") + " has the wrong number of components";
+            return false;
+        }
+        for (size_t c = 0; c < comps; ++c) {
+            double extreme = v.v[c];
+            for (size_t i = 0; i < v.count; ++i) {
+                double x = v.v[i * comps + c];
+                extreme = which == 0 ? std::min(extreme, x) : std::max(extreme, x);
+            }
+            bool same = a.componentType == TINYGLTF_COMPONENT_TYPE_FLOAT
+                            ? static_cast<float>(extreme) == static_cast<float>(declared[c])
+                            : extreme == declared[c];
+            if (!same) {
+                *error = where + ": declared " + (which == 0 ? "minimum " : "maximum ") + std::to_string(declared[c]) +
+                         " is not the data's " + std::to_string(extreme);
+                return false;
+            }
+        }
     }
     return true;
 }
@@ -130,7 +171,7 @@ bool gltf_read_accessor(const tinygltf::Model& model, int index, const std::stri
         return false;
     }
     const tinygltf::Accessor& a = model.accessors[static_cast<size_t>(index)];
-    std::string where = what + ": accessor " + std::to_string(index);
+    std::string where = (what.empty() ? "" : what + ": ") + "accessor " + std::to_string(index);
     int comps = component_count(a.type);
     int csize = component_size(a.componentType);
     if (comps == 0 || csize == 0) {
@@ -151,7 +192,15 @@ bool gltf_read_accessor(const tinygltf::Model& model, int index, const std::stri
     out->components = comps;
     out->component_type = a.componentType;
     out->v.assign(a.count * static_cast<size_t>(comps), 0.0);
-    bool normalised = a.normalized && a.componentType != TINYGLTF_COMPONENT_TYPE_FLOAT;
+    if (a.normalized && (a.componentType == TINYGLTF_COMPONENT_TYPE_FLOAT ||
+                         a.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT)) {
+        *error = where + " is normalised but not of 8- or 16-bit integers";
+        return false;
+    }
+    if (a.bufferView < 0 && a.byteOffset != 0) {
+        *error = where + " has a byte offset but no buffer view";
+        return false;
+    }
 
     if (a.bufferView >= 0) {
         View view;
@@ -160,7 +209,7 @@ bool gltf_read_accessor(const tinygltf::Model& model, int index, const std::stri
             *error = where + ": byte stride " + std::to_string(view.stride) + " is out of range";
             return false;
         }
-        if (!read_elements(view, a.byteOffset, view.stride, a.count, comps, a.componentType, normalised, out->v.data(),
+        if (!read_elements(view, a.byteOffset, view.stride, a.count, comps, a.componentType, out->v.data(),
                            where, error))
             return false;
     }
@@ -186,10 +235,10 @@ bool gltf_read_accessor(const tinygltf::Model& model, int index, const std::stri
             !view_of(model, a.sparse.values.bufferView, &vview, where + " sparse values", error))
             return false;
         std::vector<double> idx(n), vals(n * static_cast<size_t>(comps));
-        if (!read_elements(iview, static_cast<uint64_t>(a.sparse.indices.byteOffset), 0, n, 1, itype, false,
+        if (!read_elements(iview, static_cast<uint64_t>(a.sparse.indices.byteOffset), 0, n, 1, itype,
                            idx.data(), where + " sparse indices", error) ||
             !read_elements(vview, static_cast<uint64_t>(a.sparse.values.byteOffset), 0, n, comps, a.componentType,
-                           normalised, vals.data(), where + " sparse values", error))
+                           vals.data(), where + " sparse values", error))
             return false;
         for (uint64_t i = 0; i < n; ++i) {
             if (idx[i] >= static_cast<double>(a.count)) {
@@ -207,6 +256,11 @@ bool gltf_read_accessor(const tinygltf::Model& model, int index, const std::stri
             return false;
         }
     }
+    // Bounds describe stored data; an accessor of implicit zeros is not held to them.
+    out->from_data = a.bufferView >= 0 || a.sparse.isSparse;
+    if (out->from_data && !check_bounds(a, *out, where, error)) return false;
+    if (a.normalized)
+        for (double& d : out->v) d = normalise(d, a.componentType);
     return true;
 }
 

@@ -15,12 +15,18 @@
 bool gltf_read_model(const uint8_t* data, size_t size, const std::string& base_dir, tinygltf::Model* model,
                      std::vector<std::string>* warnings, std::string* error);
 
+// Checks the whole model against the rules of the format the conversion
+// relies on; parent is each node's parent (-1 for roots), already free of
+// cycles. False with one line in *error.
+bool gltf_check_model(const tinygltf::Model& model, const std::vector<int>& parent, std::string* error);
+
 // One accessor's elements as doubles (exact for every glTF component type),
 // normalised integers mapped to [0, 1] or [-1, 1], sparse values applied.
 struct GltfValues {
     size_t count = 0;
     int components = 0;
     int component_type = 0;
+    bool from_data = false;  // false: no buffer view and no sparse values, all zeros
     std::vector<double> v;  // count x components
     double at(size_t element, int component) const { return v[element * static_cast<size_t>(components) + static_cast<size_t>(component)]; }
 };

@@ -48,15 +48,22 @@ std::string below_base(const FsGuard& g, const std::string& path) {
     return path.substr(prefix.size());
 }
 
-// Relative, without "..", and (after links are followed) still inside.
+// Relative, without "..", and (after links are followed) still inside. The
+// first reference that fails is kept for the refusal; tinygltf's second try
+// in the working directory is turned down without a word.
 bool allowed(FsGuard* g, const std::string& path) {
+    if (g->base.empty()) {
+        if (g->refused.empty() && !path.empty() && path.compare(0, 2, "./") != 0) g->refused = path;
+        return false;
+    }
     std::string rel = below_base(*g, path);
-    bool ok = !rel.empty() && rel[0] != '/' && rel.find('\\') == std::string::npos;
+    if (rel.empty() || rel.compare(0, 5, "data:") == 0) return false;
+    bool ok = rel[0] != '/' && rel.find('\\') == std::string::npos;
     size_t start = 0;
     while (ok && start <= rel.size()) {
         size_t end = rel.find('/', start);
         if (end == std::string::npos) end = rel.size();
-        if (rel.compare(start, end - start, "..") == 0 && end - start == 2) ok = false;
+        if (end - start == 2 && rel.compare(start, 2, "..") == 0) ok = false;
         start = end + 1;
     }
     if (ok) {
@@ -67,7 +74,7 @@ bool allowed(FsGuard* g, const std::string& path) {
             ok = r.compare(0, g->base_real.size() + 1, g->base_real + "/") == 0;
         }
     }
-    if (!ok && g->refused.empty()) g->refused = rel.empty() ? path : rel;
+    if (!ok && g->refused.empty()) g->refused = rel;
     return ok;
 }
 
@@ -119,12 +126,12 @@ bool load_image(tinygltf::Image* image, const int index, std::string*, std::stri
     int w = 0, h = 0, comp = 0;
     bool known = stbi_info_from_memory(bytes, size, &w, &h, &comp) != 0;
     if (!known || w <= 0 || h <= 0 || static_cast<long long>(w) * h > kMaxPixels) {
-        if (warn) *warn += "image " + std::to_string(index) + ": not a PNG or JPEG picture we can read; left out\n";
+        if (warn) *warn += "image " + std::to_string(index) + ": not a PNG or JPEG picture we can read\n";
         return true;
     }
     stbi_uc* px = stbi_load_from_memory(bytes, size, &w, &h, &comp, 4);
     if (!px) {
-        if (warn) *warn += "image " + std::to_string(index) + ": " + stbi_failure_reason() + "; left out\n";
+        if (warn) *warn += "image " + std::to_string(index) + ": " + stbi_failure_reason() + "\n";
         return true;
     }
     image->width = w;
@@ -156,6 +163,65 @@ void split_lines(const std::string& text, std::vector<std::string>* lines) {
     }
 }
 
+// Rules tinygltf's model no longer shows (it reads an empty array like a
+// missing one): checked on the JSON text of a .gltf with tinygltf's own JSON
+// library.
+bool json_walk(const nlohmann::json& j, const std::string& path, std::string* error) {
+    if (j.is_array()) {
+        if (j.empty()) {
+            *error = "empty array at " + path;
+            return false;
+        }
+        for (size_t i = 0; i < j.size(); ++i)
+            if (!json_walk(j[i], path + "/" + std::to_string(i), error)) return false;
+    } else if (j.is_object()) {
+        for (auto it = j.begin(); it != j.end(); ++it) {
+            const std::string& key = it.key();
+            std::string at = path + "/" + key;
+            if (key == "extras") continue;
+            if (key == "extensions" && !it->is_object()) {
+                *error = "extensions at " + at + " is not an object";
+                return false;
+            }
+            if ((key == "attributes" || path.find("/targets/") != std::string::npos) && it->is_object() && it->empty()) {
+                *error = "empty object at " + at;
+                return false;
+            }
+            if (!json_walk(*it, at, error)) return false;
+        }
+        if (j.contains("byteOffset") && !j.contains("bufferView") && path.rfind("/accessors/", 0) == 0) {
+            *error = "accessor at " + path + " has a byte offset but no buffer view";
+            return false;
+        }
+        if (j.contains("perspective") && j.contains("orthographic")) {
+            *error = "camera at " + path + " is both perspective and orthographic";
+            return false;
+        }
+        if (j.contains("matrix") && (j.contains("translation") || j.contains("rotation") || j.contains("scale")) &&
+            path.rfind("/nodes/", 0) == 0) {
+            *error = "node at " + path + " has both a matrix and a translation, rotation or scale";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool check_json_text(const uint8_t* data, size_t size, std::string* error) {
+    static const char* const kCollections[] = {"accessors", "animations", "buffers", "bufferViews", "cameras",
+                                               "images", "materials", "meshes", "nodes", "samplers",
+                                               "scenes", "skins", "textures", "extensionsUsed", "extensionsRequired"};
+    nlohmann::json doc = nlohmann::json::parse(data, data + size, nullptr, false);
+    if (doc.is_discarded() || !doc.is_object()) return true;  // tinygltf says what is wrong
+    for (const char* name : kCollections)
+        if (doc.contains(name) && !doc[name].is_array()) {
+            *error = std::string(name) + " is not an array";
+            return false;
+        }
+    return json_walk(doc, "", error);
+}
+
+bool starts_with_bom(const uint8_t* p, size_t size) { return size >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF; }
+
 } // namespace
 
 bool gltf_read_model(const uint8_t* data, size_t size, const std::string& base_dir, tinygltf::Model* model,
@@ -180,8 +246,13 @@ bool gltf_read_model(const uint8_t* data, size_t size, const std::string& base_d
     loader.SetImageLoader(load_image, nullptr);
     std::string err, warn;
     bool ok = false;
+    bool binary = size >= 4 && std::memcmp(data, "glTF", 4) == 0;
+    // JSON forbids a byte order mark; a binary file's JSON starts at byte 20.
+    if (binary ? size > 20 && starts_with_bom(data + 20, size - 20) : starts_with_bom(data, size)) {
+        *error = "the JSON starts with a byte order mark";
+        return false;
+    }
     try {
-        bool binary = size >= 4 && std::memcmp(data, "glTF", 4) == 0;
         if (binary) {
             ok = loader.LoadBinaryFromMemory(model, &err, &warn, data, static_cast<unsigned int>(size), base_dir);
         } else {
@@ -202,6 +273,24 @@ bool gltf_read_model(const uint8_t* data, size_t size, const std::string& base_d
         *error = line.empty() ? "not a glTF 2.0 file" : line;
         return false;
     }
-    split_lines(warn, warnings);
+    std::vector<std::string> lines;
+    split_lines(warn, &lines);
+    for (const std::string& line : lines) {
+        // A picture the model names but that cannot be had is a broken model.
+        if (line.rfind("Failed to load external 'uri' for image", 0) == 0 || line.rfind("image ", 0) == 0) {
+            *error = line;
+            return false;
+        }
+        if (line.rfind("File not found", 0) == 0) continue;  // followed by the line above
+        warnings->push_back(line);
+    }
+    if (!binary) {
+        try {
+            if (!check_json_text(data, size, error)) return false;
+        } catch (const std::exception& e) {
+            *error = std::string("parse error: ") + e.what();
+            return false;
+        }
+    }
     return true;
 }

@@ -575,7 +575,8 @@ bool gltf_import_memory(const uint8_t* data, size_t size, const std::string& bas
     w.ctx.options = &options;
     w.ctx.profiles = options.profiles.empty() ? &gltf_import_content_profiles() : &options.profiles;
     w.ctx.out = out;
-    if (!check_nodes(&w, error) || !read_animation(&w, error)) return false;
+    if (!check_nodes(&w, error) || !gltf_check_model(model, w.parent, error) || !read_animation(&w, error))
+        return false;
     double frames = std::ceil(w.duration * options.fps - 1e-9) + 1;
     if (frames > kMaxFrames || frames * static_cast<double>(model.nodes.size() + 1) > kMaxFrameWork) {
         *error = gltf_label("animation", model.animations.empty() ? "" : model.animations[0].name, 0) +
