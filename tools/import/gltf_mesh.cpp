@@ -335,8 +335,10 @@ bool gltf_convert_mesh(GltfContext* ctx, int mesh_index, const GltfSkinBinding* 
             for (size_t v = 0; v < count; ++v) indices.push_back(static_cast<uint32_t>(first + v));
         }
         if (indices.size() % 3 != 0) {
-            *error = what + ": " + std::to_string(indices.size()) + " indices do not make whole triangles";
-            return false;
+            // The format allows it; the vertices past the last whole triangle draw nothing.
+            ctx->out->warnings.push_back(what + ": " + std::to_string(indices.size() % 3) +
+                                         " trailing vertices make no triangle; left out");
+            indices.resize(indices.size() / 3 * 3);
         }
 
         GltfValues vals;

@@ -166,14 +166,19 @@ void split_lines(const std::string& text, std::vector<std::string>* lines) {
 // Rules tinygltf's model no longer shows (it reads an empty array like a
 // missing one): checked on the JSON text of a .gltf with tinygltf's own JSON
 // library.
-bool json_walk(const nlohmann::json& j, const std::string& path, std::string* error) {
+bool json_walk(const nlohmann::json& j, const std::string& path, int depth, std::string* error) {
+    // glTF nests a handful of levels; anything deeper is not worth walking.
+    if (depth > 64) {
+        *error = "JSON nested too deeply at " + path.substr(0, 200);
+        return false;
+    }
     if (j.is_array()) {
         if (j.empty()) {
             *error = "empty array at " + path;
             return false;
         }
         for (size_t i = 0; i < j.size(); ++i)
-            if (!json_walk(j[i], path + "/" + std::to_string(i), error)) return false;
+            if (!json_walk(j[i], path + "/" + std::to_string(i), depth + 1, error)) return false;
     } else if (j.is_object()) {
         for (auto it = j.begin(); it != j.end(); ++it) {
             const std::string& key = it.key();
@@ -187,7 +192,7 @@ bool json_walk(const nlohmann::json& j, const std::string& path, std::string* er
                 *error = "empty object at " + at;
                 return false;
             }
-            if (!json_walk(*it, at, error)) return false;
+            if (!json_walk(*it, at, depth + 1, error)) return false;
         }
         if (j.contains("byteOffset") && !j.contains("bufferView") && path.rfind("/accessors/", 0) == 0) {
             *error = "accessor at " + path + " has a byte offset but no buffer view";
@@ -217,7 +222,7 @@ bool check_json_text(const uint8_t* data, size_t size, std::string* error) {
             *error = std::string(name) + " is not an array";
             return false;
         }
-    return json_walk(doc, "", error);
+    return json_walk(doc, "", 0, error);
 }
 
 bool starts_with_bom(const uint8_t* p, size_t size) { return size >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF; }

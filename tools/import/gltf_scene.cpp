@@ -14,7 +14,9 @@ namespace {
 
 constexpr size_t kMaxBones = 32;  // what the skinning shader's matrix array holds
 constexpr double kMaxFrames = 100000;
-constexpr double kMaxFrameWork = 2e7;  // frames x nodes resampled
+// Frames x nodes x (skins + 1) transforms to resample: ample for real
+// models, and it keeps a crafted file from taking minutes.
+constexpr double kMaxFrameWork = 5e6;
 
 struct Channel {
     int node = -1;
@@ -545,6 +547,22 @@ bool emit_skins(Walk* w, const std::vector<SkinnedUse>& uses, std::string* error
     return true;
 }
 
+// A model of meshes without any node (some exporters write libraries of
+// parts so): each mesh becomes an object at the origin.
+bool emit_loose_meshes(Walk* w, std::string* error) {
+    for (size_t i = 0; i < w->model->meshes.size(); ++i) {
+        int mesh = -1;
+        if (!gltf_convert_mesh(&w->ctx, static_cast<int>(i), nullptr, &mesh, error)) return false;
+        if (mesh < 0) continue;
+        SceneDescObject obj;
+        obj.name = w->ctx.out->scene.meshes[mesh].name;
+        obj.flags = OBJECT_MESH;
+        obj.mesh = mesh;
+        add_object(w, obj);
+    }
+    return true;
+}
+
 bool check_extensions(const tinygltf::Model& m, std::string* error) {
     static const char* const kKnown[] = {"KHR_materials_unlit", "KHR_mesh_quantization"};
     for (const std::string& ext : m.extensionsRequired) {
@@ -556,10 +574,31 @@ bool check_extensions(const tinygltf::Model& m, std::string* error) {
     return true;
 }
 
+// Names in messages come from the file; a line break in one must not make
+// a refusal two lines.
+void one_line(std::string* text) {
+    for (char& c : *text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+}
+
+bool import_model(const uint8_t* data, size_t size, const std::string& base_dir, const GltfImportOptions& options,
+                  GltfImportResult* out, std::string* error);
+
 } // namespace
 
 bool gltf_import_memory(const uint8_t* data, size_t size, const std::string& base_dir,
                         const GltfImportOptions& options, GltfImportResult* out, std::string* error) {
+    bool ok = import_model(data, size, base_dir, options, out, error);
+    if (!ok && error->empty()) *error = "refused";
+    one_line(error);
+    for (std::string& w : out->warnings) one_line(&w);
+    return ok;
+}
+
+namespace {
+
+bool import_model(const uint8_t* data, size_t size, const std::string& base_dir, const GltfImportOptions& options,
+                  GltfImportResult* out, std::string* error) {
     *out = GltfImportResult();
     if (!(options.fps >= 1 && options.fps <= 1000)) {
         *error = "frames per second must lie between 1 and 1000";
@@ -578,7 +617,8 @@ bool gltf_import_memory(const uint8_t* data, size_t size, const std::string& bas
     if (!check_nodes(&w, error) || !gltf_check_model(model, w.parent, error) || !read_animation(&w, error))
         return false;
     double frames = std::ceil(w.duration * options.fps - 1e-9) + 1;
-    if (frames > kMaxFrames || frames * static_cast<double>(model.nodes.size() + 1) > kMaxFrameWork) {
+    double work = frames * static_cast<double>(model.nodes.size() + 1) * static_cast<double>(model.skins.size() + 1);
+    if (frames > kMaxFrames || work > kMaxFrameWork) {
         *error = gltf_label("animation", model.animations.empty() ? "" : model.animations[0].name, 0) +
                  " is too long to resample at " + std::to_string(options.fps) + " frames per second";
         return false;
@@ -596,11 +636,10 @@ bool gltf_import_memory(const uint8_t* data, size_t size, const std::string& bas
     w.object_of.assign(model.nodes.size(), -1);
     std::vector<SkinnedUse> skinned;
     if (!emit_nodes(&w, roots, &skinned, error) || !emit_skins(&w, skinned, error)) return false;
+    if (model.nodes.empty() && !emit_loose_meshes(&w, error)) return false;
     make_tracks(&w);
     return true;
 }
-
-namespace {
 
 std::string folder_of(const std::string& path) {
     size_t slash = path.find_last_of('/');
