@@ -386,6 +386,11 @@ TEST(GltfImport, RefusesReferencesOutsideTheFolderCyclesAndWhatTheEngineCannotSh
     EXPECT_FALSE(import_text(skinned, "", &error));
     EXPECT_NE(error.find("33 joints"), std::string::npos) << error;
 
+    // Brackets nested past any real model's depth (tinygltf would recurse on them).
+    std::string deep = R"({"asset":{"version":"2.0"},"extras":)" + std::string(200000, '[') + std::string(200000, ']') + "}";
+    EXPECT_FALSE(import_text(deep, "", &error));
+    EXPECT_NE(error.find("nests deeper"), std::string::npos) << error;
+
     // A layout table without one for a plain mesh: the import says what it needs.
     GltfImportOptions only_skinned;
     only_skinned.profiles = {gltf_import_content_profiles().at(2)};

@@ -8,9 +8,9 @@
 
 namespace {
 
-// More elements than any mesh or animation the engine draws; also caps what
+// More values than any mesh or animation the engine draws; also caps what
 // an accessor without a buffer view (all zeros) may make us allocate.
-constexpr uint64_t kMaxElements = 1u << 24;
+constexpr uint64_t kMaxValues = 1u << 24;
 
 int component_size(int type) {
     switch (type) {
@@ -184,7 +184,7 @@ bool gltf_read_accessor(const tinygltf::Model& model, int index, const std::stri
         *error = where + ": matrices must be floats";
         return false;
     }
-    if (a.count == 0 || a.count > kMaxElements) {
+    if (a.count == 0 || a.count > kMaxValues / static_cast<uint64_t>(comps)) {
         *error = where + " has " + std::to_string(a.count) + " elements";
         return false;
     }

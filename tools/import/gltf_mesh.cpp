@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr size_t kMaxMeshVertices = 1u << 24;
+constexpr size_t kMaxMeshVertices = 1u << 22;
 
 // What a mesh's vertices carry, and so which layouts can hold them.
 struct Needs {

@@ -225,6 +225,48 @@ bool check_json_text(const uint8_t* data, size_t size, std::string* error) {
     return json_walk(doc, "", 0, error);
 }
 
+// tinygltf copies "extras" and extension values recursively, so a file of
+// deeply nested brackets would run it out of stack. Measured first with
+// the JSON library's event parser, which keeps no stack of its own.
+constexpr int kMaxDepth = 100;
+
+struct DepthGuard : nlohmann::json_sax<nlohmann::json> {
+    int depth = 0;
+    bool too_deep = false;
+    bool null() override { return true; }
+    bool boolean(bool) override { return true; }
+    bool number_integer(number_integer_t) override { return true; }
+    bool number_unsigned(number_unsigned_t) override { return true; }
+    bool number_float(number_float_t, const string_t&) override { return true; }
+    bool string(string_t&) override { return true; }
+    bool binary(binary_t&) override { return true; }
+    bool key(string_t&) override { return true; }
+    bool start_object(std::size_t) override { return enter(); }
+    bool end_object() override { return leave(); }
+    bool start_array(std::size_t) override { return enter(); }
+    bool end_array() override { return leave(); }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
+    bool enter() {
+        if (++depth <= kMaxDepth) return true;
+        too_deep = true;
+        return false;
+    }
+    bool leave() {
+        --depth;
+        return true;
+    }
+};
+
+// The JSON of a .glb starts right after its 20 bytes of headers; whatever
+// follows it (the binary chunk) is not looked at.
+bool nested_too_deeply(const uint8_t* data, size_t size, bool binary) {
+    if (binary && size <= 20) return false;
+    const uint8_t* first = binary ? data + 20 : data;
+    DepthGuard guard;
+    nlohmann::json::sax_parse(first, data + size, &guard, nlohmann::json::input_format_t::json, false);
+    return guard.too_deep;
+}
+
 bool starts_with_bom(const uint8_t* p, size_t size) { return size >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF; }
 
 } // namespace
@@ -255,6 +297,10 @@ bool gltf_read_model(const uint8_t* data, size_t size, const std::string& base_d
     // JSON forbids a byte order mark; a binary file's JSON starts at byte 20.
     if (binary ? size > 20 && starts_with_bom(data + 20, size - 20) : starts_with_bom(data, size)) {
         *error = "the JSON starts with a byte order mark";
+        return false;
+    }
+    if (nested_too_deeply(data, size, binary)) {
+        *error = "the JSON nests deeper than " + std::to_string(kMaxDepth) + " levels";
         return false;
     }
     try {
