@@ -13,6 +13,8 @@ packages=(
   # engine libraries
   libsdl2-dev libepoxy-dev libpng-dev zlib1g-dev libglu1-mesa-dev libgl-dev libegl-dev
   libvorbis-dev libogg-dev libkissfft-dev libx11-dev
+  # glTF import: tinygltf (header-only use) with its JSON and image headers
+  libtinygltf-dev nlohmann-json3-dev libstb-dev
   # tests: real GL on llvmpipe, a real X server and input, Ogg samples
   libgtest-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0 mesa-utils
   xvfb xdotool x11-utils sound-theme-freedesktop valgrind
