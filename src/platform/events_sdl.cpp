@@ -123,6 +123,12 @@ void translate_button(const SDL_MouseButtonEvent& ev) {
     push(ev.windowID, message, 0, make_lparam(ev.x, ev.y));
 }
 
+void translate_wheel(const SDL_MouseWheelEvent& ev) {
+    int notches = ev.direction == SDL_MOUSEWHEEL_FLIPPED ? -ev.y : ev.y;
+    if (notches == 0) return;
+    push(ev.windowID, WM_MOUSEWHEEL, static_cast<uint64_t>(static_cast<int64_t>(notches)), 0);
+}
+
 void translate_window(const SDL_WindowEvent& ev) {
     switch (ev.event) {
     case SDL_WINDOWEVENT_SIZE_CHANGED: push(ev.windowID, WM_SIZE, 0, make_lparam(ev.data1, ev.data2)); break;
@@ -144,6 +150,7 @@ void drain_system_events() {
         case SDL_KEYUP: translate_key(ev.key); break;
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP: translate_button(ev.button); break;
+        case SDL_MOUSEWHEEL: translate_wheel(ev.wheel); break;
         case SDL_WINDOWEVENT: translate_window(ev.window); break;
         // SIGINT / SIGTERM: ask to close, like the window's close button.
         case SDL_QUIT: push(0, WM_CLOSE, 0, 0); break;

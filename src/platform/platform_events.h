@@ -21,6 +21,7 @@ enum : uint32_t {
     WM_RBUTTONUP = 0x0205,
     WM_MBUTTONDOWN = 0x0207,
     WM_MBUTTONUP = 0x0208,
+    WM_MOUSEWHEEL = 0x020A, // wparam: signed notches, away from the user positive
 };
 
 enum { WA_INACTIVE = 0, WA_ACTIVE = 1 };

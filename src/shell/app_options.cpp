@@ -28,7 +28,7 @@ bool parse_size(std::string_view text, int* w, int* h) {
 
 bool takes_value(std::string_view opt) {
     return opt == "--data" || opt == "--report" || opt == "--capture" || opt == "--fps" || opt == "--size" || opt == "--from" ||
-           opt == "--to";
+           opt == "--to" || opt == "--view" || opt == "--scene-fps";
 }
 
 } // namespace
@@ -87,6 +87,11 @@ bool app_options_parse(int argc, const char* const* argv, AppOptions* out, std::
         } else if (opt == "--to") {
             if (!parse_int(value, 0, 100000000, &o.to_ms)) return bad_value("milliseconds");
             o.offline_options = true;
+        } else if (opt == "--view") {
+            if (value.empty()) return bad_value("a .vscene file");
+            o.view_path = value;
+        } else if (opt == "--scene-fps") {
+            if (!parse_int(value, 1, 1000, &o.scene_fps)) return bad_value("1 to 1000");
         } else if (opt == "--benchmark") {
             o.benchmark = true;
             o.offline_options = true;
@@ -104,6 +109,10 @@ bool app_options_parse(int argc, const char* const* argv, AppOptions* out, std::
     }
     if (o.to_ms <= o.from_ms) {
         *error = "--to must be later than --from";
+        return false;
+    }
+    if (o.scene_fps != 25 && o.view_path.empty()) {
+        *error = "--scene-fps goes with --view";
         return false;
     }
     if (o.capture && o.benchmark) {
@@ -131,6 +140,12 @@ const char* app_options_usage() {
            "  --from MS --to MS   capture time range in music milliseconds (default 0 and 100000)\n"
            "  --benchmark         render the range offline without writing frames and print\n"
            "                      frame-time statistics per block (--json for machine-readable output)\n"
+           "  --view FILE         show one scene file instead of the demo: drag to orbit, wheel\n"
+           "                      to zoom, Space pauses, Left/Right step a frame, C cycles the\n"
+           "                      cameras, hold A for counts; with --capture, the animation\n"
+           "                      from --from to --to seen from the starting orbit camera\n"
+           "  --scene-fps N       key frames per second of the viewed animation (default 25,\n"
+           "                      as vantor-import writes them)\n"
            "  --help, --version\n"
            "Keys: hold A for the frame-rate overlay; release Escape to quit.\n";
 }

@@ -20,6 +20,10 @@ struct AppOptions {
     int to_ms = 100000;
     bool offline_options = false; // any of the options above was given
 
+    // Scene viewer instead of the demo.
+    std::string view_path;   // --view: the .vscene file
+    int scene_fps = 25;      // key frames per second of the viewed scene's animation
+
     bool help = false;
     bool version = false;
 };

@@ -5,6 +5,7 @@
 #include "shell/list.h"
 #include "shell/window.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -16,6 +17,7 @@ int key_state[key_count];
 List release_queue;
 PlatformMessage message_record;
 int exit_code = 0;
+int64_t wheel_notches = 0; // turned since the last input_take_wheel
 
 // Win32 key codes are below 256; anything else must never index the table.
 bool valid_key(uint64_t key) { return key < key_count; }
@@ -73,6 +75,10 @@ int64_t window_proc(uint32_t, uint32_t message, uint64_t wparam, int64_t) {
     case WM_LBUTTONUP: key_state[VK_LBUTTON] = 0; return 0;
     case WM_RBUTTONDOWN: key_state[VK_RBUTTON] = 1; return 0;
     case WM_RBUTTONUP: key_state[VK_RBUTTON] = 0; return 0;
+    case WM_MOUSEWHEEL:
+        // Clamped so a flood of events cannot overflow the sum.
+        wheel_notches = std::clamp<int64_t>(wheel_notches + static_cast<int64_t>(wparam), -1000, 1000);
+        return 0;
     default: return 0; // DefWindowProc: nothing the engine relies on
     }
 }
@@ -140,4 +146,11 @@ void input_reset() {
     for (int& k : key_state) k = 0;
     message_record = PlatformMessage{};
     exit_code = 0;
+    wheel_notches = 0;
+}
+
+int input_take_wheel() {
+    int n = static_cast<int>(wheel_notches);
+    wheel_notches = 0;
+    return n;
 }

@@ -28,3 +28,7 @@ void key_clear_released();
 
 // Start of a run: every key up, the release queue empty, no message seen.
 void input_reset();
+
+// Mouse-wheel notches turned since the last call (away from the user
+// positive), and back to 0.
+int input_take_wheel();

@@ -3,6 +3,7 @@
 #include "shell/capture.h"
 #include "shell/demo_main.h"
 #include "shell/log.h"
+#include "shell/viewer.h"
 #include "platform/platform_paths.h"
 
 #include <cstdio>
@@ -67,5 +68,6 @@ int main(int argc, char** argv) {
     }
     if (!choose_data_root(&options)) return 1;
     choose_report_path(options);
+    if (!options.view_path.empty()) return viewer_main(options);
     return demo_main(options);
 }
