@@ -3,6 +3,10 @@
 # the tree works wherever it is copied.
 include(GNUInstallDirs)
 
+# The program and its data make the "vantor" package; the engine's files for
+# other programs (dist/sdk.cmake) the "dev" one.
+set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME vantor)
+
 set(VANTOR_MAINTAINER "The Vantor developers <vantor@users.noreply.example>"
   CACHE STRING "Maintainer named in the Debian package")
 
@@ -16,6 +20,8 @@ configure_file("${CMAKE_SOURCE_DIR}/dist/vantor.6.in" "${CMAKE_BINARY_DIR}/vanto
 install(FILES "${CMAKE_BINARY_DIR}/vantor.6" DESTINATION "${CMAKE_INSTALL_MANDIR}/man6")
 install(FILES "${CMAKE_SOURCE_DIR}/LICENSE" "${CMAKE_SOURCE_DIR}/README.md" "${CMAKE_SOURCE_DIR}/dist/copyright"
   DESTINATION "${CMAKE_INSTALL_DOCDIR}")
+
+include("${CMAKE_SOURCE_DIR}/dist/sdk.cmake")
 
 # --- cpack -G DEB ---
 set(CPACK_PACKAGE_NAME vantor)
@@ -48,4 +54,25 @@ set(CPACK_RESOURCE_FILE_LICENSE "${CMAKE_SOURCE_DIR}/LICENSE")
 configure_file("${CMAKE_SOURCE_DIR}/dist/changelog.in" "${CMAKE_BINARY_DIR}/changelog" @ONLY)
 set(CPACK_VANTOR_CHANGELOG "${CMAKE_BINARY_DIR}/changelog") # CPACK_ names reach the script
 set(CPACK_PRE_BUILD_SCRIPTS "${CMAKE_SOURCE_DIR}/dist/deb_finish.cmake")
+
+# Two packages: vantor as it always was, and libv4engine-dev for people who
+# build their own demo on the engine.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL vantor dev)
+set(CPACK_DEBIAN_VANTOR_PACKAGE_NAME vantor)
+set(CPACK_DEBIAN_VANTOR_FILE_NAME DEB-DEFAULT)
+set(CPACK_COMPONENT_VANTOR_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\n${CPACK_PACKAGE_DESCRIPTION}")
+set(CPACK_DEBIAN_DEV_PACKAGE_NAME libv4engine-dev)
+set(CPACK_DEBIAN_DEV_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_DEV_PACKAGE_RECOMMENDS "")
+set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS
+  "vantor (= ${PROJECT_VERSION}), libsdl2-dev, libepoxy-dev, libpng-dev, libglu1-mesa-dev, libegl-dev, libvorbis-dev, libogg-dev, libkissfft-dev, pkgconf | pkg-config")
+set(CPACK_COMPONENT_DEV_DESCRIPTION "engine of the Vantor demo for building new demos
+The V4 Graphic Engine that runs the Vantor demo, as static libraries, one
+per layer (core, platform, math, shell, script, gfx, text, scene, audio,
+demo, app), with their C++ headers, a CMake package (V4Engine) and a
+pkg-config file (v4engine). It also holds vantor-import, which converts
+glTF 2.0 models into the engine's scene files. The content the engine reads
+at run time (vertex profiles, font, shaders) comes with the vantor package.")
 include(CPack)
