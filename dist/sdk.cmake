@@ -16,6 +16,10 @@ add_library(vantor_sdk INTERFACE)
 set_target_properties(vantor_sdk PROPERTIES EXPORT_NAME engine)
 target_link_libraries(vantor_sdk INTERFACE ${VANTOR_SDK_LIBRARIES})
 target_include_directories(vantor_sdk INTERFACE "$<INSTALL_INTERFACE:${VANTOR_SDK_INCLUDEDIR}>")
+if(VANTOR_SANITIZE)
+  # Instrumented libraries need the sanitizer runtimes in whatever links them.
+  target_link_options(vantor_sdk INTERFACE -fsanitize=address,undefined)
+endif()
 add_library(V4Engine::engine ALIAS vantor_sdk)
 
 install(TARGETS ${VANTOR_SDK_LIBRARIES} ${VANTOR_SDK_HELPERS} vantor_sdk EXPORT V4EngineTargets
@@ -27,8 +31,10 @@ foreach(layer ${VANTOR_SDK_LAYERS})
     COMPONENT dev FILES_MATCHING PATTERN "*.h" PATTERN "*_internal.h" EXCLUDE)
 endforeach()
 
+set(VANTOR_SDK_CONTENTDIR "${CMAKE_INSTALL_DATADIR}/vantor")
 configure_package_config_file("${CMAKE_SOURCE_DIR}/dist/V4EngineConfig.cmake.in"
-  "${CMAKE_BINARY_DIR}/V4EngineConfig.cmake" INSTALL_DESTINATION "${VANTOR_SDK_CMAKEDIR}")
+  "${CMAKE_BINARY_DIR}/V4EngineConfig.cmake" INSTALL_DESTINATION "${VANTOR_SDK_CMAKEDIR}"
+  PATH_VARS VANTOR_SDK_CONTENTDIR)
 write_basic_package_version_file("${CMAKE_BINARY_DIR}/V4EngineConfigVersion.cmake"
   VERSION "${PROJECT_VERSION}" COMPATIBILITY SameMinorVersion)
 install(FILES "${CMAKE_BINARY_DIR}/V4EngineConfig.cmake" "${CMAKE_BINARY_DIR}/V4EngineConfigVersion.cmake"
