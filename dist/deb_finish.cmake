@@ -1,5 +1,5 @@
 # Runs inside cpack on the staged tree before the .deb is written: gzip the
-# manual page and add the Debian changelog beside the copyright file (both
+# manual pages and add the Debian changelog beside the copyright file (both
 # without timestamps, so the package is reproducible).
 function(deb_gzip source target)
   execute_process(COMMAND gzip -9nc "${source}" OUTPUT_FILE "${target}" RESULT_VARIABLE rc)
@@ -8,7 +8,7 @@ function(deb_gzip source target)
   endif()
 endfunction()
 
-file(GLOB_RECURSE pages "${CPACK_TEMPORARY_DIRECTORY}/vantor.6")
+file(GLOB_RECURSE pages "${CPACK_TEMPORARY_DIRECTORY}/vantor.6" "${CPACK_TEMPORARY_DIRECTORY}/vantor-import.1")
 file(GLOB_RECURSE copyrights "${CPACK_TEMPORARY_DIRECTORY}/copyright")
 if(NOT pages OR NOT copyrights)
   message(FATAL_ERROR "manual page or copyright file not staged under ${CPACK_TEMPORARY_DIRECTORY}")

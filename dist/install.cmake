@@ -27,7 +27,7 @@ include("${CMAKE_SOURCE_DIR}/dist/sdk.cmake")
 set(CPACK_PACKAGE_NAME vantor)
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_CONTACT "${VANTOR_MAINTAINER}")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "real-time audiovisual demo in OpenGL")
+set(VANTOR_SUMMARY "real-time audiovisual demo in OpenGL")
 set(CPACK_PACKAGE_DESCRIPTION "Vantor plays a music track and, locked to its playback position, renders a
 fixed sequence of 2D and 3D scenes with OpenGL: a title card, a glowing
 warehouse with two dancing robots, an endless shaft that pulses with the
@@ -61,7 +61,9 @@ set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL vantor dev)
 set(CPACK_DEBIAN_VANTOR_PACKAGE_NAME vantor)
 set(CPACK_DEBIAN_VANTOR_FILE_NAME DEB-DEFAULT)
-set(CPACK_COMPONENT_VANTOR_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\n${CPACK_PACKAGE_DESCRIPTION}")
+# Each package's first description line is its summary; a global summary
+# would be put in front of both.
+set(CPACK_COMPONENT_VANTOR_DESCRIPTION "${VANTOR_SUMMARY}\n${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME libv4engine-dev)
 set(CPACK_DEBIAN_DEV_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)

@@ -9,7 +9,14 @@
 include(CMakePackageConfigHelpers)
 
 set(VANTOR_SDK_INCLUDEDIR "${CMAKE_INSTALL_INCLUDEDIR}/v4")
-set(VANTOR_SDK_CMAKEDIR "${CMAKE_INSTALL_LIBDIR}/cmake/V4Engine")
+# The multiarch folder where there is one (Debian), whatever the prefix: the
+# package installs to /usr while the build is configured for /usr/local.
+if(CMAKE_LIBRARY_ARCHITECTURE)
+  set(VANTOR_SDK_LIBDIR "lib/${CMAKE_LIBRARY_ARCHITECTURE}")
+else()
+  set(VANTOR_SDK_LIBDIR "${CMAKE_INSTALL_LIBDIR}")
+endif()
+set(VANTOR_SDK_CMAKEDIR "${VANTOR_SDK_LIBDIR}/cmake/V4Engine")
 
 # Every layer in one target, under the same name inside this build.
 add_library(vantor_sdk INTERFACE)
@@ -23,7 +30,7 @@ endif()
 add_library(V4Engine::engine ALIAS vantor_sdk)
 
 install(TARGETS ${VANTOR_SDK_LIBRARIES} ${VANTOR_SDK_HELPERS} vantor_sdk EXPORT V4EngineTargets
-  ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT dev)
+  ARCHIVE DESTINATION "${VANTOR_SDK_LIBDIR}" COMPONENT dev)
 install(EXPORT V4EngineTargets NAMESPACE V4Engine:: DESTINATION "${VANTOR_SDK_CMAKEDIR}" COMPONENT dev)
 
 foreach(layer ${VANTOR_SDK_LAYERS})
@@ -42,15 +49,16 @@ install(FILES "${CMAKE_BINARY_DIR}/V4EngineConfig.cmake" "${CMAKE_BINARY_DIR}/V4
 
 # pkg-config: the prefix is found from the file's own place, so a moved
 # tree works as the CMake package does. Static libraries link top first.
-file(RELATIVE_PATH VANTOR_PC_UP "/root/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/root")
+file(RELATIVE_PATH VANTOR_PC_UP "/root/${VANTOR_SDK_LIBDIR}/pkgconfig" "/root")
 set(VANTOR_PC_LIBS "")
 foreach(lib ${VANTOR_SDK_LIBRARIES})
   set(VANTOR_PC_LIBS "-l${lib} ${VANTOR_PC_LIBS}")
 endforeach()
 configure_file("${CMAKE_SOURCE_DIR}/dist/v4engine.pc.in" "${CMAKE_BINARY_DIR}/v4engine.pc" @ONLY)
-install(FILES "${CMAKE_BINARY_DIR}/v4engine.pc" DESTINATION "${CMAKE_INSTALL_LIBDIR}/pkgconfig" COMPONENT dev)
+install(FILES "${CMAKE_BINARY_DIR}/v4engine.pc" DESTINATION "${VANTOR_SDK_LIBDIR}/pkgconfig" COMPONENT dev)
 
 # The import tool belongs with the engine's users, not the demo's players.
 install(TARGETS vantor-import RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT dev)
+install(FILES "${CMAKE_SOURCE_DIR}/dist/vantor-import.1" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1" COMPONENT dev)
 install(FILES "${CMAKE_SOURCE_DIR}/dist/copyright" DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/libv4engine-dev"
   COMPONENT dev)
