@@ -21,6 +21,11 @@
 #include <string>
 #include <vector>
 
+// Where the engine's content was installed (the CMake package says).
+#ifndef V4_CONTENT_DIR
+#define V4_CONTENT_DIR "/usr/share/vantor"
+#endif
+
 namespace {
 
 // The one block: the scene on a turntable, one turn per ten seconds of
