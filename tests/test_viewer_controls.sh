@@ -1,7 +1,8 @@
 #!/bin/bash
 # The scene viewer's controls under Xvfb, on SimpleSkin: Space freezes the
 # animation, Right steps it, a drag orbits the view, the wheel zooms, held A
-# shows the counts overlay, Escape quits.
+# shows the counts overlay, Escape quits. On a quad with one camera, C goes
+# to the scene's camera and back to the orbit camera.
 set -u
 source "$VANTOR_TEST_SUPPORT/xvfb.sh"
 
@@ -11,6 +12,8 @@ import="$VANTOR_BUILD/tools/import/vantor-import"
 command -v ffmpeg >/dev/null || exit 77
 rm -rf skin && mkdir skin
 "$import" "$VANTOR_TESTDATA/gltf/SimpleSkin/SimpleSkin.gltf" -o skin/SimpleSkin.vscene >import.log 2>&1 ||
+    fail "import failed: $(cat import.log)"
+"$import" "$VANTOR_TESTDATA/viewer/quad_camera.gltf" -o skin/quad.vscene >import.log 2>&1 ||
     fail "import failed: $(cat import.log)"
 
 start_xvfb 800x600x24
@@ -66,4 +69,21 @@ xdotool keyup a
 xdotool key Escape
 wait_exit 10 || fail "Escape did not end the viewer"
 [ "$APP_STATUS" = 0 ] || fail "exit status $APP_STATUS"
+
+start_app --data "$VANTOR_CONTENT" --view skin/quad.vscene
+win=$(wait_window) || exit 1
+sleep 1
+xdotool windowfocus "$win" 2>/dev/null
+eval "$(xdotool getwindowgeometry --shell "$win")"
+orbit=$(shot)
+xdotool key c
+sleep 1
+camera=$(shot)
+xdotool key c
+sleep 1
+back=$(shot)
+[ "$camera" != "$orbit" ] || fail "C did not switch to the scene's camera"
+[ "$back" = "$orbit" ] || fail "C did not come back to the orbit camera"
+xdotool key Escape
+wait_exit 10 || fail "Escape did not end the viewer"
 echo ok
