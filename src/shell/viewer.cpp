@@ -36,6 +36,9 @@ constexpr int key_a = 'A';
 constexpr int key_c = 'C';
 // The skinning program's "bmatrix" array holds this many matrices.
 constexpr int max_skin_bones = 32;
+// Each pair compiles a program; a file with thousands of materials on a
+// skinned mesh should not stall start-up for minutes.
+constexpr size_t max_skin_programs = 64;
 constexpr Color overlay_colour{255, 255, 255, 255};
 const char* const skin_script = "view_skin.vsl";
 
@@ -103,6 +106,12 @@ Texture make_white_texture() {
 SkinBinding* skin_binding(Viewer* v, Armature* armature, Material* material) {
     for (SkinBinding& s : v->skins)
         if (s.armature == armature && s.material == material) return &s;
+    if (v->skins.size() >= max_skin_programs) {
+        log_set_level(LOG_ERROR);
+        log_write("Viewer [material \"%s\" past %zu skinned materials] drawn unskinned !", material->name.c_str(),
+                  max_skin_programs);
+        return nullptr;
+    }
     SkinBinding s;
     s.program = std::make_unique<ShaderProgram>();
     s.armature = armature;
@@ -141,6 +150,7 @@ void wire_skins(Viewer* v) {
             Material* material = group->material;
             if (!material || (material->flags & MATERIAL_SHADER)) return;
             SkinBinding* skin = skin_binding(v, armature, material);
+            if (!skin) return;
             material->flags |= MATERIAL_SHADER;
             material->shader = skin->program.get();
             if (!material_layer_at(material, 0)) {
