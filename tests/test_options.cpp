@@ -48,6 +48,10 @@ TEST(Options, EveryOptionIsRead) {
 
     ASSERT_TRUE(parse({"--benchmark", "--json", "--help", "--version"}, &o, &error));
     EXPECT_TRUE(o.benchmark && o.json && o.help && o.version);
+
+    ASSERT_TRUE(parse({"--view", "a b/hero.vscene", "--scene-fps=30"}, &o, &error)) << error;
+    EXPECT_EQ(o.view_path, "a b/hero.vscene");
+    EXPECT_EQ(o.scene_fps, 30);
 }
 
 TEST(Options, BadCommandLinesAreRefusedWithAReason) {
@@ -57,6 +61,7 @@ TEST(Options, BadCommandLinesAreRefusedWithAReason) {
         {"--size", "800"},   {"--size", "0x600"},  {"--size", "x600"},  {"--from", "-5"},
         {"--from", "5000", "--to", "4000"},        {"--windowed=1"},    {"--capture", "a", "--benchmark"},
         {"--fps", "99999999999999999999"},         {"windowed"},
+        {"--view"},          {"--view="},          {"--scene-fps", "30"}, {"--view", "x", "--scene-fps", "0"},
     };
     for (const auto& args : bad) {
         AppOptions o;
