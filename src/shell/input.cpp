@@ -76,8 +76,9 @@ int64_t window_proc(uint32_t, uint32_t message, uint64_t wparam, int64_t) {
     case WM_RBUTTONDOWN: key_state[VK_RBUTTON] = 1; return 0;
     case WM_RBUTTONUP: key_state[VK_RBUTTON] = 0; return 0;
     case WM_MOUSEWHEEL:
-        // Clamped so a flood of events cannot overflow the sum.
-        wheel_notches = std::clamp<int64_t>(wheel_notches + static_cast<int64_t>(wparam), -1000, 1000);
+        // Clamped so neither an odd message nor a flood of them can overflow the sum.
+        wheel_notches = std::clamp<int64_t>(
+            wheel_notches + std::clamp<int64_t>(static_cast<int64_t>(wparam), -1000, 1000), -1000, 1000);
         return 0;
     default: return 0; // DefWindowProc: nothing the engine relies on
     }
