@@ -67,17 +67,16 @@ fs::path import(const fs::path& model, const std::string& name) {
 // One frame of the viewer at the given time, seen from the starting orbit.
 Image capture(const fs::path& scene, int ms, const std::string& out) {
     fs::remove_all(out);
-    std::string command = in_quotes(VANTOR_BIN) + " --data " + in_quotes(VANTOR_CONTENT) + " --view " + in_quotes(scene) +
-                          " --capture " + in_quotes(fs::absolute(out)) + " --fps 25 --from " + std::to_string(ms) +
-                          " --to " + std::to_string(ms + 40) + " >" + in_quotes(out + ".log") + " 2>&1";
+    std::string command = in_quotes(VANTOR_BIN) + " --data " + in_quotes(VANTOR_CONTENT) + " --view " +
+                          in_quotes(scene) + " --capture " + in_quotes(fs::absolute(out)) + " --fps 25 --from " +
+                          std::to_string(ms) + " --to " + std::to_string(ms + 40) + " >" + in_quotes(out + ".log") +
+                          " 2>&1";
     EXPECT_EQ(run(command), 0) << "see " << out << ".log";
     return read_png(fs::path(out) / "frame_000000.png");
 }
 
 // Pixels that differ from the viewer's background.
-bool foreground(const uint8_t* p) {
-    return std::abs(p[0] - 40) + std::abs(p[1] - 42) + std::abs(p[2] - 48) > 60;
-}
+bool foreground(const uint8_t* p) { return std::abs(p[0] - 40) + std::abs(p[1] - 42) + std::abs(p[2] - 48) > 60; }
 
 struct Shape {
     int count = 0;

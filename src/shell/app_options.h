@@ -4,13 +4,13 @@
 #include <string>
 
 struct AppOptions {
-    bool windowed = false;    // framed 800 x 600 window instead of the mode switch
-    std::string data_dir;     // content root; empty: app_find_data_root()
-    std::string report_path;  // report log; empty: app_report_path()
+    bool windowed = false;   // framed 800 x 600 window instead of the mode switch
+    std::string data_dir;    // content root; empty: app_find_data_root()
+    std::string report_path; // report log; empty: app_report_path()
 
     // Off-line rendering (capture or benchmark): no display, no audio device.
     bool capture = false;
-    std::string capture_out;  // .mp4/.mkv/.webm: a video; anything else: a PNG directory
+    std::string capture_out; // .mp4/.mkv/.webm: a video; anything else: a PNG directory
     bool benchmark = false;
     bool json = false;
     int fps = 60;
@@ -21,8 +21,8 @@ struct AppOptions {
     bool offline_options = false; // any of the options above was given
 
     // Scene viewer instead of the demo.
-    std::string view_path;   // --view: the .vscene file
-    int scene_fps = 25;      // key frames per second of the viewed scene's animation
+    std::string view_path; // --view: the .vscene file
+    int scene_fps = 25;    // key frames per second of the viewed scene's animation
 
     bool help = false;
     bool version = false;

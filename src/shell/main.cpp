@@ -1,10 +1,10 @@
 // Entry point: the command line, then the demo.
+#include "platform/platform_paths.h"
 #include "shell/app_options.h"
 #include "shell/capture.h"
 #include "shell/demo_main.h"
 #include "shell/log.h"
 #include "shell/viewer.h"
-#include "platform/platform_paths.h"
 
 #include <cstdio>
 #include <cstdlib>

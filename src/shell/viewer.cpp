@@ -57,11 +57,11 @@ struct Viewer {
     std::vector<Camera*> cameras; // those an object holds
     int camera = -1;              // index into cameras; -1 is the orbit camera
     OrbitCamera orbit;
-    float length = 0;             // animation length in key frames
+    float length = 0; // animation length in key frames
     SceneCounts counts;
     int scene_fps = 25;
 
-    double time_ms = 0;           // live clock of the animation
+    double time_ms = 0; // live clock of the animation
     bool paused = false;
     uint32_t last_tick = 0;
     int drag_x = 0, drag_y = 0;
@@ -233,10 +233,8 @@ void draw_frame(Viewer* v, float frame, int width, int height) {
     view_perspective(aspect, camera ? camera_fovy(camera) : default_fovy, far_plane, near_plane);
     glDepthFunc(GL_LEQUAL);
     glLoadIdentity();
-    if (camera)
-        camera_apply(camera);
-    else
-        viewer_orbit_apply(v->orbit);
+    if (camera) camera_apply(camera);
+    else viewer_orbit_apply(v->orbit);
 
     scene_animate(&v->scene, frame);
     scene_draw(&v->scene, false);
