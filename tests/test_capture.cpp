@@ -1,10 +1,10 @@
 // The off-line modes' arithmetic, clock and reports, without a window.
 #include "audio/audio.h"
-#include "shell/app_options.h"
-#include "shell/benchmark.h"
-#include "shell/capture.h"
-#include "shell/paths.h"
-#include "shell/progress.h"
+#include "app/app_options.h"
+#include "app/benchmark.h"
+#include "app/frame_driver.h"
+#include "core/paths.h"
+#include "app/progress.h"
 
 #include <gtest/gtest.h>
 

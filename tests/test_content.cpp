@@ -1,13 +1,13 @@
 // The generated content: every file is there, loads with the engine's own
 // loaders, and keeps the contracts the blocks and the font rely on; the
 // generators make the same bytes every time.
-#include "gfx/gl.h"
+#include "core/gl.h"
 #include "gfx/pack.h"
 #include "gfx/texture.h"
 #include "scene/scene_file.h"
 #include "script/shader.h"
 #include "script/vertex_profile.h"
-#include "shell/paths.h"
+#include "core/paths.h"
 #include "support/gl_context.h"
 
 #include <gtest/gtest.h>

@@ -2,10 +2,11 @@
 // set-up on the content the build generates (when it is there).
 #include "audio/audio.h"
 #include "demo/content.h"
+#include "scene/material.h"
 #include "script/shader.h"
 #include "script/vertex_profile.h"
-#include "shell/log.h"
-#include "shell/paths.h"
+#include "core/log.h"
+#include "core/paths.h"
 #include "support/gl_context.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 #include "platform/platform_dialog.h"
 #include "platform/platform_events.h"
+#include "shell/message_box.h"
 #include "shell/window.h"
 #include "shell/input.h"
 #include "support/gl_context.h"

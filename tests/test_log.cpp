@@ -1,4 +1,4 @@
-#include "shell/log.h"
+#include "core/log.h"
 #include "support/gl_context.h"
 
 #include <gtest/gtest.h>
@@ -68,14 +68,21 @@ TEST(Log, EachLevelHasItsWordAndColour) {
               std::string::npos);
 }
 
-TEST(Log, FatalErrorEndsWithStatusOneAndSaysWhy) {
+TEST(Log, FatalErrorIsReportedAndKeptForTheProgram) {
     std::remove("report.htm");
     log_reset_for_tests();
-    EXPECT_EXIT(log_fatal("Scene Loader [\"%s\"] not found !", "x.vscene"), ::testing::ExitedWithCode(1),
-                "Scene Loader \\[\"x.vscene\"\\] not found !");
+    log_fatal("Scene Loader [\"%s\"] not found !", "x.vscene");
+    log_fatal("a later one");
+    // The first fatal error is the one the program ends with.
+    EXPECT_EQ(log_fatal_message(), "Scene Loader [\"x.vscene\"] not found !");
+    log_close();
     std::string report = test_read_file("report.htm");
-    EXPECT_NE(report.find("CRITICAL!!! "), std::string::npos);
+    EXPECT_NE(report.find("CRITICAL!!! </b>\n</font><font face=\"Arial\" size=\"1\" color=\"#777777\">\n<b>Scene "
+                          "Loader [\"x.vscene\"] not found !"),
+              std::string::npos);
     EXPECT_EQ(report.substr(report.size() - 16), "\n</body>\n</html>");
+    log_reset_for_tests();
+    EXPECT_EQ(log_fatal_message(), "");
 }
 
 TEST(Log, LongMessagesAreKeptWhole) {

@@ -1,5 +1,5 @@
-#include "shell/app_options.h"
-#include "shell/paths.h"
+#include "app/app_options.h"
+#include "core/paths.h"
 
 #include <gtest/gtest.h>
 

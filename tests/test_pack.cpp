@@ -1,6 +1,6 @@
 #include "gfx/pack.h"
-#include "shell/log.h"
-#include "shell/paths.h"
+#include "core/log.h"
+#include "core/paths.h"
 #include "support/gl_context.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "gfx/gl.h"
+#include "core/gl.h"
 #include "gfx/primitives.h"
 #include "shell/window.h"
 #include "support/gl_context.h"

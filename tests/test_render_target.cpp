@@ -1,8 +1,8 @@
-#include "gfx/gl.h"
+#include "core/gl.h"
 #include "gfx/render_target.h"
 #include "gfx/screen_pass.h"
 #include "platform/platform_pbuffer.h"
-#include "shell/log.h"
+#include "core/log.h"
 #include "shell/window.h"
 #include "support/gl_context.h"
 

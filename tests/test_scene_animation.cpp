@@ -1,6 +1,7 @@
 // The scene model's lookups, layers and matrices, object tracks and
 // armature poses, built directly as records (no GL, no files).
 #include "scene/animation.h"
+#include "scene/material.h"
 #include "scene/scene.h"
 
 #include <gtest/gtest.h>

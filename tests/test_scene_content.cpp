@@ -4,8 +4,8 @@
 #include "scene/scene.h"
 #include "scene/scene_draw.h"
 #include "scene/scene_file.h"
-#include "shell/log.h"
-#include "shell/paths.h"
+#include "core/log.h"
+#include "core/paths.h"
 #include "script/vertex_profile.h"
 #include "support/gl_context.h"
 

@@ -1,8 +1,9 @@
 // Scene drawing on real OpenGL, read back as pixels: the camera view, the
 // object and group order, the material model (colour, blending, two-pass,
 // wireframe, texture layers and their combine modes) and frustum culling.
-#include "gfx/gl.h"
+#include "core/gl.h"
 #include "gfx/texture.h"
+#include "scene/material.h"
 #include "scene/scene.h"
 #include "scene/scene_draw.h"
 #include "scene/scene_file.h"

@@ -2,12 +2,13 @@
 // files are refused without touching memory they do not own, and loading
 // builds the model with its report lines in file order.
 #include "gfx/texture.h"
+#include "scene/material.h"
 #include "scene/scene.h"
 #include "scene/scene_file.h"
 #include "scene/scene_writer.h"
 #include "script/vertex_profile.h"
-#include "shell/log.h"
-#include "shell/paths.h"
+#include "core/log.h"
+#include "core/paths.h"
 #include "support/gl_context.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,7 @@
+#include "demo/blocks.h"
 #include "demo/content.h"
 #include "demo/demoblock.h"
-#include "gfx/gl.h"
+#include "core/gl.h"
 #include "gfx/render_target.h"
 #include "gfx/screen_pass.h"
 #include "script/shader.h"
@@ -245,7 +246,7 @@ TEST(GlowPass, BrightPixelSpreadsHorizontallyThenVertically) {
     GlowBlock block;
     block.content = &content;
 
-    ASSERT_TRUE(glow_pass(&block, 1));
+    ASSERT_TRUE(demo_glow_pass(&block, 1));
     EXPECT_EQ(block.scenes, 1);
     EXPECT_EQ(get_int(GL_FRAMEBUFFER_BINDING_EXT), 0);
     EXPECT_EQ(get_int(GL_CURRENT_PROGRAM), 0);
@@ -264,7 +265,7 @@ TEST(GlowPass, BrightPixelSpreadsHorizontallyThenVertically) {
     EXPECT_LE(both.red(103, 60), 128);
 
     // A larger strength spreads wider.
-    ASSERT_TRUE(glow_pass(&block, 3));
+    ASSERT_TRUE(demo_glow_pass(&block, 3));
     Image wide = read_target(content.glow_target);
     EXPECT_EQ(extent_x(wide, 100, 60), 6);
     EXPECT_EQ(extent_y(wide, 100, 60), 6);
@@ -296,7 +297,7 @@ TEST(GlowPass, FailedBeginSkipsOnlyItsStep) {
     view_ortho(800, 600);
     fill_rect(0, 0, 800, 600, 0, 0, 200);
 
-    EXPECT_TRUE(glow_pass(&block, 1));
+    EXPECT_TRUE(demo_glow_pass(&block, 1));
     EXPECT_EQ(block.scenes, 0);
     EXPECT_EQ(get_int(GL_FRAMEBUFFER_BINDING_EXT), 0);
     // The horizontal step still ran: it cleared and drew its target.
@@ -326,7 +327,7 @@ TEST(GlowPass, CompositeAddsOverTheWholeView) {
     gl_clear_color(0, 0, 0, 255);
 
     view_ortho(800, 600);
-    glow_composite(&block);
+    demo_glow_composite(&block);
     for (auto [x, y] : {std::pair{0, 0}, {799, 0}, {0, 599}, {799, 599}, {400, 300}})
         expect_pixel(test_read_pixel(x, y), 50, 70, 90);
     EXPECT_FALSE(glIsEnabled(GL_BLEND));
@@ -428,7 +429,7 @@ TEST(CubeCapture, EachFaceSeesItsWallTheRightWayRound) {
 
     CubeCapture capture;
     capture.target = cube;
-    capture.block = &block;
+    capture.draw = [&block] { block.draw_environment(); };
     capture.orientation = block.capture_orientation;
     // An offset column in the orientation must not move the view.
     capture.orientation.m[12] = 500;

@@ -1,7 +1,8 @@
 // Figures for the glow at 800 x 600: printed, never asserted.
+#include "demo/blocks.h"
 #include "demo/content.h"
 #include "demo/demoblock.h"
-#include "gfx/gl.h"
+#include "core/gl.h"
 #include "gfx/render_target.h"
 #include "gfx/screen_pass.h"
 #include "script/shader.h"
@@ -96,11 +97,11 @@ TEST(ScreenPassBench, GlowAt800x600) {
     BusyBlock block;
     block.content = &content;
     const int runs = 40;
-    double glow = ms_per_call(runs, [&] { glow_pass(&block, 2.5f); });
+    double glow = ms_per_call(runs, [&] { demo_glow_pass(&block, 2.5f); });
     double composite = ms_per_call(runs, [&] {
         glViewport(0, 0, 800, 600);
         view_ortho(800, 600);
-        glow_composite(&block);
+        demo_glow_composite(&block);
     });
     double quad = ms_per_call(runs, [&] {
         glViewport(0, 0, 800, 600);
@@ -108,11 +109,11 @@ TEST(ScreenPassBench, GlowAt800x600) {
         texture_draw(content.glow_target, 0, 0, 800, 600, Color{255, 255, 255, 255});
     });
     double frame = ms_per_call(runs, [&] {
-        glow_pass(&block, 2.5f);
+        demo_glow_pass(&block, 2.5f);
         glViewport(0, 0, 800, 600);
         gl_clear();
         block.draw_scene();
-        glow_composite(&block);
+        demo_glow_composite(&block);
     });
 
     std::printf("blur script: %s\n", script.c_str());

@@ -1,7 +1,7 @@
 #include "script/script_reader.h"
 #include "script/shader.h"
 #include "script/vertex_profile.h"
-#include "shell/log.h"
+#include "core/log.h"
 #include "support/gl_context.h"
 
 #include <gtest/gtest.h>

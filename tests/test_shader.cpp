@@ -1,7 +1,7 @@
-#include "gfx/gl.h"
+#include "core/gl.h"
 #include "script/shader.h"
-#include "shell/log.h"
-#include "shell/paths.h"
+#include "core/log.h"
+#include "core/paths.h"
 #include "support/gl_context.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #include "gfx/image_write.h"
 #include "gfx/pack.h"
 #include "gfx/texture.h"
-#include "shell/log.h"
-#include "shell/paths.h"
+#include "core/log.h"
+#include "core/paths.h"
 #include "support/gl_context.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,9 @@
 #include "audio/audio.h"
 
 #include "platform/platform_audio.h"
-#include "shell/log.h"
-#include "shell/paths.h"
+#include "platform/platform_ogg.h"
+#include "core/log.h"
+#include "core/paths.h"
 
 #include <kiss_fftr.h>
 

@@ -1,7 +1,9 @@
 #include "demo/blocks.h"
 
+#include "core/log.h"
+#include "demo/content.h"
+#include "gfx/screen_pass.h"
 #include "scene/scene.h"
-#include "shell/log.h"
 
 #include <cmath>
 #include <cstdint>
@@ -111,6 +113,26 @@ Material* demo_find_material(Scene* scene, const char* name) {
     Material* material = scene_find_material(scene, name);
     if (!material) report_missing(scene, "material", name);
     return material;
+}
+
+GlowSetup demo_glow_setup(const Content* content) {
+    GlowSetup glow;
+    glow.target = content->glow_target;
+    glow.target_2 = content->glow_target_2;
+    glow.blur_program = &content->blur_program;
+    glow.blur_texture_location = content->blur_texture_location;
+    glow.blur_offset_location = content->blur_offset_location;
+    return glow;
+}
+
+bool demo_glow_pass(demoblock* block, float strength) {
+    if (!block || !block->content) return false;
+    return glow_pass(demo_glow_setup(block->content), [block] { block->draw_scene(); }, strength);
+}
+
+void demo_glow_composite(demoblock* block) {
+    if (!block || !block->content) return;
+    glow_composite(block->content->glow_target);
 }
 
 int demo_missing_name_count() { return static_cast<int>(missing_names().size()); }

@@ -5,6 +5,7 @@
 
 #include "demo/demoblock.h"
 
+struct GlowSetup;
 struct Scene;
 struct SceneObject;
 struct Camera;
@@ -107,6 +108,13 @@ extern long demo_scene_draw_count;
 void demo_scene_draw(Scene* scene);
 // The blocks' 3D projection: window aspect, fovy 35, far 10000, near 0.1.
 void demo_perspective();
+
+// The glow of a block: its draw_scene through the content's glow targets
+// and blur program (false without a content record), and the composite of
+// the result over the frame.
+GlowSetup demo_glow_setup(const Content* content);
+bool demo_glow_pass(demoblock* block, float strength);
+void demo_glow_composite(demoblock* block);
 
 // Look-ups that tolerate content without the name: the first miss of each
 // kind and name is logged, every miss returns null and the caller skips

@@ -3,7 +3,7 @@
 
 #include "audio/audio.h"
 #include "demo/content.h"
-#include "gfx/gl.h"
+#include "core/gl.h"
 #include "gfx/primitives.h"
 #include "gfx/screen_pass.h"
 #include "scene/scene.h"
@@ -77,11 +77,11 @@ void draw_title(float progress, const Texture& logo, int logo_alpha) {
 
 // The glowing frame of the title blocks: glow, 2D view, the picture, glow on top.
 void run_title_frame(demoblock* block, float strength) {
-    glow_pass(block, strength);
+    demo_glow_pass(block, strength);
     viewport_percent(0, 0, 100, 100);
     view_ortho(800, 600);
     block->draw_scene();
-    glow_composite(block);
+    demo_glow_composite(block);
 }
 
 }  // namespace
@@ -107,12 +107,12 @@ void block3::draw_scene() {
 }
 
 void block4::run() {
-    glow_pass(this, glow_strength(4, spectrum[0]));
+    demo_glow_pass(this, glow_strength(4, spectrum[0]));
     viewport_percent(0, 0, 100, 100);
     draw_scene();
     view_ortho(800, 600);
     scene_animate(&content->circuits_scene, progress * 748.0f + 2.0f);
-    glow_composite(this);
+    demo_glow_composite(this);
 }
 
 void block4::draw_scene() {

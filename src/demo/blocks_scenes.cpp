@@ -3,7 +3,7 @@
 
 #include "audio/audio.h"
 #include "demo/content.h"
-#include "gfx/gl.h"
+#include "core/gl.h"
 #include "gfx/screen_pass.h"
 #include "scene/scene.h"
 #include "scene/animation.h"
@@ -48,7 +48,7 @@ void capture_once(heavy_demoblock* block) {
     if (block->capture_countdown != 1.0f) return;
     CubeCapture capture{};
     capture.target = block->content->cube_target;
-    capture.block = block;
+    capture.draw = [block] { block->draw_environment(); };
     capture.orientation = block->capture_orientation;
     capture.x = capture_eye[0];
     capture.y = capture_eye[1];
@@ -87,10 +87,10 @@ void draw_warehouse(heavy_demoblock* block, Scene* camera_scene, const char* cam
 
 // Glow frame of the three plain glowing blocks: glow, the picture, glow on top.
 void run_glow_frame(demoblock* block, float strength) {
-    glow_pass(block, strength);
+    demo_glow_pass(block, strength);
     viewport_percent(0, 0, 100, 100);
     block->draw_scene();
-    glow_composite(block);
+    demo_glow_composite(block);
 }
 
 }  // namespace
@@ -100,13 +100,13 @@ block5::block5() { capture_countdown = 0.9f; }
 void block5::run() {
     const float boost = block5_boost(progress);
     capture_once(this);
-    glow_pass(this, glow_strength(5, spectrum[0]) + boost);
+    demo_glow_pass(this, glow_strength(5, spectrum[0]) + boost);
     viewport_percent(0, 0, 100, 100);
     draw_scene();
     scene_animate(&content->robot_wheee_scene, progress * 650.0f + 2.0f);
     scene_animate(&content->armazem_scene, progress * 525.0f + 2.0f);
     view_ortho(800, 600);
-    glow_composite(this);
+    demo_glow_composite(this);
     count_down(this);
 }
 
@@ -121,12 +121,12 @@ block6::block6() { capture_countdown = 0.9f; }
 
 void block6::run() {
     capture_once(this);
-    glow_pass(this, glow_strength(6, spectrum[0]));
+    demo_glow_pass(this, glow_strength(6, spectrum[0]));
     viewport_percent(0, 0, 100, 100);
     draw_scene();
     scene_animate(&content->robot_afropowa_scene, progress * 240.0f + 2.0f);
     view_ortho(800, 600);
-    glow_composite(this);
+    demo_glow_composite(this);
     count_down(this);
 }
 

@@ -1,9 +1,10 @@
 #include "demo/content.h"
 
-#include "gfx/gl.h"
+#include "core/gl.h"
 #include "gfx/render_target.h"
+#include "scene/material.h"
 #include "scene/scene_file.h"
-#include "shell/log.h"
+#include "core/log.h"
 
 float camera_pos[4] = {0.0f, 0.0f, 0.0f, 0.0f};
 
@@ -69,7 +70,7 @@ void content_wire_material(Scene* scene, const char* scene_name, ShaderProgram* 
     layer->flags = LAYER_BIND | LAYER_REFLECTION_MAP;
 }
 
-void content_load(Content* content) {
+bool content_load(Content* content) {
     texture_load(&content->core_text_texture, "veldra_core_text.png");
     texture_load(&content->blender_text_texture, "veldra_blender_text.png");
 
@@ -85,12 +86,12 @@ void content_load(Content* content) {
     content->blur_texture_location = uniform_location(content->blur_program, "tex_blur");
     content->blur_offset_location = uniform_location(content->blur_program, "offset");
 
-    scene_load(&content->circuits_scene, "circuits.vscene");
-    scene_load(&content->armazem_scene, "armazem.vscene");
+    if (!scene_load(&content->circuits_scene, "circuits.vscene")) return false;
+    if (!scene_load(&content->armazem_scene, "armazem.vscene")) return false;
     shader_load(&content->radiosity_program, "radiosity_dark.vsl");
 
     // Robot one: skinning program with the camera position for its reflection.
-    scene_load(&content->robot_wheee_scene, "robot_wheee.vscene");
+    if (!scene_load(&content->robot_wheee_scene, "robot_wheee.vscene")) return false;
     shader_load(&content->skin_program, "test7.vsl");
     content_wire_skin(&content->robot_wheee_scene, "robot_wheee.vscene", &content->skin_program, true);
     render_target_create(&content->cube_target, GL_TEXTURE_CUBE_MAP, 128, 128, 4, 1);
@@ -98,14 +99,15 @@ void content_load(Content* content) {
                           &content->cube_target);
 
     // Robot two: its own compile of the same program, no camera position.
-    scene_load(&content->robot_afropowa_scene, "robot_afropowa.vscene");
+    if (!scene_load(&content->robot_afropowa_scene, "robot_afropowa.vscene")) return false;
     shader_load(&content->afropowa_program, "test7.vsl");
     content_wire_skin(&content->robot_afropowa_scene, "robot_afropowa.vscene", &content->afropowa_program, false);
     content_wire_material(&content->robot_afropowa_scene, "robot_afropowa.vscene", &content->afropowa_program,
                           &content->cube_target);
 
-    scene_load(&content->level_elements_scene, "level_elements.vscene");
+    if (!scene_load(&content->level_elements_scene, "level_elements.vscene")) return false;
 
     content->music = audio_create_stream("fps7.ogg");
     audio_play(content->music);
+    return true;
 }

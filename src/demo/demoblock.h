@@ -3,7 +3,7 @@
 #pragma once
 
 #include "math/math3d.h"
-#include "shell/list.h"
+#include "core/list.h"
 
 struct Content;
 

@@ -1,7 +1,7 @@
 #include "gfx/render_target.h"
 
 #include "platform/platform_pbuffer.h"
-#include "shell/log.h"
+#include "core/log.h"
 #include "shell/window.h"
 
 #include <cstdlib>

@@ -2,8 +2,8 @@
 
 #include "gfx/pack.h"
 #include "platform/platform_pbuffer.h"
-#include "shell/log.h"
-#include "shell/paths.h"
+#include "core/log.h"
+#include "core/paths.h"
 
 #include <png.h>
 
@@ -414,4 +414,63 @@ void texture_free(Texture* t) {
     std::free(t->name);
     t->name = nullptr;
     t->gl_name = 0;
+}
+
+void texture_draw(Texture t, int x, int y, int w, int h, Color colour) {
+    glEnable(GL_BLEND);
+    glActiveTextureARB(GL_TEXTURE0_ARB);
+    glEnable(t.target);
+    glBindTexture(t.target, t.gl_name);
+    if (t.kind == 2) platform_pbuffer_bind_tex_image(t.pbuffer);
+    glColor4ub(colour.r, colour.g, colour.b, colour.a);
+
+    float x0 = static_cast<float>(x);
+    float y0 = static_cast<float>(y);
+    float x1 = static_cast<float>(x + w);
+    float y1 = static_cast<float>(y + h);
+    if (t.target == GL_TEXTURE_2D) {
+        // Render targets are stored bottom row first; repeat wrapping in t
+        // turns -1..0 into the image's rows top to bottom.
+        float s = t.kind == 1 || t.kind == 2 ? -1.0f : 1.0f;
+        glBegin(GL_QUADS);
+        glTexCoord2f(0, 0);
+        glVertex2f(x0, y0);
+        glTexCoord2f(1, 0);
+        glVertex2f(x1, y0);
+        glTexCoord2f(1, s);
+        glVertex2f(x1, y1);
+        glTexCoord2f(0, s);
+        glVertex2f(x0, y1);
+        glEnd();
+    } else if (t.target == GL_TEXTURE_RECTANGLE_ARB) {
+        float tw = static_cast<float>(w);
+        float th = static_cast<float>(h);
+        glBegin(GL_QUADS);
+        glTexCoord2f(tw, 0);
+        glVertex2f(x1, y1);
+        glTexCoord2f(0, 0);
+        glVertex2f(x0, y1);
+        glTexCoord2f(0, th);
+        glVertex2f(x0, y0);
+        glTexCoord2f(tw, th);
+        glVertex2f(x1, y0);
+        glEnd();
+    } else if (t.target == GL_TEXTURE_CUBE_MAP) {
+        glBegin(GL_QUADS);
+        glTexCoord3f(0, 0, 0);
+        glVertex2f(x0, y0);
+        glTexCoord3f(1, 0, 0);
+        glVertex2f(x1, y0);
+        glTexCoord3f(1, 1, 0);
+        glVertex2f(x1, y1);
+        glTexCoord3f(0, 1, 0);
+        glVertex2f(x0, y1);
+        glEnd();
+    }
+
+    glDisable(GL_BLEND);
+    if (t.kind == 2) platform_pbuffer_release_tex_image(t.pbuffer);
+    glBindTexture(t.target, 0);
+    glDisable(t.target);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
 }

@@ -2,7 +2,8 @@
 // container, found as passed, under "textures/" or in the pack archive.
 #pragma once
 
-#include "gfx/gl.h"
+#include "core/gl.h"
+#include "math/math3d.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -65,3 +66,8 @@ void texture_bind(Texture t, int unit);
 void texture_unbind(Texture t, int unit);
 int texture_reset_units();
 void texture_free(Texture* t);
+
+// Draws t as a quad over x..x+w, y..y+h in the current projection,
+// modulated by colour. Loaded images and render targets both appear
+// upright under the 2D view (origin top left).
+void texture_draw(Texture t, int x, int y, int w, int h, Color colour);

@@ -1,6 +1,6 @@
 #include "math/math3d.h"
 
-#include "gfx/gl.h"
+#include "core/gl.h"
 
 #include <cmath>
 #include <cstring>

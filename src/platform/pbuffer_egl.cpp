@@ -1,7 +1,7 @@
 #include "platform/platform_pbuffer.h"
 #include "platform/platform_window.h"
 
-#include "gfx/gl.h"
+#include "core/gl.h"
 
 #include <EGL/egl.h>
 

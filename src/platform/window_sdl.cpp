@@ -1,4 +1,4 @@
-#include "gfx/gl.h"
+#include "core/gl.h"
 #include "platform/platform_events.h"
 #include "platform/platform_window.h"
 #include "platform/window_sdl_internal.h"

@@ -1,9 +1,11 @@
 #include "scene/scene.h"
 
-#include "gfx/gl.h"
+#include "core/gl.h"
 #include "gfx/texture.h"
 
 #include <cstring>
+
+uint32_t engine_options = 0;
 
 void scene_init(Scene* scene) {
     scene->object_count = scene->mesh_count = scene->material_count = 0;
@@ -87,23 +89,6 @@ Armature* scene_find_armature(Scene* scene, const char* name) {
 }
 
 Camera* scene_find_camera(Scene* scene, const char* name) { return find_by_name<Camera>(&scene->cameras, name); }
-
-MaterialLayer* material_add_layer(Material* material) {
-    MaterialLayer* layer = new MaterialLayer{};
-    list_push_front(&material->layers, layer);
-    return layer;
-}
-
-MaterialLayer* material_layer_at(Material* material, int n) {
-    if (n < 0) return nullptr;
-    ListNode* cursor = nullptr;
-    int i = 0;
-    while (list_next(&material->layers, &cursor)) {
-        if (i == n) return static_cast<MaterialLayer*>(cursor->data);
-        ++i;
-    }
-    return nullptr;
-}
 
 Mesh* object_mesh(const SceneObject* object) {
     return (object->flags & OBJECT_MESH) ? static_cast<Mesh*>(object->data) : nullptr;

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "math/math3d.h"
-#include "shell/list.h"
+#include "core/list.h"
 
 #include <cstdint>
 #include <memory>
@@ -198,6 +198,14 @@ struct Scene {
 };
 
 // Empties the record without freeing what it held.
+// Drawing options for the whole run: 0x02 lets materials enable lighting,
+// 0x08 culls mesh objects against frustum_planes. Both clear in the demo.
+enum : uint32_t {
+    ENGINE_LIGHTING = 0x02,
+    ENGINE_FRUSTUM_CULLING = 0x08,
+};
+extern uint32_t engine_options;
+
 void scene_init(Scene* scene);
 // Frees everything the scene owns (records, textures, buffer objects) and
 // empties it. The demo never calls it; tests and tools do.
@@ -211,8 +219,6 @@ Camera* scene_find_camera(Scene* scene, const char* name);
 
 // A new layer (no texture, flags 0, mode 0) at the front of the layers: it
 // takes texture unit 0 and moves every other layer up one unit.
-MaterialLayer* material_add_layer(Material* material);
-MaterialLayer* material_layer_at(Material* material, int n);
 
 // The object's data by its flags; null when the flag is clear.
 Mesh* object_mesh(const SceneObject* object);

@@ -3,8 +3,8 @@
 #include "gfx/texture.h"
 #include "scene/vbo_model.h"
 #include "script/vertex_profile.h"
-#include "shell/log.h"
-#include "shell/paths.h"
+#include "core/log.h"
+#include "core/paths.h"
 
 #include <cstring>
 #include <memory>
@@ -464,11 +464,15 @@ bool scene_read(Scene* scene, FILE* file, std::string* error) {
 bool scene_load(Scene* scene, const char* name) {
     std::string path = path_data(std::string("models/") + name);
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
-    if (!file) log_fatal("VScene Model [\"%s\"] Not Found !", name);
+    if (!file) {
+        log_fatal("VScene Model [\"%s\"] Not Found !", name);
+        return false;
+    }
     std::string error;
     if (!scene_read(scene, file.get(), &error)) {
         std::fprintf(stderr, "vantor: scene file \"%s\": %s\n", path.c_str(), error.c_str());
         log_fatal("VScene Model [\"%s\"] Corrupt File !", name);
+        return false;
     }
     log_set_level(LOG_OK);
     log_write("VScene Model [\"%s\" obj %d, msh %d, tex %d, mat %d] Loaded !", name, scene->object_count,

@@ -39,7 +39,8 @@ Armature* scene_build_armature(const SceneDescArmature& d);
 bool scene_read(Scene* scene, FILE* file, std::string* error);
 
 // Loads path_data("models/" + name). A missing or malformed file is fatal:
-// critical report line, log trailer, exit status 1. Returns true.
+// a critical report line (log_fatal) and false; the program then ends with
+// status 1.
 bool scene_load(Scene* scene, const char* name);
 
 // A length-prefixed text from a stream; empty at the end of the file or

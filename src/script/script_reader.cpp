@@ -6,9 +6,9 @@
 #include <cstring>
 #include <string>
 
-#include "shell/list.h"
-#include "shell/log.h"
-#include "shell/window.h"
+#include "core/list.h"
+#include "core/log.h"
+#include "core/notice.h"
 
 namespace {
 
@@ -194,7 +194,7 @@ int32_t script_value(const char* statement, int k, bool* ok) {
     script_trim(text);
     switch (script_value_kind(text)) {
     case VALUE_STRING:
-        message_box("Usar só constantes e defines !", "");
+        notice_message_box("Usar só constantes e defines !", "");
         return 0;
     case VALUE_NUMBER:
         return script_atoi(text);
@@ -253,7 +253,7 @@ void script_clear_text(char* buffer, size_t limit) {
 
 void script_refuse(const char* script_name, const char* box_text, const char* log_text) {
     std::string text = std::string(box_text) + "\n" + script_name;
-    message_box(text.c_str(), "Erro");
+    notice_message_box(text.c_str(), "Erro");
     int level = log_get_level();
     log_set_level(LOG_ERROR);
     log_write("Script Reader [\"%s\"] %s !", script_name, log_text);

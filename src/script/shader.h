@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "shell/list.h"
+#include "core/list.h"
 
 struct Matrix;
 

@@ -4,11 +4,11 @@
 #include <cstring>
 #include <string>
 
-#include "gfx/gl.h"
+#include "core/gl.h"
 #include "script/script_reader.h"
-#include "shell/log.h"
-#include "shell/paths.h"
-#include "shell/window.h"
+#include "core/log.h"
+#include "core/paths.h"
+#include "core/notice.h"
 
 VertexProfile* vertex_profiles = nullptr;
 int vertex_profile_count = 0;
@@ -48,7 +48,7 @@ struct ProfileLoader {
 
     // A failure shows its text and stops reading; what was loaded stays.
     bool fail(const char* text) {
-        message_box(text, "Erro");
+        notice_message_box(text, "Erro");
         return false;
     }
 
@@ -173,12 +173,16 @@ void vertex_profile_load_stream(FILE* file, const char* name) {
     log_write("Vertex Profiler [\"%s\" %d] Loaded !", name, vertex_profile_count);
 }
 
-void vertex_profile_load(const char* name) {
+bool vertex_profile_load(const char* name) {
     std::string path = path_data(std::string("scripts/") + name);
     FILE* file = std::fopen(path.c_str(), "r");
-    if (!file) log_fatal("Vertex Profiler [\"%s\"] Not Found !", name);
+    if (!file) {
+        log_fatal("Vertex Profiler [\"%s\"] Not Found !", name);
+        return false;
+    }
     vertex_profile_load_stream(file, name);
     std::fclose(file);
+    return true;
 }
 
 void vertex_profile_apply(int index, const void* base) {

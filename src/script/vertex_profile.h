@@ -29,8 +29,9 @@ struct VertexProfile {
 extern VertexProfile* vertex_profiles;
 extern int vertex_profile_count;
 
-// Reads path_data("scripts/" + name). A missing file is fatal (status 1).
-void vertex_profile_load(const char* name);
+// Reads path_data("scripts/" + name). A missing file is fatal: a critical
+// report line (log_fatal) and false; the program then ends with status 1.
+bool vertex_profile_load(const char* name);
 // The same from an open stream; name is only used in report lines. Makes no
 // GL call, so it can be fed arbitrary text without a context.
 void vertex_profile_load_stream(FILE* file, const char* name);

@@ -2,7 +2,7 @@
 
 #include "platform/platform_events.h"
 #include "platform/platform_window.h"
-#include "shell/list.h"
+#include "core/list.h"
 #include "shell/window.h"
 
 #include <cstdlib>

@@ -1,11 +1,10 @@
 #include "shell/window.h"
 
-#include "gfx/gl.h"
-#include "platform/platform_dialog.h"
+#include "core/gl.h"
 #include "platform/platform_events.h"
 #include "platform/platform_window.h"
 #include "shell/input.h"
-#include "shell/log.h"
+#include "core/log.h"
 
 #include <cstdio>
 
@@ -54,8 +53,6 @@ bool window_create(const char* title, int x, int y, int width, int height, int f
 }
 
 void window_destroy() { platform_window_close(); }
-
-void message_box(const char* text, const char* caption) { platform_message_box(text, caption); }
 
 void gl_clear() { glClear(clear_mask); }
 

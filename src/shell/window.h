@@ -19,10 +19,6 @@ extern int window_height;
 bool window_create(const char* title, int x, int y, int width, int height, int flags);
 void window_destroy();
 
-// Modal warning box with an OK button. Never blocks when nobody can answer
-// (no display, capture or benchmark mode): the text goes to standard error.
-void message_box(const char* text, const char* caption);
-
 void gl_clear();
 void gl_clear_color(int red, int green, int blue, int alpha);
 

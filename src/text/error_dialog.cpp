@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "gfx/gl.h"
+#include "core/gl.h"
 #include "gfx/primitives.h"
 #include "platform/platform_dialog.h"
 #include "platform/platform_window.h"
@@ -133,8 +133,7 @@ int error_dialog(const char* text, const char* caption) {
     if (!message_pump()) return 0;
     for (;;) {
         int state = error_dialog_frame(text, caption);
-        if (state == ERROR_DIALOG_OK) return 1;
-        if (state == ERROR_DIALOG_EXIT) std::exit(0);
+        if (state == ERROR_DIALOG_OK || state == ERROR_DIALOG_EXIT) return state;
         present();
         if (!message_pump()) return 0;
     }

@@ -1,6 +1,6 @@
 #include "text/font.h"
 
-#include "gfx/gl.h"
+#include "core/gl.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "support/gl_context.h"
 
-#include "gfx/gl.h"
+#include "core/gl.h"
 #include "platform/platform_window.h"
 #include "shell/window.h"
 

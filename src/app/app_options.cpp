@@ -1,4 +1,4 @@
-#include "shell/app_options.h"
+#include "app/app_options.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "shell/progress.h"
+#include "app/progress.h"
 
 #include <unistd.h>
 

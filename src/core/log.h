@@ -1,6 +1,8 @@
 // The HTML report log ("report.htm" in the working directory).
 #pragma once
 
+#include <string>
+
 enum {
     LOG_ERROR = 1,
     LOG_OK = 2,
@@ -19,9 +21,13 @@ void log_write(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // open; nothing is written after it.
 void log_close();
 
-// Fatal loader error: critical line, trailer, the same text on standard
-// error, then exit with status 1.
-[[noreturn]] void log_fatal(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Fatal loader error: the critical line, and the text kept for the program,
+// which ends the run with status 1 (after log_close, with the text on
+// standard error). The caller returns a failure status.
+void log_fatal(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The text of the first fatal error since the start (or the last reset),
+// empty when there was none.
+const std::string& log_fatal_message();
 
 // For tests: forget the open file so the next message starts a new report.
 void log_reset_for_tests();

@@ -6,8 +6,8 @@
 #pragma once
 
 #include "audio/audio.h"
-#include "shell/benchmark.h"
-#include "shell/progress.h"
+#include "app/benchmark.h"
+#include "app/progress.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "shell/list.h"
+#include "core/list.h"
 
 #include <cstdlib>
 

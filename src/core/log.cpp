@@ -1,15 +1,18 @@
-#include "shell/log.h"
+#include "core/log.h"
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 namespace {
 
-int current_level = LOG_OK;
-FILE* log_file = nullptr;
-bool closed = false;
+struct LogState {
+    int level = LOG_OK;
+    FILE* file = nullptr;
+    bool closed = false;
+    std::string fatal_message;
+};
+LogState report;
 
 // Formats into a string of any length; messages are never cut.
 std::string format_message(const char* format, va_list args) {
@@ -47,36 +50,36 @@ const char* level_word(int level) {
 }
 
 bool open_log() {
-    if (log_file) return true;
-    log_file = std::fopen("report.htm", "w");
-    if (!log_file) return false;
-    std::fputs("<html>\n<head>\n<title>VELDRA4 REPORT</title>\n</head>\n", log_file);
-    std::fputs("<body bgcolor=\"#464646\" link=\"#333333\" vlink=\"#333333\" alink=\"#333333\">\n", log_file);
-    std::fputs("<font face=\"Arial\" size=\"4\" color=\"#333333\">\n", log_file);
-    std::fputs("<p><b>VELDRA4 GRAPHIC ENGINE REPORT LOG</b></p>\n</font>\n", log_file);
+    if (report.file) return true;
+    report.file = std::fopen("report.htm", "w");
+    if (!report.file) return false;
+    std::fputs("<html>\n<head>\n<title>VELDRA4 REPORT</title>\n</head>\n", report.file);
+    std::fputs("<body bgcolor=\"#464646\" link=\"#333333\" vlink=\"#333333\" alink=\"#333333\">\n", report.file);
+    std::fputs("<font face=\"Arial\" size=\"4\" color=\"#333333\">\n", report.file);
+    std::fputs("<p><b>VELDRA4 GRAPHIC ENGINE REPORT LOG</b></p>\n</font>\n", report.file);
     return true;
 }
 
 void write_paragraph(const std::string& text) {
     // A report that cannot be created is not fatal: the engine runs on.
     if (!open_log()) return;
-    std::fputs("\n<p style=\"margin-top: 0; margin-bottom: 0\">", log_file);
-    if (const char* colour = level_colour(current_level)) {
-        std::fprintf(log_file, "<font face=\"Arial\" size=\"1\" color=\"%s\">\n<b>%s", colour,
-                     level_word(current_level));
+    std::fputs("\n<p style=\"margin-top: 0; margin-bottom: 0\">", report.file);
+    if (const char* colour = level_colour(report.level)) {
+        std::fprintf(report.file, "<font face=\"Arial\" size=\"1\" color=\"%s\">\n<b>%s", colour,
+                     level_word(report.level));
     }
-    std::fputs("</b>\n</font>", log_file);
-    std::fputs("<font face=\"Arial\" size=\"1\" color=\"#777777\">\n<b>", log_file);
-    std::fwrite(text.data(), 1, text.size(), log_file);
-    std::fputs("</b>\n</font>", log_file);
-    std::fputs("\n</p>", log_file);
+    std::fputs("</b>\n</font>", report.file);
+    std::fputs("<font face=\"Arial\" size=\"1\" color=\"#777777\">\n<b>", report.file);
+    std::fwrite(text.data(), 1, text.size(), report.file);
+    std::fputs("</b>\n</font>", report.file);
+    std::fputs("\n</p>", report.file);
 }
 
 } // namespace
 
-void log_set_level(int level) { current_level = level; }
+void log_set_level(int level) { report.level = level; }
 
-int log_get_level() { return current_level; }
+int log_get_level() { return report.level; }
 
 void log_write(const char* format, ...) {
     if (!format) return;
@@ -88,10 +91,10 @@ void log_write(const char* format, ...) {
 }
 
 void log_close() {
-    if (!log_file || closed) return;
-    std::fputs("\n</body>\n</html>", log_file);
-    std::fflush(log_file);
-    closed = true;
+    if (!report.file || report.closed) return;
+    std::fputs("\n</body>\n</html>", report.file);
+    std::fflush(report.file);
+    report.closed = true;
 }
 
 void log_fatal(const char* format, ...) {
@@ -101,14 +104,12 @@ void log_fatal(const char* format, ...) {
     va_end(args);
     log_set_level(LOG_CRITICAL);
     write_paragraph(text);
-    log_close();
-    std::fprintf(stderr, "vantor: %s\n", text.c_str());
-    std::exit(1);
+    if (report.fatal_message.empty()) report.fatal_message = text;
 }
 
+const std::string& log_fatal_message() { return report.fatal_message; }
+
 void log_reset_for_tests() {
-    if (log_file) std::fclose(log_file);
-    log_file = nullptr;
-    closed = false;
-    current_level = LOG_OK;
+    if (report.file) std::fclose(report.file);
+    report = LogState{};
 }

@@ -1,4 +1,4 @@
-#include "shell/benchmark.h"
+#include "app/benchmark.h"
 
 #include <sys/resource.h>
 

@@ -1,4 +1,4 @@
-#include "shell/paths.h"
+#include "core/paths.h"
 
 namespace {
 std::string data_root;

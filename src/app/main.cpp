@@ -1,7 +1,7 @@
 // Entry point: the command line, then the demo.
-#include "shell/app_options.h"
-#include "shell/capture.h"
-#include "shell/demo_main.h"
+#include "app/app_options.h"
+#include "app/frame_driver.h"
+#include "app/demo_main.h"
 
 #include <cstdio>
 #include <filesystem>

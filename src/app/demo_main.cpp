@@ -1,22 +1,25 @@
-#include "shell/demo_main.h"
+#include "app/demo_main.h"
 
 #include "audio/audio.h"
 #include "demo/blocks.h"
 #include "demo/content.h"
 #include "demo/demoblock.h"
-#include "gfx/gl.h"
+#include "core/gl.h"
 #include "gfx/primitives.h"
 #include "gfx/texture.h"
 #include "platform/platform_window.h"
 #include "script/vertex_profile.h"
-#include "shell/app_options.h"
-#include "shell/capture.h"
+#include "app/app_notice.h"
+#include "app/app_options.h"
+#include "app/frame_driver.h"
 #include "shell/frame_timer.h"
 #include "shell/input.h"
-#include "shell/log.h"
-#include "shell/paths.h"
+#include "core/log.h"
+#include "core/paths.h"
 #include "shell/window.h"
 #include "text/font.h"
+
+#include <cstdio>
 
 namespace {
 
@@ -43,6 +46,14 @@ void draw_letterbox() {
     draw_rect(0, 520, screen_width, 80, letterbox_colour);
 }
 
+// A fatal loader error ends the run: the report's trailer, the reason on
+// standard error, status 1.
+int end_after_fatal_error() {
+    log_close();
+    std::fprintf(stderr, "vantor: %s\n", log_fatal_message().c_str());
+    return 1;
+}
+
 } // namespace
 
 void demo_frame_draw(Timeline* timeline) {
@@ -63,6 +74,7 @@ int demo_main(const AppOptions& options) {
     // where the frames go differ.
     FrameDriver frames;
     if (!frame_driver_init(&frames, options)) return 1;
+    app_notice_install(frames.mode == FRAME_LIVE);
 
     // --- Start-up ---
     int flags = options.windowed ? VL_WINDOW_FRAMED : VL_WINDOW_FULLSCREEN;
@@ -72,7 +84,7 @@ int demo_main(const AppOptions& options) {
     if (!window_create(window_title, 0, 0, width, height, flags)) return 1;
     gl_clear_color(0, 0, 0, 255);
     load_font();
-    vertex_profile_load("vertexprofiles.vsl"); // a missing file ends the process
+    if (!vertex_profile_load("vertexprofiles.vsl")) return end_after_fatal_error();
     platform_set_swap_interval(1);
     frame_driver_audio_init(&frames);
 
@@ -80,7 +92,7 @@ int demo_main(const AppOptions& options) {
     // show starts again from the music's beginning.
     Content content;
     content_init(&content);
-    content_load(&content);
+    if (!content_load(&content)) return end_after_fatal_error();
     audio_set_position(0);
 
     Timeline timeline;

@@ -1,13 +1,13 @@
-#include "shell/capture.h"
+#include "app/frame_driver.h"
 
 #include "demo/blocks.h"
-#include "gfx/gl.h"
+#include "core/gl.h"
 #include "gfx/image_write.h"
 #include "platform/platform_dialog.h"
-#include "shell/app_options.h"
+#include "app/app_options.h"
 #include "shell/frame_timer.h"
-#include "shell/log.h"
-#include "shell/paths.h"
+#include "core/log.h"
+#include "core/paths.h"
 #include "shell/window.h"
 
 #include <fcntl.h>
