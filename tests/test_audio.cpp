@@ -1,6 +1,8 @@
 // The music stream on SDL's dummy driver and the spectrum analysis, on Ogg
 // Vorbis files these tests encode themselves plus real ones from Debian.
 #include "audio/audio.h"
+#include "core/log.h"
+#include "core/paths.h"
 
 #include <gtest/gtest.h>
 
@@ -192,7 +194,7 @@ TEST_F(AudioTest, LiveSpectrumMatchesOfflineAnalysis) {
     EXPECT_GE(compared, 4);
     // The process-wide array is the one the blocks read.
     audio_get_spectrum();
-    EXPECT_GT(spectrum[3], 0.0f);
+    EXPECT_GT(music_spectrum[3], 0.0f);
     audio_track_close(track);
 }
 
@@ -245,6 +247,30 @@ TEST_F(AudioTest, ClockKeepsRunningPastTheEndAndWithoutMusic) {
     EXPECT_NEAR(rate_over(500), 1.0, 0.1);
 }
 
+// The refusals read like every other loader's lines: Tag ["name"] What !
+TEST(AudioReport, RefusedMusicSaysWhichAndWhy) {
+    path_set_data_root(std::filesystem::current_path().string());
+    std::remove("report.htm");
+    log_reset_for_tests();
+    std::ofstream("not_vorbis.ogg") << "plain text";
+    std::vector<float> pcm(22050 * 2);
+    ASSERT_TRUE(audio_write_ogg(temp_file("slow.ogg").c_str(), pcm.data(), 22050, 2, 22050, 0.5f));
+
+    EXPECT_EQ(audio_create_stream("no_such_music.ogg"), nullptr);
+    EXPECT_EQ(audio_create_stream("not_vorbis.ogg"), nullptr);
+    EXPECT_EQ(audio_create_stream("slow.ogg"), nullptr);
+    log_close();
+    std::ifstream in("report.htm");
+    std::string report((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    log_reset_for_tests();
+    path_set_data_root("");
+    EXPECT_NE(report.find("ERROR!! "), std::string::npos);
+    EXPECT_NE(report.find("Music Stream [\"no_such_music.ogg\"] Not Found or Not Ogg Vorbis !"), std::string::npos)
+        << report;
+    EXPECT_NE(report.find("Music Stream [\"not_vorbis.ogg\"] Not Found or Not Ogg Vorbis !"), std::string::npos);
+    EXPECT_NE(report.find("Music Stream [\"slow.ogg\"] Not 44100 Hz !"), std::string::npos);
+}
+
 TEST(AudioLifecycle, ShutdownIsCleanAndRepeatable) {
     // Calls before init and after shutdown are harmless.
     audio_shutdown();
@@ -282,7 +308,7 @@ TEST_F(AudioTest, PlaysARealFile) {
     for (int i = 0; i < 20; ++i) {
         sleep_ms(25);
         audio_get_spectrum();
-        for (int b = 0; b < AUDIO_SPECTRUM_SIZE; ++b) peak = std::max(peak, spectrum[b]);
+        for (int b = 0; b < AUDIO_SPECTRUM_SIZE; ++b) peak = std::max(peak, music_spectrum[b]);
     }
     EXPECT_GT(peak, 0.001f);
     // The file lasts about 1.09 s; the clock goes on after it.

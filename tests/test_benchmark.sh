@@ -18,12 +18,12 @@ cat bench.json
 # One object on one line, keys in the agreed order, nothing else on stdout.
 [ "$(wc -l <bench.json)" = 1 ] || fail "more than one line on standard output"
 num='[0-9]+\.[0-9]+'
-block() { echo "\{\"name\":\"$1\",\"frames\":2,\"median_ms\":$num,\"p95_ms\":$num,\"max_ms\":$num\}"; }
-grep -Eq "^\{\"size\":\"320x240\",\"fps\":10,\"load_ms\":$num,\"peak_rss_mb\":$num,\"blocks\":\[$(block block2),$(block block3)\]\}$" \
+block() { echo "\{\"name\":\"$1\",\"title\":\"$2\",\"frames\":2,\"median_ms\":$num,\"p95_ms\":$num,\"max_ms\":$num\}"; }
+grep -Eq "^\{\"size\":\"320x240\",\"fps\":10,\"load_ms\":$num,\"peak_rss_mb\":$num,\"blocks\":\[$(block block2 "first title"),$(block block3 "second title")\]\}$" \
     bench.json || fail "JSON not in the agreed shape"
 # Per block: 0 < median <= p95 <= max; start-up time and memory above zero.
 tr '{' '\n' <bench.json | awk -F'[:,}]' '
-    /"name"/ { if (!($6 > 0 && $6 <= $8 && $8 <= $10)) bad = 1 }
+    /"name"/ { if (!($8 > 0 && $8 <= $10 && $10 <= $12)) bad = 1 }
     /"load_ms"/ { if (!($6 > 0 && $8 > 1)) bad = 1 }
     END { exit bad }' || fail "statistics out of order"
 grep -q "4/4 frames" run.err || fail "no progress bar on standard error"
@@ -36,8 +36,8 @@ grep -q "4/4 frames" run.err || fail "no progress bar on standard error"
 cat bench.txt
 grep -q '^start-up to first frame  *[0-9.]* ms$' bench.txt || fail "no start-up time"
 grep -q '^peak resident memory  *[0-9.]* MB$' bench.txt || fail "no peak memory"
-grep -Eq '^block1 +1 +[0-9.]+ +[0-9.]+ +[0-9.]+$' bench.txt || fail "no block1 row"
-grep -Eq '^block2 +1 +[0-9.]+ +[0-9.]+ +[0-9.]+$' bench.txt || fail "no block2 row"
+grep -Eq '^block1 +1 +[0-9.]+ +[0-9.]+ +[0-9.]+  loading bar$' bench.txt || fail "no block1 row"
+grep -Eq '^block2 +1 +[0-9.]+ +[0-9.]+ +[0-9.]+  first title$' bench.txt || fail "no block2 row"
 
 # Settings without a mode, and --json without --benchmark, are bad command lines.
 for args in "--json" "--fps 30" "--capture x --json" "--benchmark --from 500 --to 100"; do

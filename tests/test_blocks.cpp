@@ -20,12 +20,12 @@
 namespace {
 
 void set_spectrum(float s0, float s1 = 0, float s2 = 0, float s3 = 0, float s4 = 0) {
-    std::fill(std::begin(spectrum), std::end(spectrum), 0.0f);
-    spectrum[0] = s0;
-    spectrum[1] = s1;
-    spectrum[2] = s2;
-    spectrum[3] = s3;
-    spectrum[4] = s4;
+    std::fill(std::begin(music_spectrum), std::end(music_spectrum), 0.0f);
+    music_spectrum[0] = s0;
+    music_spectrum[1] = s1;
+    music_spectrum[2] = s2;
+    music_spectrum[3] = s3;
+    music_spectrum[4] = s4;
 }
 
 // Places a block in its frame as the timeline would.
@@ -104,14 +104,14 @@ Content* BlocksTest::content = nullptr;
 
 TEST(TitleArithmetic, FlashAndLogoAlphas) {
     EXPECT_EQ(title_flash_alpha(0.5f, 0.0f), 38);
-    EXPECT_EQ(block2_logo_alpha(0.5f, 0.0f), 230);
-    EXPECT_EQ(block3_logo_alpha(0.5f, 0.0f), 163);
+    EXPECT_EQ(core_title_logo_alpha(0.5f, 0.0f), 230);
+    EXPECT_EQ(blender_title_logo_alpha(0.5f, 0.0f), 163);
     // Loud bass pushes the flash past 255; the byte wraps.
     EXPECT_EQ(title_flash_alpha(0.5f, 1.0f), 193);
     // Nothing at the start of the span.
     EXPECT_EQ(title_flash_alpha(0.0f, 0.0f), 0);
-    EXPECT_EQ(block2_logo_alpha(0.0f, 0.0f), 0);
-    EXPECT_EQ(block3_logo_alpha(0.0f, 0.7f), 0);
+    EXPECT_EQ(core_title_logo_alpha(0.0f, 0.0f), 0);
+    EXPECT_EQ(blender_title_logo_alpha(0.0f, 0.7f), 0);
     // Absurd spectrum values stay defined.
     EXPECT_GE(title_flash_alpha(0.5f, 1e30f), 0);
     EXPECT_LE(title_flash_alpha(0.5f, 1e30f), 255);
@@ -121,14 +121,14 @@ TEST(TitleArithmetic, LoadingBarAndBoost) {
     EXPECT_EQ(loading_bar_width(0), 0);
     EXPECT_EQ(loading_bar_width(50), 300);
     EXPECT_EQ(loading_bar_width(99), 594);
-    EXPECT_FLOAT_EQ(block5_boost(0.9f), 1.5f);
-    EXPECT_EQ(block5_boost(0.8f), 0.0f);
-    EXPECT_EQ(block5_boost(450.0f / 525.0f), 0.0f);
-    EXPECT_NEAR(block5_boost(0.99999f), 5.0f, 1e-3f);
+    EXPECT_FLOAT_EQ(robot_wheee_boost(0.9f), 1.5f);
+    EXPECT_EQ(robot_wheee_boost(0.8f), 0.0f);
+    EXPECT_EQ(robot_wheee_boost(450.0f / 525.0f), 0.0f);
+    EXPECT_NEAR(robot_wheee_boost(0.99999f), 5.0f, 1e-3f);
 }
 
 TEST_F(BlocksTest, LoadingBarFillsWithTime) {
-    block1 block;
+    loading_block block;
     block.content = content;
     set_frame(&block, 0, 100, 0.5f);
     block.run();
@@ -146,20 +146,20 @@ TEST_F(BlocksTest, LoadingBarFillsWithTime) {
     EXPECT_EQ(test_read_pixel(100, row).r, 255);  // the outline is there from the start
 }
 
-class CountingBlock5 : public block5 {
+class CountingBlock5 : public robot_wheee_block {
 public:
     void draw_environment() override {
         ++environment_draws;
-        block5::draw_environment();
+        robot_wheee_block::draw_environment();
     }
     int environment_draws = 0;
 };
 
-class CountingBlock6 : public block6 {
+class CountingBlock6 : public robot_afropowa_block {
 public:
     void draw_environment() override {
         ++environment_draws;
-        block6::draw_environment();
+        robot_afropowa_block::draw_environment();
     }
     int environment_draws = 0;
 };
@@ -193,7 +193,7 @@ TEST_F(BlocksTest, Block6CapturesTheCubeMapInItsSecondFrame) {
 }
 
 TEST_F(BlocksTest, RobotBlocksShakeTheCameraOnlyWhileDrawing) {
-    block5 block;
+    robot_wheee_block block;
     block.content = content;
     SceneObject* holder = scene_find_object(&content->armazem_scene, "CAMXDD");
     const Vec3 before = holder->scale;
@@ -203,14 +203,14 @@ TEST_F(BlocksTest, RobotBlocksShakeTheCameraOnlyWhileDrawing) {
     EXPECT_EQ(holder->scale.x, before.x);
     EXPECT_EQ(holder->scale.y, before.y);
     EXPECT_EQ(holder->scale.z, before.z);
-    EXPECT_EQ(camera_pos[0], holder->location.x);
-    EXPECT_EQ(camera_pos[1], holder->location.y);
-    EXPECT_EQ(camera_pos[2], holder->location.z);
-    EXPECT_EQ(camera_pos[3], 0.0f);
+    EXPECT_EQ(skin_camera_pos[0], holder->location.x);
+    EXPECT_EQ(skin_camera_pos[1], holder->location.y);
+    EXPECT_EQ(skin_camera_pos[2], holder->location.z);
+    EXPECT_EQ(skin_camera_pos[3], 0.0f);
 }
 
 TEST_F(BlocksTest, Block7StretchesThePiecesAndDrawsTheShaftTwice) {
-    block7 block;
+    shaft_block block;
     block.content = content;
     Scene* level = &content->level_elements_scene;
     SceneObject* camera = scene_find_object(level, "Camera");
@@ -221,7 +221,7 @@ TEST_F(BlocksTest, Block7StretchesThePiecesAndDrawsTheShaftTwice) {
     block.run();
     EXPECT_EQ(demo_scene_draw_count - draws, 16);
     const char* names[5] = {"C1", "C2", "C3", "C4", "C5"};
-    for (int k = 0; k < 5; ++k) EXPECT_FLOAT_EQ(scene_find_object(level, names[k])->scale.z, 2.0f * spectrum[k]);
+    for (int k = 0; k < 5; ++k) EXPECT_FLOAT_EQ(scene_find_object(level, names[k])->scale.z, 2.0f * music_spectrum[k]);
     EXPECT_EQ(level->position.y, 30.0f);
     EXPECT_EQ(camera->scale.x, camera_scale.x);
     EXPECT_EQ(camera->scale.z, camera_scale.z);
@@ -232,7 +232,7 @@ TEST_F(BlocksTest, Block7StretchesThePiecesAndDrawsTheShaftTwice) {
 }
 
 TEST_F(BlocksTest, Block9PostsOneQuitMessagePerFrame) {
-    block9 block;
+    end_block block;
     block.content = content;
     // Drain whatever the window posted at start.
     for (int i = 0; i < 100 && message_pump(); ++i) {
@@ -260,14 +260,14 @@ TEST_F(BlocksTest, MissingNamesAreLoggedOnceAndSkipped) {
     const int before = demo_missing_name_count();
     const long draws = demo_scene_draw_count;
 
-    block1 b1;
-    block2 b2;
-    block3 b3;
-    block4 b4;
-    block5 b5;
-    block6 b6;
-    block7 b7;
-    block8 b8;
+    loading_block b1;
+    core_title_block b2;
+    blender_title_block b3;
+    circuits_block b4;
+    robot_wheee_block b5;
+    robot_afropowa_block b6;
+    shaft_block b7;
+    credits_block b8;
     demoblock* blocks[] = {&b1, &b2, &b3, &b4, &b5, &b6, &b7, &b8};
     set_spectrum(0.3f, 0.2f, 0.1f);
     for (int frame = 0; frame < 3; ++frame)

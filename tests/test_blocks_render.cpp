@@ -73,7 +73,7 @@ TEST(BlocksRender, EveryBlockShowsSomethingFromTheRealContent) {
         // A few frames in a row, so the robot blocks capture their reflection.
         for (int frame = 0; frame < 3; ++frame) {
             const int t = b == 0 ? mid : mid + frame * 16;
-            audio_track_spectrum_at(track, static_cast<unsigned>(t), spectrum);
+            audio_track_spectrum_at(track, static_cast<unsigned>(t), music_spectrum);
             draw_frame(&timeline, t);
         }
         ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << "block" << b + 1;

@@ -100,7 +100,7 @@ TEST(CaptureClock, LoopSeesEachFramesOwnTimeAndSpectrum) {
         int frame_time = static_cast<int>(capture_frame_time(36000, 25, n));
         EXPECT_EQ(timeline_time, frame_time) << "frame " << n;
         audio_track_spectrum_at(track, static_cast<unsigned>(frame_time), expected);
-        for (int i = 0; i < 5; ++i) EXPECT_FLOAT_EQ(spectrum[i], expected[i]) << "frame " << n << " band " << i;
+        for (int i = 0; i < 5; ++i) EXPECT_FLOAT_EQ(music_spectrum[i], expected[i]) << "frame " << n << " band " << i;
         timeline_time = static_cast<int>(music_time); // step 7
         ++driver.frames_done;                          // present
         music_time = static_cast<float>(frame_driver_position(&driver));
@@ -139,17 +139,17 @@ TEST(Benchmark, JsonHasTheAgreedShape) {
     r.fps = 60;
     r.load_ms = 1234.5;
     r.peak_rss_mb = 99.25;
-    benchmark_add_frame(&r, "block2", 10);
-    benchmark_add_frame(&r, "block2", 30);
-    benchmark_add_frame(&r, "block3", 5);
-    benchmark_add_frame(&r, "block2", 20); // back to an earlier block: same entry
+    benchmark_add_frame(&r, "block2", "first title", 10);
+    benchmark_add_frame(&r, "block2", "first title", 30);
+    benchmark_add_frame(&r, "block3", "second title", 5);
+    benchmark_add_frame(&r, "block2", "first title", 20); // back to an earlier block: same entry
     ASSERT_EQ(r.blocks.size(), 2u);
     EXPECT_EQ(benchmark_json(r),
               "{\"size\":\"1920x1080\",\"fps\":60,\"load_ms\":1234.50,\"peak_rss_mb\":99.25,\"blocks\":["
-              "{\"name\":\"block2\",\"frames\":3,\"median_ms\":20.000,\"p95_ms\":30.000,\"max_ms\":30.000},"
-              "{\"name\":\"block3\",\"frames\":1,\"median_ms\":5.000,\"p95_ms\":5.000,\"max_ms\":5.000}]}\n");
+              "{\"name\":\"block2\",\"title\":\"first title\",\"frames\":3,\"median_ms\":20.000,\"p95_ms\":30.000,\"max_ms\":30.000},"
+              "{\"name\":\"block3\",\"title\":\"second title\",\"frames\":1,\"median_ms\":5.000,\"p95_ms\":5.000,\"max_ms\":5.000}]}\n");
     std::string text = benchmark_text(r);
-    EXPECT_NE(text.find("block2         3      20.00    30.00    30.00"), std::string::npos) << text;
+    EXPECT_NE(text.find("block2         3      20.00    30.00    30.00  first title"), std::string::npos) << text;
     EXPECT_NE(text.find("1234.5 ms"), std::string::npos) << text;
     EXPECT_GT(benchmark_peak_rss_mb(), 1.0);
 }

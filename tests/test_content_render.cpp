@@ -99,7 +99,7 @@ TEST(ContentRender, EveryBlockShowsADarkGlowingPicture) {
                           {"block8_credits", 92000}};
     for (const Shot& shot : shots) {
         for (int k = 0; k < 5; ++k)
-            spectrum[k] = bands[k];
+            music_spectrum[k] = bands[k];
         // A few frames first: the robots' blocks capture their reflection in
         // their second frame.
         for (int f = 0; f < 3; ++f)
@@ -128,7 +128,7 @@ TEST(ContentRender, EveryBlockShowsADarkGlowingPicture) {
     if (std::getenv("VANTOR_FRAMES_EXTRA")) {
         for (int t = 25000; t < 84000; t += 1500) {
             for (int k = 0; k < 5; ++k)
-                spectrum[k] = bands[k] * (0.6f + 0.4f * std::sin(t * 0.01f + k));
+                music_spectrum[k] = bands[k] * (0.6f + 0.4f * std::sin(t * 0.01f + k));
             for (int f = 0; f < 3; ++f)
                 draw_frame(&timeline, t - 100 + f * 33);
             draw_frame(&timeline, t);

@@ -76,7 +76,7 @@ TEST_F(ContentWiring, RobotOneGetsBonesCameraAndReflectionLayer) {
     // Newest first: camera_pos was registered after bmatrix.
     EXPECT_STREQ(uniforms[0]->name, "camera_pos");
     EXPECT_EQ(uniforms[0]->kind, UNIFORM_VEC4);
-    EXPECT_EQ(uniforms[0]->data, camera_pos);
+    EXPECT_EQ(uniforms[0]->data, skin_camera_pos);
     EXPECT_STREQ(uniforms[1]->name, "bmatrix");
     EXPECT_EQ(uniforms[1]->kind, UNIFORM_MATRIX4);
     EXPECT_EQ(uniforms[1]->count, 12);

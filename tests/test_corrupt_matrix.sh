@@ -197,7 +197,7 @@ check_expected() { # variant file
       fi ;;
     fps7.ogg)
       [ "$RC" -eq 0 ] || fail "music: status $RC, expected 0"
-      if [ "$v" = remove ]; then has "Music file missing or not Ogg Vorbis:" || fail "no missing-music line"; fi ;;
+      if [ "$v" = remove ]; then has 'Music Stream ["fps7.ogg"] Not Found or Not Ogg Vorbis !' || fail "no missing-music line"; fi ;;
     *) # textures: loose files, the font sheet
       [ "$RC" -eq 0 ] || fail "texture: status $RC, expected 0"
       if [ "$v" = remove ]; then

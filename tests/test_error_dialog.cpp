@@ -39,7 +39,7 @@ int scan_y(int x, int y0, int dy) {
 }
 
 void reset_buttons() {
-    button_hovered = button_armed = button_locked = false;
+    error_dialog_gui.button_hovered = error_dialog_gui.button_armed = error_dialog_gui.button_locked = false;
 }
 
 TEST(ErrorDialog, FrameLayoutAt800x600) {
@@ -92,7 +92,7 @@ TEST(ErrorDialog, FrameLayoutAt800x600) {
     EXPECT_NEAR(face_top.r, 105, 2);
     EXPECT_NEAR(face_bottom.r, 102, 2);
     EXPECT_GE(face_top.r, face_bottom.r);
-    EXPECT_EQ(gui_base_color.r, 105);
+    EXPECT_EQ(error_dialog_gui.base_color.r, 105);
 }
 
 TEST(ErrorDialog, NobodyToAnswerReturnsAtOnce) {
@@ -173,7 +173,7 @@ TEST_F(ErrorDialogX11, ClickOnOk) {
     EXPECT_EQ(frame(), ERROR_DIALOG_OPEN);
     press();
     EXPECT_EQ(frame(), ERROR_DIALOG_OPEN);
-    EXPECT_TRUE(button_armed);
+    EXPECT_TRUE(error_dialog_gui.button_armed);
     release();
     EXPECT_EQ(frame(), ERROR_DIALOG_OK);
 }
@@ -185,7 +185,7 @@ TEST_F(ErrorDialogX11, PressOnOkLeaveAndReleaseDoesNothing) {
     frame();
     move(250, 300); // empty panel
     EXPECT_EQ(frame(), ERROR_DIALOG_OPEN);
-    EXPECT_FALSE(button_armed);
+    EXPECT_FALSE(error_dialog_gui.button_armed);
     release();
     EXPECT_EQ(frame(), ERROR_DIALOG_OPEN);
     move(347, 333);
@@ -197,10 +197,10 @@ TEST_F(ErrorDialogX11, PressOnPanelSlideToExitAndReleaseDoesNotExit) {
     frame();
     press();
     EXPECT_EQ(frame(), ERROR_DIALOG_OPEN);
-    EXPECT_TRUE(button_locked);
+    EXPECT_TRUE(error_dialog_gui.button_locked);
     move(457, 333);
     EXPECT_EQ(frame(), ERROR_DIALOG_OPEN);
-    EXPECT_FALSE(button_armed);
+    EXPECT_FALSE(error_dialog_gui.button_armed);
     release();
     EXPECT_EQ(frame(), ERROR_DIALOG_OPEN);
     EXPECT_EQ(frame(), ERROR_DIALOG_OPEN);
@@ -235,7 +235,7 @@ TEST_F(ErrorDialogX11, PressInTheFrameTheButtonIsReachedIsIgnored) {
     move(347, 333);
     press();
     EXPECT_EQ(frame(), ERROR_DIALOG_OPEN);
-    EXPECT_FALSE(button_armed);
+    EXPECT_FALSE(error_dialog_gui.button_armed);
     release();
     EXPECT_EQ(frame(), ERROR_DIALOG_OPEN);
     press(); // a second press counts

@@ -23,32 +23,32 @@ struct FrameTimer : ::testing::Test {
 TEST_F(FrameTimer, DisplayedRateRefreshesOnlyAfterMoreThan200ms) {
     update_at(1000);
     update_at(1010); // 100 fps
-    EXPECT_FLOAT_EQ(frame_rate, 100.0f);
-    float shown = displayed_frame_rate;
+    EXPECT_FLOAT_EQ(frame_timer.rate, 100.0f);
+    float shown = frame_timer.displayed_rate;
     // Exactly 200 ms after the last refresh (at 1000): unchanged.
     update_at(1200);
-    EXPECT_FLOAT_EQ(frame_rate, 1000.0f / 190.0f);
-    EXPECT_FLOAT_EQ(displayed_frame_rate, shown);
+    EXPECT_FLOAT_EQ(frame_timer.rate, 1000.0f / 190.0f);
+    EXPECT_FLOAT_EQ(frame_timer.displayed_rate, shown);
     // 201 ms: refreshed.
     update_at(1201);
-    EXPECT_FLOAT_EQ(frame_rate, 1000.0f);
-    EXPECT_FLOAT_EQ(displayed_frame_rate, 1000.0f);
+    EXPECT_FLOAT_EQ(frame_timer.rate, 1000.0f);
+    EXPECT_FLOAT_EQ(frame_timer.displayed_rate, 1000.0f);
 }
 
 TEST_F(FrameTimer, SixtyHertzRefreshesTheDisplayEveryThirteenthPresent) {
     update_at(5000);
     update_at(5016.7);
-    EXPECT_FALSE(displayed_frame_rate > 59.0f && displayed_frame_rate < 61.0f);
+    EXPECT_FALSE(frame_timer.displayed_rate > 59.0f && frame_timer.displayed_rate < 61.0f);
     int refreshed_at = 0;
     for (int i = 1; i <= 20 && !refreshed_at; ++i) {
-        float before = displayed_frame_rate;
+        float before = frame_timer.displayed_rate;
         update_at(5016.7 + i * 16.7);
-        EXPECT_NEAR(frame_rate, 59.88f, 0.05f);
-        if (displayed_frame_rate != before) refreshed_at = i;
+        EXPECT_NEAR(frame_timer.rate, 59.88f, 0.05f);
+        if (frame_timer.displayed_rate != before) refreshed_at = i;
     }
     // The last refresh was the first call, at 5000 ms (5016 and up are < 201 ms).
     EXPECT_EQ(refreshed_at, 12); // the 13th present after the one at 5000
-    EXPECT_NEAR(displayed_frame_rate, 59.88f, 0.05f);
+    EXPECT_NEAR(frame_timer.displayed_rate, 59.88f, 0.05f);
 }
 
 TEST_F(FrameTimer, TickCountWrapIsASignedDifference) {
@@ -58,19 +58,19 @@ TEST_F(FrameTimer, TickCountWrapIsASignedDifference) {
     };
     at(1000, 0x7FFFFFF0u);
     at(2000, 0xFFFFFF00u); // refreshed: 1 fps
-    EXPECT_FLOAT_EQ(displayed_frame_rate, 1.0f);
+    EXPECT_FLOAT_EQ(frame_timer.displayed_rate, 1.0f);
     at(2100, 0xFFFFFF00u + 100u); // wraps past zero, only 100 ms later
-    EXPECT_FLOAT_EQ(frame_rate, 10.0f);
-    EXPECT_FLOAT_EQ(displayed_frame_rate, 1.0f);
+    EXPECT_FLOAT_EQ(frame_timer.rate, 10.0f);
+    EXPECT_FLOAT_EQ(frame_timer.displayed_rate, 1.0f);
     at(2300, 0xFFFFFF00u + 300u);
-    EXPECT_FLOAT_EQ(displayed_frame_rate, 5.0f);
+    EXPECT_FLOAT_EQ(frame_timer.displayed_rate, 5.0f);
 }
 
 TEST_F(FrameTimer, SameCounterTwiceKeepsTheLastRate) {
     update_at(100);
     update_at(120);
     update_at(120);
-    EXPECT_FLOAT_EQ(frame_rate, 50.0f);
+    EXPECT_FLOAT_EQ(frame_timer.rate, 50.0f);
 }
 
 } // namespace

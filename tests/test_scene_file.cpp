@@ -20,7 +20,8 @@
 namespace {
 
 // Profile 0: position (12 bytes); profile 1: position and RGBA colour (28 bytes).
-int test_stride(int profile) { return profile == 0 ? 12 : profile == 1 ? 28 : 0; }
+// Profile 5 has no registrations: stride 0, meshes without vertex data.
+int test_stride(int profile) { return profile == 0 ? 12 : profile == 1 ? 28 : profile == 5 ? 0 : -1; }
 
 std::vector<uint8_t> floats(std::initializer_list<float> values) {
     std::vector<uint8_t> bytes;
@@ -197,6 +198,28 @@ TEST(SceneFile, ConditionalObjectFieldsInTableOrder) {
     EXPECT_TRUE(decodes(bytes));
 }
 
+TEST(SceneFile, ProfileWithoutRegistrationsGivesMeshesWithoutVertexData) {
+    SceneDesc d;
+    SceneDescMesh bare;
+    bare.name = "Bare";
+    bare.vertex_count = 3;
+    bare.profile = 5; // stride 0
+    d.meshes = {bare};
+    std::vector<uint8_t> bytes = scene_write(d);
+    SceneDesc out;
+    std::string error;
+    ASSERT_TRUE(scene_decode(bytes.data(), bytes.size(), &out, &error, test_stride)) << error;
+    ASSERT_EQ(out.meshes.size(), 1u);
+    EXPECT_EQ(out.meshes[0].vertex_count, 3);
+    EXPECT_TRUE(out.meshes[0].vertices.empty());
+
+    // A profile that does not exist is still refused.
+    d.meshes[0].profile = 3;
+    bytes = scene_write(d);
+    EXPECT_FALSE(decodes(bytes, &error));
+    EXPECT_NE(error.find("vertex profile 3"), std::string::npos) << error;
+}
+
 TEST(SceneFile, TruncatedAtEveryLengthIsRefused) {
     std::vector<uint8_t> bytes = scene_write(rich_desc());
     for (size_t n = 0; n < bytes.size(); ++n) {
@@ -320,16 +343,15 @@ void write_model(const std::string& name, const std::vector<uint8_t>& bytes) {
 
 } // namespace
 
-TEST(SceneFileDeath, MissingAndCorruptFilesAreFatal) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+TEST(SceneFile, MissingAndCorruptFilesAreFatal) {
     path_set_data_root(std::filesystem::current_path().string());
-    EXPECT_EXIT(
-        {
-            log_reset_for_tests();
-            Scene scene;
-            scene_load(&scene, "nowhere.vscene");
-        },
-        testing::ExitedWithCode(1), "nowhere.vscene");
+    log_reset_for_tests();
+    {
+        Scene scene;
+        EXPECT_FALSE(scene_load(&scene, "nowhere.vscene"));
+    }
+    EXPECT_EQ(log_fatal_message(), "VScene Model [\"nowhere.vscene\"] Not Found !");
+    log_close();
     std::string report = test_read_file("report.htm");
     EXPECT_NE(report.find("VScene Model [\"nowhere.vscene\"] Not Found !"), std::string::npos);
 
@@ -339,16 +361,20 @@ TEST(SceneFileDeath, MissingAndCorruptFilesAreFatal) {
     std::vector<uint8_t> bytes = scene_write(d);
     bytes.resize(bytes.size() - 3);
     write_model("cut.vscene", bytes);
-    EXPECT_EXIT(
-        {
-            log_reset_for_tests();
-            Scene scene;
-            scene_load(&scene, "cut.vscene");
-        },
-        testing::ExitedWithCode(1), "cut.vscene.*past the end");
+    log_reset_for_tests();
+    testing::internal::CaptureStderr();
+    {
+        Scene scene;
+        EXPECT_FALSE(scene_load(&scene, "cut.vscene"));
+        EXPECT_EQ(scene.object_count, 0); // untouched
+    }
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("past the end"), std::string::npos);
+    EXPECT_EQ(log_fatal_message(), "VScene Model [\"cut.vscene\"] Corrupt File !");
+    log_close();
     report = test_read_file("report.htm");
     EXPECT_NE(report.find("VScene Model [\"cut.vscene\"] Corrupt File !"), std::string::npos);
     EXPECT_EQ(report.find("VBO Model"), std::string::npos);  // refused before anything was stored
+    log_reset_for_tests();
 }
 
 namespace {

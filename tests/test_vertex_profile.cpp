@@ -94,7 +94,7 @@ TEST(VertexProfile, HostileValuesAreRefusedWithAReportLine) {
                         "def a\nvertex_profile_allocate(2)\n"
                         "vertex_profile_register(NEG, 1, 3, 0, 0)\n"
                         "vertex_profile_register(0, 1, 3, 0, 0)\n"
-                        "vertex_profile_register(1, 4, 2, 12, 99)\n" // no such texture unit
+                        "vertex_profile_register(1, 1, 65, 12, 0)\n" // more components than any record
                         "#define MAX_VERTEX_PROFILES 5\n");
     EXPECT_EQ(vertex_profile_count, 1);
     EXPECT_EQ(vertex_profile_stride(0), 12);
@@ -117,6 +117,53 @@ TEST(VertexProfile, HostileValuesAreRefusedWithAReportLine) {
     log_reset_for_tests();
     EXPECT_TRUE(has(report, "[#7] apply: no such profile"));
     EXPECT_TRUE(has(report, "[#-3] disable: no such profile"));
+}
+
+// A registration the drawing cannot use still takes its bytes in the
+// vertex record: a padding slot (type 0, 8 components), a texture unit out of
+// range, five components. Dropping them would shorten the stride and make
+// every scene on the profile look corrupt.
+TEST(VertexProfile, UndrawableRegistrationsCountInTheStrideOnly) {
+    test_gl_context();
+    LoadResult r = load("padded.vsl", "#define MAX_VERTEX_PROFILES 2\n"
+                                      "def padded\nvertex_profile_allocate(5)\n"
+                                      "vertex_profile_register(0, 1, 3, 0, 0)\n"
+                                      "vertex_profile_register(1, 0, 8, 12, 0)\n"
+                                      "vertex_profile_register(2, 4, 2, 44, 0)\n"
+                                      "vertex_profile_register(3, 4, 2, 52, 99)\n"
+                                      "vertex_profile_register(4, 3, 5, 60, 0)\n"
+                                      "def bare\nvertex_profile_allocate(0)\n");
+    ASSERT_EQ(vertex_profile_count, 2);
+    EXPECT_EQ(vertex_profile_stride(0), 12 + 32 + 8 + 8 + 20);
+    EXPECT_EQ(vertex_profile_stride(1), 0); // no registrations: no vertex data
+    EXPECT_TRUE(has(r.report, "counted in the stride only")) << r.report;
+    EXPECT_FALSE(has(r.report, "offset past the vertex stride")) << r.report;
+
+    float data[64] = {};
+    vertex_profile_apply(0, data);
+    GLint stride = 0;
+    glGetIntegerv(GL_VERTEX_ARRAY_STRIDE, &stride);
+    EXPECT_EQ(stride, 80);
+    glClientActiveTexture(GL_TEXTURE0);
+    void* pointer = nullptr;
+    glGetPointerv(GL_TEXTURE_COORD_ARRAY_POINTER, &pointer);
+    EXPECT_EQ(pointer, static_cast<void*>(reinterpret_cast<char*>(data) + 44));
+    EXPECT_FALSE(glIsEnabled(GL_COLOR_ARRAY)); // five components: skipped
+    vertex_profile_disable(0);
+    vertex_profile_apply(1, data);
+    vertex_profile_disable(1);
+    EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_COORD_ARRAY));
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST(VertexProfile, StrideHasAnUpperBound) {
+    std::string text = "#define MAX_VERTEX_PROFILES 1\ndef wide\nvertex_profile_allocate(20)\n";
+    for (int i = 0; i < 20; ++i)
+        text += "vertex_profile_register(" + std::to_string(i) + ", 0, 64, " + std::to_string(i * 256) + ", 0)\n";
+    LoadResult r = load("wide.vsl", text);
+    EXPECT_EQ(vertex_profile_stride(0), VERTEX_PROFILE_MAX_STRIDE);
+    EXPECT_TRUE(has(r.report, "past the largest vertex stride")) << r.report;
 }
 
 TEST(VertexProfile, OverlongArgumentStopsLoading) {

@@ -6,6 +6,7 @@
 
 struct BenchmarkBlock {
     std::string name;           // "block1" ... "block9"
+    std::string title;          // what the block shows, for people
     std::vector<double> frame_ms; // CPU wall time of each frame, glFinish included
 };
 
@@ -27,8 +28,8 @@ struct BenchmarkReport {
     std::vector<BenchmarkBlock> blocks; // in play order, only blocks that rendered
 };
 
-// Adds one frame to the named block (appended when new).
-void benchmark_add_frame(BenchmarkReport* report, const char* block_name, double ms);
+// Adds one frame to the named block (appended, with its title, when new).
+void benchmark_add_frame(BenchmarkReport* report, const char* block_name, const char* title, double ms);
 
 // Median and 95th percentile by nearest rank of the sorted times.
 BenchmarkSummary benchmark_summarize(std::vector<double> frame_ms);

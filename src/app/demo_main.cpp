@@ -66,7 +66,7 @@ void demo_frame_draw(Timeline* timeline) {
 }
 
 int demo_main(const AppOptions& options) {
-    // A fresh message record and key table (WinMain zeroes them first).
+    // A fresh message record and key table for every run.
     input_reset();
     path_set_data_root(options.data_dir.empty() ? app_default_data_root() : options.data_dir);
 
@@ -111,7 +111,7 @@ int demo_main(const AppOptions& options) {
 
         font_set_style(VL_FONT_SMALL | VL_FONT_LEFT);
         if (key_query(key_a, KEY_QUERY_DOWN))
-            font_print(10.0f, 10.0f, overlay_colour, "FPS %.2f Time %d", static_cast<double>(displayed_frame_rate),
+            font_print(10.0f, 10.0f, overlay_colour, "FPS %.2f Time %d", static_cast<double>(frame_timer.displayed_rate),
                        timeline.current_time);
 
         frame_driver_present(&frames);

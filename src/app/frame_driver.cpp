@@ -193,12 +193,18 @@ bool write_frame(FrameDriver* d) {
     return false;
 }
 
-const char* block_name_at(int64_t time) {
+// The benchmark's name and title of the block playing at `time`.
+void block_at(int64_t time, const char** name, const char** title) {
     static const char* const names[] = {"block1", "block2", "block3", "block4", "block5",
                                         "block6", "block7", "block8", "block9"};
-    for (int i = 0; i < 9; ++i)
-        if (time >= demo_block_spans[i].start && time < demo_block_spans[i].end) return names[i];
-    return "none";
+    *name = "none";
+    *title = "no block";
+    for (int i = 0; i < 9; ++i) {
+        if (time >= demo_block_spans[i].start && time < demo_block_spans[i].end) {
+            *name = names[i];
+            *title = demo_block_titles[i];
+        }
+    }
 }
 
 } // namespace
@@ -277,7 +283,7 @@ void frame_driver_prime(FrameDriver* d, int* timeline_time, float* music_time) {
     if (!offline(d)) return;
     *timeline_time = static_cast<int>(capture_frame_time(d->from_ms, d->fps, 0));
     *music_time = static_cast<float>(capture_frame_time(d->from_ms, d->fps, 1));
-    audio_track_spectrum_at(d->track.get(), static_cast<unsigned>(*timeline_time), spectrum);
+    audio_track_spectrum_at(d->track.get(), static_cast<unsigned>(*timeline_time), music_spectrum);
     d->frame_mark = Clock::now();
     progress_start(&d->progress, d->frame_count);
 }
@@ -297,9 +303,12 @@ void frame_driver_present(FrameDriver* d) {
     }
     Clock::time_point now = Clock::now();
     if (d->frames_done == 0) d->report.load_ms = ms_between(d->started, now);
-    if (d->mode == FRAME_BENCHMARK)
-        benchmark_add_frame(&d->report, block_name_at(capture_frame_time(d->from_ms, d->fps, d->frames_done)),
-                            ms_between(d->frame_mark, now));
+    if (d->mode == FRAME_BENCHMARK) {
+        const char* name = nullptr;
+        const char* title = nullptr;
+        block_at(capture_frame_time(d->from_ms, d->fps, d->frames_done), &name, &title);
+        benchmark_add_frame(&d->report, name, title, ms_between(d->frame_mark, now));
+    }
     d->frame_mark = now;
     if (!d->failed) ++d->frames_done;
     progress_update(&d->progress, d->frames_done);
@@ -322,7 +331,7 @@ void frame_driver_spectrum(FrameDriver* d) {
     }
     // Read at the end of frame n, used by the blocks of frame n + 1.
     unsigned next = static_cast<unsigned>(capture_frame_time(d->from_ms, d->fps, d->frames_done));
-    audio_track_spectrum_at(d->track.get(), next, spectrum);
+    audio_track_spectrum_at(d->track.get(), next, music_spectrum);
 }
 
 int frame_driver_finish(FrameDriver* d) {

@@ -6,8 +6,6 @@ std::string data_root;
 
 void path_set_data_root(std::string_view root) { data_root = std::string(root); }
 
-const std::string& path_data_root() { return data_root; }
-
 std::string path_data(std::string_view relative) {
     if (data_root.empty() || (!relative.empty() && relative.front() == '/')) return std::string(relative);
     std::string full = data_root;

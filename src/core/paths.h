@@ -7,7 +7,6 @@
 #include <string_view>
 
 void path_set_data_root(std::string_view root);
-const std::string& path_data_root();
 
 // root + "/" + relative; the relative path unchanged when the root is empty
 // or the path is absolute.

@@ -44,8 +44,8 @@ int low_byte(double value) {
 }  // namespace
 
 void demo_blocks_create(Timeline* timeline, Content* content) {
-    demoblock* blocks[9] = {new block1, new block2, new block3, new block4, new block5,
-                            new block6, new block7, new block8, new block9};
+    demoblock* blocks[9] = {new loading_block, new core_title_block, new blender_title_block, new circuits_block, new robot_wheee_block,
+                            new robot_afropowa_block, new shaft_block, new credits_block, new end_block};
     for (int i = 0; i < 9; ++i) {
         demoblock_set_span(blocks[i], demo_block_spans[i].start, demo_block_spans[i].end);
         blocks[i]->content = content;
@@ -68,18 +68,18 @@ int title_flash_alpha(float progress, float s0) {
     return low_byte(f * 0.9);
 }
 
-int block2_logo_alpha(float progress, float s0) {
+int core_title_logo_alpha(float progress, float s0) {
     const double q = std::sin((s0 * 0.2 + 0.8) * progress * pi_f);
     return low_byte(q * q * 255.0);
 }
 
-int block3_logo_alpha(float progress, float s0) {
+int blender_title_logo_alpha(float progress, float s0) {
     const float b = std::sin(progress * pi_f);
     const double q = b * (s0 * 0.2 + 0.8);
     return low_byte(q * q * 255.0);
 }
 
-float block5_boost(float progress) {
+float robot_wheee_boost(float progress) {
     const float a = progress * 525.0f;
     return a > 450.0f ? (a - 450.0f) * 5.0f / 75.0f : 0.0f;
 }

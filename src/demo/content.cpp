@@ -6,7 +6,7 @@
 #include "scene/scene_file.h"
 #include "core/log.h"
 
-float camera_pos[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+float skin_camera_pos[4] = {0.0f, 0.0f, 0.0f, 0.0f};
 
 namespace {
 
@@ -52,7 +52,7 @@ void content_wire_skin(Scene* scene, const char* scene_name, ShaderProgram* prog
     int count = armature->bone_count;
     if (count < 0 || static_cast<size_t>(count) > armature->skin.size()) count = static_cast<int>(armature->skin.size());
     shader_uniform_matrices(program, "bmatrix", count, armature->skin.data());
-    if (with_camera_pos) shader_uniform_vec4(program, "camera_pos", camera_pos);
+    if (with_camera_pos) shader_uniform_vec4(program, "camera_pos", skin_camera_pos);
 }
 
 void content_wire_material(Scene* scene, const char* scene_name, ShaderProgram* program, Texture* cube) {
@@ -76,10 +76,10 @@ bool content_load(Content* content) {
 
     Texture target;
     texture_init(&target);
-    render_target_create(&target, GL_TEXTURE_2D, 256, 256, 4, 1);
+    render_target_create(&target, GL_TEXTURE_2D, 256, 256, 4, RENDER_TARGET_FBO);
     content->glow_target = target;
     texture_init(&target);
-    render_target_create(&target, GL_TEXTURE_2D, 256, 256, 4, 1);
+    render_target_create(&target, GL_TEXTURE_2D, 256, 256, 4, RENDER_TARGET_FBO);
     content->glow_target_2 = target;
 
     shader_load(&content->blur_program, "blur_pass.vsl");
@@ -94,7 +94,7 @@ bool content_load(Content* content) {
     if (!scene_load(&content->robot_wheee_scene, "robot_wheee.vscene")) return false;
     shader_load(&content->skin_program, "test7.vsl");
     content_wire_skin(&content->robot_wheee_scene, "robot_wheee.vscene", &content->skin_program, true);
-    render_target_create(&content->cube_target, GL_TEXTURE_CUBE_MAP, 128, 128, 4, 1);
+    render_target_create(&content->cube_target, GL_TEXTURE_CUBE_MAP, 128, 128, 4, RENDER_TARGET_FBO);
     content_wire_material(&content->robot_wheee_scene, "robot_wheee.vscene", &content->skin_program,
                           &content->cube_target);
 

@@ -28,7 +28,7 @@ struct Content {
 };
 
 // Read by the skinning program as its "camera_pos" uniform; w stays 0.
-extern float camera_pos[4];
+extern float skin_camera_pos[4];
 
 void content_init(Content* content);
 // False after a fatal loader error (a scene file missing or malformed),

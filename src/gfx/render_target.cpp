@@ -160,7 +160,7 @@ bool create_pbuffer(Texture* t) {
 
 } // namespace
 
-void render_target_create(Texture* t, GLenum target, int width, int height, int bytes_per_pixel, int kind) {
+void render_target_create(Texture* t, GLenum target, int width, int height, int bytes_per_pixel, RenderTargetKind kind) {
     t->target = target;
     t->kind = kind;
     t->width = width;
@@ -177,7 +177,7 @@ void render_target_create(Texture* t, GLenum target, int width, int height, int 
     if (named) set_name(t);
 }
 
-Texture render_target_create(GLenum target, int width, int height, int bytes_per_pixel, int kind) {
+Texture render_target_create(GLenum target, int width, int height, int bytes_per_pixel, RenderTargetKind kind) {
     Texture t;
     texture_init(&t);
     render_target_create(&t, target, width, height, bytes_per_pixel, kind);

@@ -372,11 +372,11 @@ void texture_bind(Texture t, int unit) {
     glActiveTextureARB(GL_TEXTURE0_ARB + static_cast<GLenum>(unit));
     glEnable(t.target);
     glBindTexture(t.target, t.gl_name);
-    if (t.kind == 2) platform_pbuffer_bind_tex_image(t.pbuffer);
+    if (t.kind == TEXTURE_PBUFFER) platform_pbuffer_bind_tex_image(t.pbuffer);
 }
 
 void texture_unbind(Texture t, int) {
-    if (t.kind == 2) platform_pbuffer_release_tex_image(t.pbuffer);
+    if (t.kind == TEXTURE_PBUFFER) platform_pbuffer_release_tex_image(t.pbuffer);
     glBindTexture(t.target, 0);
     glDisable(t.target);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
@@ -401,12 +401,12 @@ int texture_reset_units() {
 }
 
 void texture_free(Texture* t) {
-    if (t->kind == 2) {
+    if (t->kind == TEXTURE_PBUFFER) {
         if (t->pbuffer) platform_pbuffer_destroy(t->pbuffer);
         t->pbuffer = 0;
         t->framebuffer = 0;
         t->renderbuffer = 0;
-    } else if (t->kind == 1) {
+    } else if (t->kind == TEXTURE_FRAMEBUFFER) {
         glDeleteFramebuffersEXT(1, &t->framebuffer);
         glDeleteRenderbuffersEXT(1, &t->renderbuffer);
     }
@@ -421,7 +421,7 @@ void texture_draw(Texture t, int x, int y, int w, int h, Color colour) {
     glActiveTextureARB(GL_TEXTURE0_ARB);
     glEnable(t.target);
     glBindTexture(t.target, t.gl_name);
-    if (t.kind == 2) platform_pbuffer_bind_tex_image(t.pbuffer);
+    if (t.kind == TEXTURE_PBUFFER) platform_pbuffer_bind_tex_image(t.pbuffer);
     glColor4ub(colour.r, colour.g, colour.b, colour.a);
 
     float x0 = static_cast<float>(x);
@@ -431,7 +431,7 @@ void texture_draw(Texture t, int x, int y, int w, int h, Color colour) {
     if (t.target == GL_TEXTURE_2D) {
         // Render targets are stored bottom row first; repeat wrapping in t
         // turns -1..0 into the image's rows top to bottom.
-        float s = t.kind == 1 || t.kind == 2 ? -1.0f : 1.0f;
+        float s = t.kind == TEXTURE_FRAMEBUFFER || t.kind == TEXTURE_PBUFFER ? -1.0f : 1.0f;
         glBegin(GL_QUADS);
         glTexCoord2f(0, 0);
         glVertex2f(x0, y0);
@@ -469,7 +469,7 @@ void texture_draw(Texture t, int x, int y, int w, int h, Color colour) {
     }
 
     glDisable(GL_BLEND);
-    if (t.kind == 2) platform_pbuffer_release_tex_image(t.pbuffer);
+    if (t.kind == TEXTURE_PBUFFER) platform_pbuffer_release_tex_image(t.pbuffer);
     glBindTexture(t.target, 0);
     glDisable(t.target);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);

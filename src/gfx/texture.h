@@ -9,6 +9,13 @@
 #include <cstdio>
 #include <vector>
 
+// What a texture record holds; render targets use the same values.
+enum TextureKind : int {
+    TEXTURE_PLAIN = 0,
+    TEXTURE_FRAMEBUFFER = 1, // a framebuffer object with its depth renderbuffer
+    TEXTURE_PBUFFER = 2,     // a platform pbuffer bound as the texture image
+};
+
 // Eleven fields, copied by value; copies share the name text and GL objects.
 // The name is allocated with malloc (strdup, calloc) by the creating call;
 // texture_free releases it with free().
@@ -19,10 +26,10 @@ struct Texture {
     int bytes_per_pixel;  // 3 or 4 for loaded textures
     int depth;            // slices of a volume texture, else 0
     GLenum target;        // GL_TEXTURE_2D, GL_TEXTURE_3D, GL_TEXTURE_CUBE_MAP (or rectangle for targets)
-    int kind;             // 0 plain, 1 framebuffer object, 2 pbuffer
-    unsigned framebuffer; // kind 1: framebuffer object; kind 2: the pbuffer's surface handle
-    unsigned renderbuffer; // kind 1: depth renderbuffer; kind 2: the pbuffer's context handle
-    unsigned pbuffer;     // kind 2: the pbuffer handle
+    TextureKind kind;
+    unsigned framebuffer; // framebuffer object; for a pbuffer, its surface handle
+    unsigned renderbuffer; // depth renderbuffer; for a pbuffer, its context handle
+    unsigned pbuffer;     // the pbuffer handle
     GLuint gl_name;       // texture object, 0 when none
 };
 

@@ -20,7 +20,6 @@ PlatformAudioCallback device_callback = nullptr;
 void* device_user = nullptr;
 int device_channels = 2;
 std::string audio_error;
-std::string driver_name;
 
 // Without a sound card the output is a thread of our own that pulls buffers
 // on absolute deadlines. SDL's dummy driver sleeps a fixed time after every
@@ -58,7 +57,6 @@ void null_open(int rate, int channels, int buffer_frames) {
     null_output->buffer.assign(size_t(buffer_frames) * size_t(channels), 0.0f);
     null_output->running = true;
     null_output->thread = std::thread(null_run, null_output);
-    driver_name = "dummy";
 }
 
 void null_close() {
@@ -93,8 +91,6 @@ bool sdl_open(int rate, int channels, int buffer_frames) {
         audio_error = SDL_GetError();
         return false;
     }
-    const char* name = SDL_GetCurrentAudioDriver();
-    driver_name = name ? name : "";
     return true;
 }
 
@@ -156,5 +152,4 @@ void platform_audio_unlock() {
     if (null_output) null_output->mutex.unlock();
 }
 
-const char* platform_audio_driver() { return driver_name.c_str(); }
 const char* platform_audio_error() { return audio_error.c_str(); }

@@ -46,7 +46,6 @@ void platform_ogg_close(PlatformOgg* ogg) {
 }
 
 int platform_ogg_rate(const PlatformOgg* ogg) { return ogg ? ogg->rate : 0; }
-int platform_ogg_channels(const PlatformOgg* ogg) { return ogg ? ogg->channels : 0; }
 int64_t platform_ogg_frames(const PlatformOgg* ogg) { return ogg ? ogg->frames : -1; }
 
 bool platform_ogg_seek(PlatformOgg* ogg, int64_t frame) {

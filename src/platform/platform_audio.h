@@ -9,8 +9,8 @@ using PlatformAudioCallback = void (*)(void* user, float* out, int frames);
 
 // Opens the output device (float samples). With SDL's dummy driver asked
 // for (SDL_AUDIODRIVER=dummy) or no device to be had, a silent output of our
-// own pulls buffers at real-time rate instead; platform_audio_driver() then
-// says "dummy". Returns false only for an impossible layout.
+// own pulls buffers at real-time rate instead. Returns false only for an
+// impossible layout.
 bool platform_audio_open(int rate, int channels, int buffer_frames, PlatformAudioCallback callback, void* user);
 void platform_audio_close();
 bool platform_audio_is_open();
@@ -18,5 +18,4 @@ void platform_audio_pause(bool paused);
 // The callback never runs between lock and unlock.
 void platform_audio_lock();
 void platform_audio_unlock();
-const char* platform_audio_driver();
 const char* platform_audio_error();

@@ -10,7 +10,6 @@ struct PlatformOgg;
 PlatformOgg* platform_ogg_open(const char* path);
 void platform_ogg_close(PlatformOgg* ogg);
 int platform_ogg_rate(const PlatformOgg* ogg);
-int platform_ogg_channels(const PlatformOgg* ogg);
 // Length in frames, or -1 when the file cannot tell.
 int64_t platform_ogg_frames(const PlatformOgg* ogg);
 bool platform_ogg_seek(PlatformOgg* ogg, int64_t frame);

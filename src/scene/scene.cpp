@@ -98,10 +98,6 @@ Armature* object_armature(const SceneObject* object) {
     return (object->flags & OBJECT_ARMATURE) ? static_cast<Armature*>(object->data) : nullptr;
 }
 
-Camera* object_camera(const SceneObject* object) {
-    return (object->flags & OBJECT_CAMERA) ? static_cast<Camera*>(object->data) : nullptr;
-}
-
 void object_compute_matrix(SceneObject* object) {
     matrix_identity(&object->matrix);
     if ((object->flags & OBJECT_PARENT) && object->parent) matrix_multiply(&object->matrix, object->parent->matrix);

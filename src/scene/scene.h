@@ -223,7 +223,6 @@ Camera* scene_find_camera(Scene* scene, const char* name);
 // The object's data by its flags; null when the flag is clear.
 Mesh* object_mesh(const SceneObject* object);
 Armature* object_armature(const SceneObject* object);
-Camera* object_camera(const SceneObject* object);
 
 // matrix = parent's matrix (as it stands) x T(location) x R(rotation) x S(scale).
 void object_compute_matrix(SceneObject* object);

@@ -93,7 +93,7 @@ struct Reader {
 };
 
 int loaded_profile_stride(int profile) {
-    if (profile < 0 || profile >= vertex_profile_count) return 0;
+    if (profile < 0 || profile >= vertex_profile_count) return -1;
     return vertex_profile_stride(profile);
 }
 
@@ -131,7 +131,8 @@ void decode_mesh(Reader& r, SceneDescMesh& m, SceneStrideFn stride_of) {
         return;
     }
     int stride = stride_of(m.profile);
-    if (stride <= 0) {
+    // Stride 0 is a profile without registrations: vertices with no data.
+    if (stride < 0) {
         r.fail("mesh \"" + m.name + "\" uses vertex profile " + std::to_string(m.profile) +
                ", which is not loaded");
         return;

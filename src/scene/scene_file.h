@@ -11,7 +11,8 @@
 #include <cstdio>
 #include <string>
 
-// Bytes per vertex of a profile index, or 0 when there is no such profile.
+// Bytes per vertex of a profile index (0 for a profile without
+// registrations), or -1 when there is no such profile.
 using SceneStrideFn = int (*)(int profile);
 
 // Decodes and checks a whole file. On a malformed file (negative or

@@ -17,7 +17,7 @@ List release_queue;
 PlatformMessage message_record;
 int exit_code = 0;
 
-// Win32 key codes are below 256; anything else must never index the table.
+// Key codes are below 256; anything else must never index the table.
 bool valid_key(uint64_t key) { return key < key_count; }
 
 void read_client_size() {
@@ -25,8 +25,8 @@ void read_client_size() {
     if (!platform_window_is_open()) return;
     int w = 0, h = 0;
     platform_window_client_size(&w, &h);
-    window_width = w;
-    window_height = h;
+    window_size.width = w;
+    window_size.height = h;
 }
 
 int queue_length() {

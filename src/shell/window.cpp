@@ -8,8 +8,7 @@
 
 #include <cstdio>
 
-int window_width = 640;
-int window_height = 480;
+WindowSize window_size;
 
 namespace {
 const GLbitfield clear_mask = GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT;
@@ -30,15 +29,15 @@ bool window_create(const char* title, int x, int y, int width, int height, int f
         std::fprintf(stderr, "vantor: cannot create the window: %s\n", platform_last_error());
         return false;
     }
-    // As with a refused ChangeDisplaySettings: start-up completes and the
+    // A refused mode switch: start-up completes and the
     // loop ends on the first quit message.
     if (platform_mode_switch_failed()) {
         std::fprintf(stderr, "vantor: the %d x %d full-screen mode is not available; try --windowed\n",
                      width, height);
         post_quit_message(0);
     }
-    window_width = width;
-    window_height = height;
+    window_size.width = width;
+    window_size.height = height;
     gl_clear_color(155, 155, 155, 255);
     glEnable(GL_NORMALIZE);
 
@@ -61,15 +60,15 @@ void gl_clear_color(int red, int green, int blue, int alpha) {
 }
 
 void viewport_pixels(int x, int y, int width, int height) {
-    glViewport(x, window_height - y - height, width, height);
+    glViewport(x, window_size.height - y - height, width, height);
 }
 
 void viewport_percent(int x, int y, int width, int height) {
-    int pw = window_width * width / 100;
-    int ph = window_height * height / 100;
-    int px = window_width * x / 100;
-    int py = window_height * y / 100;
-    glViewport(px, window_height - ph - py, pw, ph);
+    int pw = window_size.width * width / 100;
+    int ph = window_size.height * height / 100;
+    int px = window_size.width * x / 100;
+    int py = window_size.height * y / 100;
+    glViewport(px, window_size.height - ph - py, pw, ph);
 }
 
 void view_ortho(float width, float height) {
@@ -107,5 +106,5 @@ MousePosition mouse_position() {
     glGetIntegerv(GL_VIEWPORT, vp);
     int cx = 0, cy = 0;
     platform_cursor_position(&cx, &cy);
-    return {cx - vp[0], cy - (window_height - vp[3] - vp[1])};
+    return {cx - vp[0], cy - (window_size.height - vp[3] - vp[1])};
 }

@@ -9,8 +9,11 @@ enum {
 };
 
 // Client size in pixels; kept current by the window procedure.
-extern int window_width;
-extern int window_height;
+struct WindowSize {
+    int width = 640;
+    int height = 480;
+};
+extern WindowSize window_size;
 
 // Opens the window and a current GL context and writes the banner lines to
 // the report. Returns false (after a line on standard error) when no window

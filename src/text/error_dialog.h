@@ -4,11 +4,15 @@
 
 #include "math/math3d.h"
 
-extern Color gui_base_color;
-extern Color gui_highlight_color;
-extern bool button_hovered;
-extern bool button_armed;
-extern bool button_locked;
+// The dialog's colours and the push button's state from frame to frame.
+struct ErrorDialogGui {
+    Color base_color{130, 130, 130, 255};
+    Color highlight_color{150, 150, 150, 200};
+    bool button_hovered = false; // the mouse was over a button this frame
+    bool button_armed = false;   // pressed on a button, not yet released
+    bool button_locked = false;  // pressed outside every button: ignore until released
+};
+extern ErrorDialogGui error_dialog_gui;
 
 enum {
     ERROR_DIALOG_OPEN = 0,

@@ -10,7 +10,7 @@ namespace {
 
 const FontStyle start_style{16, 16, 7, 6, 8, VL_FONT_LEFT, VL_FONT_TOP};
 
-Texture font_texture{nullptr, 0, 0, 0, 0, GL_TEXTURE_2D, 0, 0, 0, 0, 0};
+Texture font_texture{nullptr, 0, 0, 0, 0, GL_TEXTURE_2D, TEXTURE_PLAIN, 0, 0, 0, 0};
 FontStyle style = start_style;
 
 // Pen x at the start of the line that begins at `line`.
