@@ -18,14 +18,9 @@
 
 namespace {
 
-std::string content_dir() {
-    const char* dir = std::getenv("VANTOR_CONTENT");
-    return dir ? dir : "";
-}
-
 // Decodes one scene with the real vertex profiles; skips when absent.
 bool decode_content(const std::string& name, SceneDesc* out) {
-    std::string root = content_dir();
+    std::string root = test_content_dir();
     std::string profiles = root + "/scripts/vertexprofiles.vsl";
     std::string path = root + "/models/" + name;
     if (root.empty() || !std::filesystem::exists(path) || !std::filesystem::exists(profiles)) return false;
@@ -127,7 +122,7 @@ TEST(SceneContent, AllFiveLoadWithTheirTexturesAndDraw) {
     SceneDesc probe;
     if (!decode_content("circuits.vscene", &probe)) GTEST_SKIP() << "content not built";
     test_gl_context();
-    path_set_data_root(content_dir());
+    path_set_data_root(test_content_dir());
     log_reset_for_tests();
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();

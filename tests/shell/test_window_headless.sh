@@ -1,7 +1,7 @@
 # Without DISPLAY the program still starts, on SDL's offscreen driver (real
 # GL through EGL), and a termination request ends it cleanly. Also the
 # command line's answers and refusals.
-set -u
+. "$VANTOR_TEST_SUPPORT/preamble.sh"
 . "$VANTOR_TEST_SUPPORT/xvfb.sh"
 unset DISPLAY WAYLAND_DISPLAY
 

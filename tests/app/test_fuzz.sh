@@ -4,8 +4,9 @@
 # sanitizer report, leak, timeout or memory blow-up; the input that did it
 # is left in crashes/TARGET/ under this test's working directory, ready to
 # replay with the target binary. Longer runs: scripts/fuzz.sh.
-set -uo pipefail
-SRC=$(cd "$(dirname "$0")/.." && pwd)
+. "$VANTOR_TEST_SUPPORT/preamble.sh"
+set -o pipefail
+SRC=$(cd "$(dirname "$0")/../.." && pwd)
 
 if ! command -v clang++ >/dev/null 2>&1; then
   echo "skipped: clang++ is not installed (the fuzz targets need Debian's clang and libclang-rt-14-dev)"

@@ -3,13 +3,8 @@
 # test short: every frame is written, the run exits with 0 and the report is
 # closed with its trailer. Then a range past the end: the last block ends the
 # run by itself.
-set -u
-fail() {
-    echo "FAIL: $*" >&2
-    [ -s run.err ] && tail -n 20 run.err >&2
-    exit 1
-}
-[ -f "$VANTOR_CONTENT/scripts/vertexprofiles.vsl" ] || { echo "no built content; skipped"; exit 77; }
+. "$VANTOR_TEST_SUPPORT/preamble.sh"
+need_content
 
 # Width and height of a PNG from its header.
 png_size() {

@@ -133,11 +133,6 @@ TEST_F(ContentWiring, MissingNamesAreReportedAndLeftUnwired) {
     EXPECT_NE(report.find("Content [material \"Material\" in \"empty.vscene\"] not found"), std::string::npos);
 }
 
-std::string content_dir() {
-    const char* dir = std::getenv("VANTOR_CONTENT");
-    return dir ? dir : "";
-}
-
 bool content_complete(const std::string& dir) {
     namespace fs = std::filesystem;
     for (const char* f : {"scripts/vertexprofiles.vsl", "scripts/blur_pass.vsl", "scripts/radiosity_dark.vsl",
@@ -151,7 +146,7 @@ bool content_complete(const std::string& dir) {
 // The real set-up on the generated content: both robots carry the cube map
 // as their first layer, and the report lists the loads in set-up order.
 TEST(ContentLoad, WholeSetUpOnTheBuiltContent) {
-    const std::string dir = content_dir();
+    const std::string dir = test_content_dir();
     if (dir.empty() || !content_complete(dir)) GTEST_SKIP() << "generated content not built";
     test_gl_context();
     path_set_data_root(dir);

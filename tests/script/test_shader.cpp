@@ -236,8 +236,8 @@ namespace {
 
 // The demo's own shader scripts, when the content has been built.
 TEST(Shader, ContentScriptsCompileAndLink) {
-    const char* content = std::getenv("VANTOR_CONTENT");
-    if (!content || test_read_file(std::string(content) + "/scripts/blur_pass.vsl").empty())
+    const std::string content = test_content_dir();
+    if (content.empty() || test_read_file(content + "/scripts/blur_pass.vsl").empty())
         GTEST_SKIP() << "content not built";
     test_gl_context();
     for (const char* name : {"blur_pass.vsl", "radiosity_dark.vsl", "test7.vsl"}) {

@@ -237,8 +237,8 @@ TEST(VertexProfile, MissingFileIsFatal) {
 namespace {
 
 TEST(VertexProfile, ContentProfilesLoadCleanly) {
-    const char* content = std::getenv("VANTOR_CONTENT");
-    if (!content || test_read_file(std::string(content) + "/scripts/vertexprofiles.vsl").empty())
+    const std::string content = test_content_dir();
+    if (content.empty() || test_read_file(content + "/scripts/vertexprofiles.vsl").empty())
         GTEST_SKIP() << "content not built";
     vertex_profile_free();
     path_set_data_root(content);

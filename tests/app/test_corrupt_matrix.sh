@@ -13,12 +13,9 @@
 # MATRIX_FILES (a space-separated subset, paths relative to the content
 # root), MATRIX_SIZE (default 160x120), MATRIX_FPS (default 10),
 # MATRIX_FRAMES (default 2).
-set -uo pipefail
+. "$VANTOR_TEST_SUPPORT/preamble.sh"
+set -o pipefail
 
-skip() {
-  echo "skipped: $*"
-  exit 77
-}
 
 BIN=${VANTOR_BIN:-}
 CONTENT=${VANTOR_CONTENT:-}

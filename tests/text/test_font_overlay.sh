@@ -2,7 +2,7 @@
 # The frame-rate overlay under Xvfb: holding A shows white text in the
 # top-left corner (over the upper letterbox bar), without A that corner
 # stays near black.
-set -u
+. "$VANTOR_TEST_SUPPORT/preamble.sh"
 source "$VANTOR_TEST_SUPPORT/xvfb.sh"
 
 # Content: the built demo content with a glyph sheet whose every cell holds

@@ -27,13 +27,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string content_dir() {
-    const char* dir = std::getenv("VANTOR_CONTENT");
-    return dir ? dir : "";
-}
-
 bool content_built() {
-    std::string dir = content_dir();
+    std::string dir = test_content_dir();
     return !dir.empty() && fs::exists(dir + "/models/level_elements.vscene") && fs::exists(dir + "/data_00.pack");
 }
 
@@ -41,7 +36,7 @@ bool content_built() {
     do {                                                                                                            \
         if (!content_built())                                                                                       \
             GTEST_SKIP() << "generated content not built";                                                          \
-        path_set_data_root(content_dir());                                                                          \
+        path_set_data_root(test_content_dir());                                                                          \
     } while (0)
 
 // Decodes a texture file without GL, through the loader's own decoder.
@@ -59,7 +54,7 @@ void load_profiles_once() {
 
 SceneDesc decode_scene(const std::string& name) {
     load_profiles_once();
-    std::string bytes = test_read_file(content_dir() + "/models/" + name);
+    std::string bytes = test_read_file(test_content_dir() + "/models/" + name);
     SceneDesc desc;
     std::string error;
     EXPECT_FALSE(bytes.empty()) << name;
@@ -166,7 +161,7 @@ void expect_dancer(const SceneDesc& d, float first, float last, int shader_bones
 }
 
 int shader_bone_array_size() {
-    std::string text = test_read_file(content_dir() + "/scripts/test7.vsl");
+    std::string text = test_read_file(test_content_dir() + "/scripts/test7.vsl");
     size_t at = text.find("bmatrix[");
     return at == std::string::npos ? 0 : std::atoi(text.c_str() + at + 8);
 }
@@ -184,7 +179,7 @@ std::map<std::string, std::string> read_tree(const fs::path& root) {
 TEST(Content, FontSheetKeepsEveryGlyphInsideTheCentralEightByEight) {
     REQUIRE_CONTENT();
     TextureImage font;
-    ASSERT_TRUE(decode_file(content_dir() + "/fnt_04b08.png", &font));
+    ASSERT_TRUE(decode_file(test_content_dir() + "/fnt_04b08.png", &font));
     ASSERT_EQ(font.width, 256);
     ASSERT_EQ(font.height, 256);
     ASSERT_EQ(font.bytes_per_pixel, 4);
@@ -213,7 +208,7 @@ TEST(Content, TitleCardsHaveArtworkOnlyInTheirTopRows) {
     REQUIRE_CONTENT();
     for (const char* name : {"veldra_core_text.png", "veldra_blender_text.png"}) {
         TextureImage card;
-        ASSERT_TRUE(decode_file(content_dir() + "/textures/" + name, &card)) << name;
+        ASSERT_TRUE(decode_file(test_content_dir() + "/textures/" + name, &card)) << name;
         ASSERT_EQ(card.width, 512);
         ASSERT_EQ(card.height, 512);
         ASSERT_EQ(card.bytes_per_pixel, 4);
@@ -245,14 +240,14 @@ TEST(Content, EveryLookupPathOfTheTextureLoaderIsUsed) {
     for (const std::string& name : names) {
         PackLookup outcome;
         FILE* packed = pack_open_entry(name.c_str(), &outcome);
-        bool is_loose = fs::exists(content_dir() + "/textures/" + name);
+        bool is_loose = fs::exists(test_content_dir() + "/textures/" + name);
         EXPECT_TRUE(packed || is_loose) << name << " is nowhere";
         std::string head(4, '\0');
         if (packed) {
             EXPECT_EQ(std::fread(head.data(), 1, 4, packed), 4u);
             std::fclose(packed);
         } else {
-            head = test_read_file(content_dir() + "/textures/" + name).substr(0, 4);
+            head = test_read_file(test_content_dir() + "/textures/" + name).substr(0, 4);
         }
         pack_only += packed && !is_loose;
         loose += is_loose;
@@ -363,7 +358,7 @@ TEST(Content, ShaderScriptsCompileAndLinkWithTheEnginesUniforms) {
 
 TEST(Content, GeneratorsMakeTheSameBytesEveryTime) {
     REQUIRE_CONTENT();
-    fs::path tools = fs::path(content_dir()).parent_path() / "tools" / "visuals";
+    fs::path tools = fs::path(test_content_dir()).parent_path() / "tools" / "visuals";
     if (!fs::exists(tools / "gen_images") || !fs::exists(tools / "gen_scenes"))
         GTEST_SKIP() << "generators not found next to the content";
     fs::path runs[2] = {fs::absolute("run_a"), fs::absolute("run_b")};
@@ -385,6 +380,6 @@ TEST(Content, GeneratorsMakeTheSameBytesEveryTime) {
         ASSERT_TRUE(b.count(name)) << name;
         EXPECT_TRUE(bytes == b[name]) << name << " differs between two runs";
         // And the build's own content is the same.
-        EXPECT_TRUE(bytes == test_read_file(content_dir() + "/" + name)) << name << " differs from the build's";
+        EXPECT_TRUE(bytes == test_read_file(test_content_dir() + "/" + name)) << name << " differs from the build's";
     }
 }

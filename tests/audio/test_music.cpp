@@ -2,6 +2,8 @@
 // spectrum every 1/60 s, per block. Prints the table it checks.
 #include "audio/audio.h"
 
+#include "support/gl_context.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -19,8 +21,8 @@ constexpr int BANDS = 5;
 constexpr int FPS = 60;
 
 std::string music_path() {
-    const char* content = std::getenv("VANTOR_CONTENT");
-    return std::string(content ? content : ".") + "/fps7.ogg";
+    const std::string content = test_content_dir();
+    return (content.empty() ? std::string(".") : content) + "/fps7.ogg";
 }
 
 struct Block {

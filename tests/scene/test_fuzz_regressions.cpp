@@ -3,7 +3,7 @@
 // fault that was fixed stays fixed in the ordinary test run. The inputs run
 // in forked children: a sanitizer report or a failed check fails the test
 // with the file's name instead of taking the whole program down.
-#include "../fuzz/fuzz_harness.h"
+#include "../../fuzz/fuzz_harness.h"
 
 #include "platform/platform_dialog.h"
 #include "script/script_reader.h"
@@ -34,7 +34,7 @@ const Target targets[] = {
     {"scene", fuzz_scene_input},
 };
 
-fs::path fuzz_dir() { return fs::path(__FILE__).parent_path().parent_path() / "fuzz"; }
+fs::path fuzz_dir() { return fs::path(VANTOR_TEST_SOURCE_DIR).parent_path() / "fuzz"; }
 
 std::vector<fs::path> files_in(const fs::path& dir) {
     std::vector<fs::path> files;

@@ -1,7 +1,7 @@
 #!/bin/bash
 # Drives the error dialog in a real window under Xvfb with xdotool: the
 # ErrorDialogX11 cases of test_error_dialog, then EXIT ending the process.
-set -u
+. "$VANTOR_TEST_SUPPORT/preamble.sh"
 source "$VANTOR_TEST_SUPPORT/xvfb.sh"
 bin="$(dirname "$VANTOR_BIN")/tests/test_error_dialog"
 [ -x "$bin" ] || fail "missing $bin (build test_error_dialog)"

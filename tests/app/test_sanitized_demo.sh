@@ -4,12 +4,9 @@
 # block, every loader and the shutdown run, and none may report. Leaks are
 # not checked: the demo keeps its content until the process ends, by design.
 # Environment: DEMO_FPS (default 5), DEMO_SIZE (default 320x240).
-set -uo pipefail
+. "$VANTOR_TEST_SUPPORT/preamble.sh"
+set -o pipefail
 
-skip() {
-  echo "skipped: $*"
-  exit 77
-}
 
 BIN=${VANTOR_BIN:-}
 CONTENT=${VANTOR_CONTENT:-}

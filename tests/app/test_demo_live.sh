@@ -2,7 +2,7 @@
 # silent audio driver, and ends by itself when the music clock reaches the
 # last block. Music time starts once loading is over, so the bound is the
 # demo's 100 s plus start-up.
-set -u
+. "$VANTOR_TEST_SUPPORT/preamble.sh"
 . "$VANTOR_TEST_SUPPORT/xvfb.sh"
 start_xvfb 1024x768x24
 

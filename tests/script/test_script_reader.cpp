@@ -254,9 +254,9 @@ TEST(ScriptReader, LoadersSurviveMangledScripts) {
         "#define VS 1\nshader_program(VS, \"void main() { gl_Position = gl_Vertex; }\")\n"
         "shader_settings(4)\nshader_link()\nshader_assign_tex(\"tex\", 0)\n/* c */ // d\n",
     };
-    if (const char* content = std::getenv("VANTOR_CONTENT"))
+    if (const std::string content = test_content_dir(); !content.empty())
         for (const char* name : {"vertexprofiles.vsl", "blur_pass.vsl", "test7.vsl"}) {
-            std::string text = test_read_file(std::string(content) + "/scripts/" + name);
+            std::string text = test_read_file(content + "/scripts/" + name);
             if (!text.empty()) seeds.push_back(text);
         }
     const std::string tokens[] = {"\"", "(", ")", ",", ";", "{", "}", "/*", "*/", "//", "\n", "#define ",

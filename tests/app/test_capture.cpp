@@ -6,6 +6,8 @@
 #include "core/paths.h"
 #include "app/progress.h"
 
+#include "support/gl_context.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -75,8 +77,8 @@ TEST(CaptureClock, OfflineSettingsNeedAnOfflineMode) {
 // and the spectrum read at the end of frame n - 1: the driver hands out
 // values so that frame n still sees the time and spectrum of frame n.
 TEST(CaptureClock, LoopSeesEachFramesOwnTimeAndSpectrum) {
-    const char* content = std::getenv("VANTOR_CONTENT");
-    if (!content || !std::filesystem::exists(std::string(content) + "/fps7.ogg")) GTEST_SKIP() << "no music";
+    const std::string content = test_content_dir();
+    if (content.empty() || !std::filesystem::exists(content + "/fps7.ogg")) GTEST_SKIP() << "no music";
     path_set_data_root(content);
     AppOptions options;
     options.benchmark = true;

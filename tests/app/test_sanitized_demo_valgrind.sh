@@ -5,14 +5,11 @@
 # program is made beside the test build when VANTOR_BIN is one (or give one
 # in VANTOR_PLAIN_BIN). Environment: VG_FROM (default 45000 ms), VG_FRAMES
 # (default 2), VG_SIZE (default 160x120).
-set -uo pipefail
+. "$VANTOR_TEST_SUPPORT/preamble.sh"
+set -o pipefail
 
-skip() {
-  echo "skipped: $*"
-  exit 77
-}
 
-SRC=$(cd "$(dirname "$0")/.." && pwd)
+SRC=$(cd "$(dirname "$0")/../.." && pwd)
 BIN=${VANTOR_BIN:-}
 CONTENT=${VANTOR_CONTENT:-}
 [ -n "$BIN" ] && [ -x "$BIN" ] || skip "no program (VANTOR_BIN)"

@@ -1,13 +1,8 @@
 #!/bin/bash
 # A capture to .mp4 plays in ffprobe: a video stream and an audio stream, both
 # as long as the captured range, and the sound is the music of that range.
-set -u
-fail() {
-    echo "FAIL: $*" >&2
-    [ -s run.err ] && tail -n 20 run.err >&2
-    exit 1
-}
-[ -f "$VANTOR_CONTENT/fps7.ogg" ] || { echo "no built content; skipped"; exit 77; }
+. "$VANTOR_TEST_SUPPORT/preamble.sh"
+need_content fps7.ogg
 command -v ffprobe >/dev/null || fail "ffprobe missing (Debian package ffmpeg)"
 
 rm -f clip.mp4

@@ -1,6 +1,6 @@
 # The real program in a framed window under Xvfb, driven with xdotool:
 # the report, the X11 class, Escape (released, held) and the close button.
-set -u
+. "$VANTOR_TEST_SUPPORT/preamble.sh"
 . "$VANTOR_TEST_SUPPORT/xvfb.sh"
 start_xvfb 1024x768x24
 

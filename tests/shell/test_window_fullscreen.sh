@@ -1,7 +1,7 @@
 # Without --windowed the program switches to full screen; under Xvfb (whose
 # screen size the switch cannot change) it must still start, draw and end
 # cleanly.
-set -u
+. "$VANTOR_TEST_SUPPORT/preamble.sh"
 . "$VANTOR_TEST_SUPPORT/xvfb.sh"
 start_xvfb 1024x768x24
 
