@@ -78,7 +78,7 @@ void demo_frame_draw(Timeline* timeline) {
 int demo_main(const AppOptions& options) {
     // A fresh message record and key table for every run.
     input_reset();
-    path_set_data_root(options.data_dir.empty() ? app_default_data_root() : options.data_dir);
+    path_set_data_root(options.data_dir); // chosen by the caller; "" is the working directory
 
     // Live playback, or off-line capture and benchmark: only the clock and
     // where the frames go differ.

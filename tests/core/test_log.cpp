@@ -94,4 +94,28 @@ TEST(Log, LongMessagesAreKeptWhole) {
     EXPECT_NE(test_read_file("report.htm").find(long_text), std::string::npos);
 }
 
+// --report and the state folder: the report goes where it is told; a place
+// that cannot be written is said once on standard error and the run goes on.
+TEST(Log, ReportGoesWhereItIsToldOrSaysWhyNot) {
+    std::remove("report.htm");
+    std::remove("elsewhere.htm");
+    log_reset_for_tests();
+    log_set_path("elsewhere.htm");
+    log_write("first");
+    log_close();
+    EXPECT_NE(test_read_file("elsewhere.htm").find("<b>first</b>"), std::string::npos);
+    EXPECT_EQ(test_read_file("report.htm"), "");
+    std::remove("elsewhere.htm");
+
+    log_reset_for_tests();
+    log_set_path("no/such/folder/report.htm");
+    ::testing::internal::CaptureStderr();
+    log_write("one");
+    log_write("two");
+    log_close();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "vantor: cannot write the report no/such/folder/report.htm: No such file or directory\n");
+    log_reset_for_tests();
+}
+
 } // namespace

@@ -67,5 +67,5 @@ std::string test_content_dir() {
 
 std::string test_data_dir() {
     const char* dir = std::getenv("VANTOR_TESTDATA");
-    return dir ? dir : "../shared/testdata";
+    return dir ? dir : VANTOR_TESTDATA_DIR;
 }
