@@ -4,13 +4,13 @@
 #include <string>
 
 struct AppOptions {
-    bool windowed = false;    // framed 800 x 600 window instead of the mode switch
-    std::string data_dir;     // content root; empty: app_find_data_root()
-    std::string report_path;  // report log; empty: app_report_path()
+    bool windowed = false;   // framed 800 x 600 window instead of the mode switch
+    std::string data_dir;    // content root; empty: app_find_data_root()
+    std::string report_path; // report log; empty: app_report_path()
 
     // Off-line rendering (capture or benchmark): no display, no audio device.
     bool capture = false;
-    std::string capture_out;  // .mp4/.mkv/.webm: a video; anything else: a PNG directory
+    std::string capture_out; // .mp4/.mkv/.webm: a video; anything else: a PNG directory
     bool benchmark = false;
     bool json = false;
     int fps = 60;
