@@ -21,21 +21,21 @@
 
 #include <cmath>
 #include <cstdint>
-#include <memory>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 // A broken invariant: say which and abort, so libFuzzer saves the input and
 // the regression test fails with the reason.
-#define fuzz_check(condition)                                                                     \
-    do {                                                                                          \
-        if (!(condition)) {                                                                       \
-            std::fprintf(stderr, "fuzz check failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__); \
-            std::abort();                                                                         \
-        }                                                                                         \
+#define fuzz_check(condition)                                                                                          \
+    do {                                                                                                               \
+        if (!(condition)) {                                                                                            \
+            std::fprintf(stderr, "fuzz check failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__);                   \
+            std::abort();                                                                                              \
+        }                                                                                                              \
     } while (0)
 
 // FUZZ_VERBOSE=1 says what each input came to (for checking seeds and
@@ -121,8 +121,9 @@ inline int fuzz_pack_input(const uint8_t* data, size_t size) {
     fuzz_check(position >= static_cast<long>(name.size() + 5) && static_cast<size_t>(position) <= archive_size);
     TextureImage img;
     bool ok = texture_decode(entry, name.c_str(), &img);
-    if (fuzz_verbose()) std::fprintf(stderr, "pack: entry %s %dx%dx%d\n", ok ? "decoded" : "refused", img.width,
-                                     img.height, img.bytes_per_pixel);
+    if (fuzz_verbose())
+        std::fprintf(stderr, "pack: entry %s %dx%dx%d\n", ok ? "decoded" : "refused", img.width, img.height,
+                     img.bytes_per_pixel);
     if (ok) fuzz_check_texture_image(img);
     return 0;
 }
@@ -140,18 +141,17 @@ inline int fuzz_vertex_profile_input(const uint8_t* data, size_t size) {
     for (int i = 0; i < vertex_profile_count; ++i) {
         const VertexProfile& p = vertex_profiles[i];
         fuzz_check(p.client_count >= 0 && (p.client_count == 0 || p.clients));
-        fuzz_check(p.stride >= 0);
+        fuzz_check(p.stride >= 0 && p.stride <= VERTEX_PROFILE_MAX_STRIDE);
         for (int c = 0; c < p.client_count; ++c) {
             const VertexClient& client = p.clients[c];
-            fuzz_check(client.components >= 0 && client.components <= 4);
+            fuzz_check(client.components >= 0 && client.components <= VERTEX_PROFILE_MAX_COMPONENTS);
             fuzz_check(client.offset >= 0);
-            // The unit picks a texture-coordinate array; other types ignore it.
-            if (client.type == CLIENT_TEXCOORD || client.type == CLIENT_TEXCOORD_INT)
-                fuzz_check(client.unit >= 0 && client.unit < 32);
             // Drawing reads components x 4 bytes at offset inside every
             // vertex record of stride bytes: more runs into the next vertex
-            // and, at the last one, past the vertex buffer.
-            if (client.type >= CLIENT_VERTEX && client.type <= CLIENT_TEXCOORD_INT)
+            // and, at the last one, past the vertex buffer. The unit picks a
+            // texture-coordinate array.
+            if (vertex_client_drawable(client)) fuzz_check(client.unit >= 0 && client.unit < 32);
+            if (vertex_client_drawable(client))
                 fuzz_check(static_cast<int64_t>(client.offset) + client.components * 4 <= p.stride);
         }
         fuzz_check(vertex_profile_stride(i) == p.stride);
@@ -194,7 +194,7 @@ inline int fuzz_shader_input(const uint8_t* data, size_t size) {
 // reproduces whatever the content does later.
 inline int fuzz_scene_stride(int profile) {
     static const int strides[] = {48, 32, 80, 12, 16, 20, 24, 28};
-    if (profile < 0 || profile >= static_cast<int>(sizeof strides / sizeof strides[0])) return 0;
+    if (profile < 0 || profile >= static_cast<int>(sizeof strides / sizeof strides[0])) return -1;
     return strides[profile];
 }
 
@@ -207,7 +207,7 @@ inline void fuzz_check_scene(const SceneDesc& desc) {
         for (const SceneDescLayer& layer : m.layers) fuzz_check(fuzz_in_range(layer.texture, desc.textures.size()));
     for (const SceneDescMesh& m : desc.meshes) {
         int stride = fuzz_scene_stride(m.profile);
-        fuzz_check(stride > 0 && m.vertex_count >= 0);
+        fuzz_check(stride >= 0 && m.vertex_count >= 0);
         fuzz_check(m.vertices.size() == static_cast<size_t>(m.vertex_count) * static_cast<size_t>(stride));
         for (const SceneDescGroup& g : m.groups) {
             fuzz_check(g.indices.size() % 3 == 0);

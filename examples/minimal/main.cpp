@@ -4,17 +4,17 @@
 //   minimal SCENE.vscene [--windowed] [--data DIR] [--capture OUT --from MS --to MS ...]
 //
 // Every option but the scene is the demo program's own (vantor --help).
+#include "app/app_options.h"
+#include "app/frame_driver.h"
+#include "app/viewer.h"
 #include "audio/audio.h"
+#include "core/log.h"
+#include "core/paths.h"
 #include "demo/demoblock.h"
 #include "scene/animation.h"
 #include "scene/scene_draw.h"
 #include "script/vertex_profile.h"
-#include "shell/app_options.h"
-#include "shell/capture.h"
 #include "shell/input.h"
-#include "shell/log.h"
-#include "shell/paths.h"
-#include "shell/viewer.h"
 #include "shell/window.h"
 
 #include <cstdio>
@@ -39,7 +39,7 @@ public:
         view_perspective(4.0f / 3.0f, 35.0f, orbit.distance * 20.0f, orbit.radius * 0.01f);
         orbit.yaw = static_cast<float>(time) * 6.2831853f / 10000.0f;
         viewer_orbit_apply(orbit);
-        float swell = 1.0f + 0.2f * spectrum[0];
+        float swell = 1.0f + 0.2f * music_spectrum[0];
         scene->scale = {swell, swell, swell};
         scene_animate(scene, static_cast<float>(time) * 25.0f / 1000.0f);
         scene_draw(scene, false);

@@ -1,8 +1,9 @@
 #include "audio/audio.h"
 
+#include "core/log.h"
+#include "core/paths.h"
 #include "platform/platform_audio.h"
-#include "shell/log.h"
-#include "shell/paths.h"
+#include "platform/platform_ogg.h"
 
 #include <kiss_fftr.h>
 
@@ -14,7 +15,7 @@
 #include <string>
 #include <vector>
 
-float spectrum[AUDIO_SPECTRUM_SIZE];
+float music_spectrum[AUDIO_SPECTRUM_SIZE];
 
 struct AudioStream {
     PlatformOgg* ogg = nullptr;
@@ -40,7 +41,7 @@ struct Shared {
     int64_t seek_frame = 0; // where the last seek (or the start) put the stream
     int64_t handed = 0;     // stream frames handed to the device since then
     float ring[AUDIO_FFT_SIZE] = {};
-    int ring_next = 0;      // oldest sample, next to be overwritten
+    int ring_next = 0; // oldest sample, next to be overwritten
 };
 
 Shared shared;
@@ -90,10 +91,11 @@ struct FftPlan {
     ~FftPlan() { kiss_fftr_free(cfg); }
 };
 
-void log_error(const char* text, const char* name) {
+// An error line in the loaders' own form: Tag ["name"] What !
+void log_error(const char* tag, const char* name, const char* what) {
     int level = log_get_level();
     log_set_level(LOG_ERROR);
-    log_write("%s \"%s\"", text, name);
+    log_write("%s [\"%s\"] %s !", tag, name, what);
     log_set_level(level);
 }
 
@@ -115,11 +117,7 @@ void audio_init() {
     if (platform_audio_is_open()) return;
     shared = Shared{};
     if (!platform_audio_open(AUDIO_RATE, AUDIO_CHANNELS, DEVICE_BUFFER_FRAMES, fill, &shared)) {
-        int level = log_get_level();
-        log_set_level(LOG_ERROR);
-        log_write("Audio device not available (%s); the music clock runs on the wall clock",
-                  platform_audio_error());
-        log_set_level(level);
+        log_error("Audio Device", platform_audio_error(), "Not Available, the music clock runs on the wall clock");
     }
 }
 
@@ -134,12 +132,12 @@ AudioStream* audio_create_stream(const char* name) {
     std::string path = path_data(name);
     PlatformOgg* ogg = platform_ogg_open(path.c_str());
     if (!ogg) {
-        log_error("Music file missing or not Ogg Vorbis:", path.c_str());
+        log_error("Music Stream", name, "Not Found or Not Ogg Vorbis");
         return nullptr;
     }
     if (platform_ogg_rate(ogg) != AUDIO_RATE) {
         // No resampling on the live path: the device runs at one rate.
-        log_error("Music file is not 44100 Hz:", path.c_str());
+        log_error("Music Stream", name, "Not 44100 Hz");
         platform_ogg_close(ogg);
         return nullptr;
     }
@@ -224,7 +222,7 @@ void audio_get_spectrum(float* out) {
     audio_spectrum_compute(samples, out);
 }
 
-void audio_get_spectrum() { audio_get_spectrum(spectrum); }
+void audio_get_spectrum() { audio_get_spectrum(music_spectrum); }
 
 int64_t audio_last_spectrum_frame() { return last_spectrum_frame; }
 

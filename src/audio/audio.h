@@ -14,7 +14,7 @@ constexpr int AUDIO_FFT_SIZE = 512;
 constexpr int AUDIO_SPECTRUM_SIZE = 256;
 
 // Spectrum of the current output, refreshed by audio_get_spectrum().
-extern float spectrum[AUDIO_SPECTRUM_SIZE];
+extern float music_spectrum[AUDIO_SPECTRUM_SIZE];
 
 // Opens the audio device (44100 Hz stereo). Without a usable device the
 // clock still runs on the wall clock.
@@ -38,7 +38,7 @@ void audio_set_position(unsigned ms);
 // to the device (rectangular window; a full-scale sine on a bin centre reads
 // 1.0). Writes zeros when nothing has played.
 void audio_get_spectrum(float* out);
-// Refreshes the process-wide `spectrum`.
+// Refreshes the process-wide `music_spectrum`.
 void audio_get_spectrum();
 // The stream frame just after the samples of the last live spectrum.
 int64_t audio_last_spectrum_frame();

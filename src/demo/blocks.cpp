@@ -1,7 +1,9 @@
 #include "demo/blocks.h"
 
+#include "core/log.h"
+#include "demo/content.h"
+#include "gfx/screen_pass.h"
 #include "scene/scene.h"
-#include "shell/log.h"
 
 #include <cmath>
 #include <cstdint>
@@ -39,11 +41,12 @@ int low_byte(double value) {
     return static_cast<int>(t);
 }
 
-}  // namespace
+} // namespace
 
 void demo_blocks_create(Timeline* timeline, Content* content) {
-    demoblock* blocks[9] = {new block1, new block2, new block3, new block4, new block5,
-                            new block6, new block7, new block8, new block9};
+    demoblock* blocks[9] = {new loading_block,  new core_title_block,  new blender_title_block,
+                            new circuits_block, new robot_wheee_block, new robot_afropowa_block,
+                            new shaft_block,    new credits_block,     new end_block};
     for (int i = 0; i < 9; ++i) {
         demoblock_set_span(blocks[i], demo_block_spans[i].start, demo_block_spans[i].end);
         blocks[i]->content = content;
@@ -66,18 +69,18 @@ int title_flash_alpha(float progress, float s0) {
     return low_byte(f * 0.9);
 }
 
-int block2_logo_alpha(float progress, float s0) {
+int core_title_logo_alpha(float progress, float s0) {
     const double q = std::sin((s0 * 0.2 + 0.8) * progress * pi_f);
     return low_byte(q * q * 255.0);
 }
 
-int block3_logo_alpha(float progress, float s0) {
+int blender_title_logo_alpha(float progress, float s0) {
     const float b = std::sin(progress * pi_f);
     const double q = b * (s0 * 0.2 + 0.8);
     return low_byte(q * q * 255.0);
 }
 
-float block5_boost(float progress) {
+float robot_wheee_boost(float progress) {
     const float a = progress * 525.0f;
     return a > 450.0f ? (a - 450.0f) * 5.0f / 75.0f : 0.0f;
 }
@@ -111,6 +114,27 @@ Material* demo_find_material(Scene* scene, const char* name) {
     Material* material = scene_find_material(scene, name);
     if (!material) report_missing(scene, "material", name);
     return material;
+}
+
+GlowSetup demo_glow_setup(const Content* content) {
+    GlowSetup glow;
+    glow.target = content->glow_target;
+    glow.target_2 = content->glow_target_2;
+    glow.blur_program = &content->blur_program;
+    glow.blur_texture_location = content->blur_texture_location;
+    glow.blur_offset_location = content->blur_offset_location;
+    return glow;
+}
+
+bool demo_glow_pass(demoblock* block, float strength) {
+    if (!block || !block->content) return false;
+    return glow_pass(
+        demo_glow_setup(block->content), [block] { block->draw_scene(); }, strength);
+}
+
+void demo_glow_composite(demoblock* block) {
+    if (!block || !block->content) return;
+    glow_composite(block->content->glow_target);
 }
 
 int demo_missing_name_count() { return static_cast<int>(missing_names().size()); }

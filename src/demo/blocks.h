@@ -5,72 +5,73 @@
 
 #include "demo/demoblock.h"
 
+struct GlowSetup;
 struct Scene;
 struct SceneObject;
 struct Camera;
 struct Material;
 
 // Loading bar, 0-100 ms.
-class block1 : public demoblock {
+class loading_block : public demoblock {
 public:
     void run() override;
 };
 
 // First title screen.
-class block2 : public demoblock {
+class core_title_block : public demoblock {
 public:
     void run() override;
     void draw_scene() override;
 };
 
 // Second title screen.
-class block3 : public demoblock {
+class blender_title_block : public demoblock {
 public:
     void run() override;
     void draw_scene() override;
 };
 
 // Three fading copies of the circuits.
-class block4 : public demoblock {
+class circuits_block : public demoblock {
 public:
     void run() override;
     void draw_scene() override;
 };
 
 // Robot one in the warehouse, with a reflection captured once.
-class block5 : public heavy_demoblock {
+class robot_wheee_block : public heavy_demoblock {
 public:
-    block5();
+    robot_wheee_block();
     void run() override;
     void draw_scene() override;
     void draw_environment() override;
 };
 
 // Robot two in the warehouse, seen through its own camera.
-class block6 : public heavy_demoblock {
+class robot_afropowa_block : public heavy_demoblock {
 public:
-    block6();
+    robot_afropowa_block();
     void run() override;
     void draw_scene() override;
     void draw_environment() override;
 };
 
 // The shaft of level pieces stretched by the spectrum.
-class block7 : public heavy_demoblock {
+class shaft_block : public heavy_demoblock {
 public:
     void run() override;
     void draw_scene() override;
 };
 
 // Glowing credits.
-class block8 : public heavy_demoblock {
+class credits_block : public heavy_demoblock {
 public:
     void run() override;
     void draw_scene() override;
 };
 
 // Ends the demo.
-class block9 : public heavy_demoblock {
+class end_block : public heavy_demoblock {
 public:
     void run() override;
 };
@@ -80,8 +81,13 @@ struct BlockSpan {
     int start;
     int end;
 };
+// What each block shows, for people reading the benchmark ("block1" and so
+// on stay the blocks' names there).
+inline constexpr const char* demo_block_titles[9] = {
+    "loading bar", "first title", "second title", "circuits", "robot one", "robot two", "shaft", "credits", "end",
+};
 inline constexpr BlockSpan demo_block_spans[9] = {
-    {0, 100},       {100, 12000},   {12000, 24000}, {24000, 36000},  {36000, 60000},
+    {0, 100},       {100, 12000},   {12000, 24000},  {24000, 36000},   {36000, 60000},
     {60000, 71800}, {71800, 84000}, {84000, 100000}, {100000, 200000},
 };
 
@@ -91,13 +97,13 @@ void demo_blocks_create(Timeline* timeline, Content* content);
 
 // Width in pixels of the loading bar at `time` ms (600 at 100 ms).
 int loading_bar_width(int time);
-// Alpha byte of the orange flash behind the honeycomb (block2 and block3).
+// Alpha byte of the orange flash behind the honeycomb (core_title_block and blender_title_block).
 int title_flash_alpha(float progress, float s0);
 // Alpha bytes of the two title logos.
-int block2_logo_alpha(float progress, float s0);
-int block3_logo_alpha(float progress, float s0);
-// Extra glow of block5's build-up: 0 until progress 450/525, then up to 5.
-float block5_boost(float progress);
+int core_title_logo_alpha(float progress, float s0);
+int blender_title_logo_alpha(float progress, float s0);
+// Extra glow of robot_wheee_block's build-up: 0 until progress 450/525, then up to 5.
+float robot_wheee_boost(float progress);
 // Glow strengths of the blocks, from the lowest spectrum band.
 float glow_strength(int block_number, float s0);
 
@@ -107,6 +113,13 @@ extern long demo_scene_draw_count;
 void demo_scene_draw(Scene* scene);
 // The blocks' 3D projection: window aspect, fovy 35, far 10000, near 0.1.
 void demo_perspective();
+
+// The glow of a block: its draw_scene through the content's glow targets
+// and blur program (false without a content record), and the composite of
+// the result over the frame.
+GlowSetup demo_glow_setup(const Content* content);
+bool demo_glow_pass(demoblock* block, float strength);
+void demo_glow_composite(demoblock* block);
 
 // Look-ups that tolerate content without the name: the first miss of each
 // kind and name is logged, every miss returns null and the caller skips

@@ -2,12 +2,12 @@
 #include "demo/blocks.h"
 
 #include "audio/audio.h"
+#include "core/gl.h"
 #include "demo/content.h"
-#include "gfx/gl.h"
 #include "gfx/primitives.h"
 #include "gfx/screen_pass.h"
-#include "scene/scene.h"
 #include "scene/animation.h"
+#include "scene/scene.h"
 #include "scene/scene_draw.h"
 #include "shell/window.h"
 #include "text/font.h"
@@ -66,7 +66,7 @@ void draw_honeycomb() {
 
 // Flash, honeycomb, logo and vignette of both title screens.
 void draw_title(float progress, const Texture& logo, int logo_alpha) {
-    const float s0 = spectrum[0];
+    const float s0 = music_spectrum[0];
     const int flash = title_flash_alpha(progress, s0);
     draw_rect(0, 0, 800, 600, Color{200, 100, 0, static_cast<uint8_t>(flash)});
     draw_honeycomb();
@@ -77,16 +77,16 @@ void draw_title(float progress, const Texture& logo, int logo_alpha) {
 
 // The glowing frame of the title blocks: glow, 2D view, the picture, glow on top.
 void run_title_frame(demoblock* block, float strength) {
-    glow_pass(block, strength);
+    demo_glow_pass(block, strength);
     viewport_percent(0, 0, 100, 100);
     view_ortho(800, 600);
     block->draw_scene();
-    glow_composite(block);
+    demo_glow_composite(block);
 }
 
-}  // namespace
+} // namespace
 
-void block1::run() {
+void loading_block::run() {
     font_set_style(VL_FONT_LARGE | VL_FONT_CENTER | VL_FONT_MIDDLE);
     font_print(400.0f, 250.0f, white, "LOADING DATA");
     glLineWidth(2.0f);
@@ -94,28 +94,28 @@ void block1::run() {
     draw_rect(100, 300, loading_bar_width(time), 50, white);
 }
 
-void block2::run() { run_title_frame(this, glow_strength(2, spectrum[0])); }
+void core_title_block::run() { run_title_frame(this, glow_strength(2, music_spectrum[0])); }
 
-void block2::draw_scene() {
-    draw_title(progress, content->core_text_texture, block2_logo_alpha(progress, spectrum[0]));
+void core_title_block::draw_scene() {
+    draw_title(progress, content->core_text_texture, core_title_logo_alpha(progress, music_spectrum[0]));
 }
 
-void block3::run() { run_title_frame(this, glow_strength(3, spectrum[0])); }
+void blender_title_block::run() { run_title_frame(this, glow_strength(3, music_spectrum[0])); }
 
-void block3::draw_scene() {
-    draw_title(progress, content->blender_text_texture, block3_logo_alpha(progress, spectrum[0]));
+void blender_title_block::draw_scene() {
+    draw_title(progress, content->blender_text_texture, blender_title_logo_alpha(progress, music_spectrum[0]));
 }
 
-void block4::run() {
-    glow_pass(this, glow_strength(4, spectrum[0]));
+void circuits_block::run() {
+    demo_glow_pass(this, glow_strength(4, music_spectrum[0]));
     viewport_percent(0, 0, 100, 100);
     draw_scene();
     view_ortho(800, 600);
     scene_animate(&content->circuits_scene, progress * 748.0f + 2.0f);
-    glow_composite(this);
+    demo_glow_composite(this);
 }
 
-void block4::draw_scene() {
+void circuits_block::draw_scene() {
     Scene* scene = &content->circuits_scene;
     Material* material = demo_find_material(scene, "Material");
     demo_perspective();
@@ -140,6 +140,7 @@ void demo_scene_draw(Scene* scene) {
 }
 
 void demo_perspective() {
-    const float aspect = window_height > 0 ? static_cast<float>(window_width) / static_cast<float>(window_height) : 1.0f;
+    const float aspect =
+        window_size.height > 0 ? static_cast<float>(window_size.width) / static_cast<float>(window_size.height) : 1.0f;
     view_perspective(aspect, 35.0f, 10000.0f, 0.1f);
 }

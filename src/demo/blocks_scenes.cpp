@@ -2,11 +2,11 @@
 #include "demo/blocks.h"
 
 #include "audio/audio.h"
+#include "core/gl.h"
 #include "demo/content.h"
-#include "gfx/gl.h"
 #include "gfx/screen_pass.h"
-#include "scene/scene.h"
 #include "scene/animation.h"
+#include "scene/scene.h"
 #include "scene/scene_draw.h"
 #include "script/shader.h"
 #include "shell/input.h"
@@ -27,7 +27,7 @@ public:
     explicit CameraShake(SceneObject* object) : object_(object) {
         if (!object_) return;
         saved_ = object_->scale;
-        vec3_sub(&object_->scale, 0.05f * spectrum[0], 0.05f * spectrum[1], 0.05f * spectrum[2]);
+        vec3_sub(&object_->scale, 0.05f * music_spectrum[0], 0.05f * music_spectrum[1], 0.05f * music_spectrum[2]);
     }
     void restore() {
         if (object_) object_->scale = saved_;
@@ -48,7 +48,7 @@ void capture_once(heavy_demoblock* block) {
     if (block->capture_countdown != 1.0f) return;
     CubeCapture capture{};
     capture.target = block->content->cube_target;
-    capture.block = block;
+    capture.draw = [block] { block->draw_environment(); };
     capture.orientation = block->capture_orientation;
     capture.x = capture_eye[0];
     capture.y = capture_eye[1];
@@ -62,9 +62,9 @@ void count_down(heavy_demoblock* block) {
 
 void set_camera_pos(const SceneObject* object) {
     if (!object) return;
-    camera_pos[0] = object->location.x;
-    camera_pos[1] = object->location.y;
-    camera_pos[2] = object->location.z;
+    skin_camera_pos[0] = object->location.x;
+    skin_camera_pos[1] = object->location.y;
+    skin_camera_pos[2] = object->location.z;
 }
 
 // The warehouse through the given camera, then one robot; shared by the two
@@ -87,68 +87,68 @@ void draw_warehouse(heavy_demoblock* block, Scene* camera_scene, const char* cam
 
 // Glow frame of the three plain glowing blocks: glow, the picture, glow on top.
 void run_glow_frame(demoblock* block, float strength) {
-    glow_pass(block, strength);
+    demo_glow_pass(block, strength);
     viewport_percent(0, 0, 100, 100);
     block->draw_scene();
-    glow_composite(block);
+    demo_glow_composite(block);
 }
 
-}  // namespace
+} // namespace
 
-block5::block5() { capture_countdown = 0.9f; }
+robot_wheee_block::robot_wheee_block() { capture_countdown = 0.9f; }
 
-void block5::run() {
-    const float boost = block5_boost(progress);
+void robot_wheee_block::run() {
+    const float boost = robot_wheee_boost(progress);
     capture_once(this);
-    glow_pass(this, glow_strength(5, spectrum[0]) + boost);
+    demo_glow_pass(this, glow_strength(5, music_spectrum[0]) + boost);
     viewport_percent(0, 0, 100, 100);
     draw_scene();
     scene_animate(&content->robot_wheee_scene, progress * 650.0f + 2.0f);
     scene_animate(&content->armazem_scene, progress * 525.0f + 2.0f);
     view_ortho(800, 600);
-    glow_composite(this);
+    demo_glow_composite(this);
     count_down(this);
 }
 
-void block5::draw_scene() {
+void robot_wheee_block::draw_scene() {
     demo_perspective();
     draw_warehouse(this, &content->armazem_scene, "CAMXDD", &content->robot_wheee_scene);
 }
 
-void block5::draw_environment() { demo_scene_draw(&content->armazem_scene); }
+void robot_wheee_block::draw_environment() { demo_scene_draw(&content->armazem_scene); }
 
-block6::block6() { capture_countdown = 0.9f; }
+robot_afropowa_block::robot_afropowa_block() { capture_countdown = 0.9f; }
 
-void block6::run() {
+void robot_afropowa_block::run() {
     capture_once(this);
-    glow_pass(this, glow_strength(6, spectrum[0]));
+    demo_glow_pass(this, glow_strength(6, music_spectrum[0]));
     viewport_percent(0, 0, 100, 100);
     draw_scene();
     scene_animate(&content->robot_afropowa_scene, progress * 240.0f + 2.0f);
     view_ortho(800, 600);
-    glow_composite(this);
+    demo_glow_composite(this);
     count_down(this);
 }
 
-void block6::draw_scene() {
+void robot_afropowa_block::draw_scene() {
     demo_perspective();
     glPushMatrix();
     draw_warehouse(this, &content->robot_afropowa_scene, "Camera", &content->robot_afropowa_scene);
     glPopMatrix();
 }
 
-void block6::draw_environment() { demo_scene_draw(&content->armazem_scene); }
+void robot_afropowa_block::draw_environment() { demo_scene_draw(&content->armazem_scene); }
 
-void block7::run() {
+void shaft_block::run() {
     static const char* const pieces[5] = {"C1", "C2", "C3", "C4", "C5"};
     for (int k = 0; k < 5; ++k) {
         SceneObject* piece = demo_find_object(&content->level_elements_scene, pieces[k]);
-        if (piece) piece->scale.z = spectrum[k] * 2.0f;
+        if (piece) piece->scale.z = music_spectrum[k] * 2.0f;
     }
-    run_glow_frame(this, glow_strength(7, spectrum[0]));
+    run_glow_frame(this, glow_strength(7, music_spectrum[0]));
 }
 
-void block7::draw_scene() {
+void shaft_block::draw_scene() {
     Scene* scene = &content->level_elements_scene;
     demo_perspective();
     CameraShake shake(demo_find_object(scene, "Camera"));
@@ -164,9 +164,9 @@ void block7::draw_scene() {
     shake.restore();
 }
 
-void block8::run() { run_glow_frame(this, glow_strength(8, spectrum[0])); }
+void credits_block::run() { run_glow_frame(this, glow_strength(8, music_spectrum[0])); }
 
-void block8::draw_scene() {
+void credits_block::draw_scene() {
     view_ortho(800, 600);
     font_set_style(VL_FONT_LARGE | VL_FONT_CENTER | VL_FONT_MIDDLE);
     font_print(400.0f, 200.0f, white, "%s", "ZIVORADOVU AT QUILLON '07");
@@ -178,4 +178,4 @@ void block8::draw_scene() {
     font_print(400.0f, 500.0f, white, "%s", "^_^");
 }
 
-void block9::run() { post_quit_message(0); }
+void end_block::run() { post_quit_message(0); }

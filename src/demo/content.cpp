@@ -1,11 +1,12 @@
 #include "demo/content.h"
 
-#include "gfx/gl.h"
+#include "core/gl.h"
+#include "core/log.h"
 #include "gfx/render_target.h"
+#include "scene/material.h"
 #include "scene/scene_file.h"
-#include "shell/log.h"
 
-float camera_pos[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+float skin_camera_pos[4] = {0.0f, 0.0f, 0.0f, 0.0f};
 
 namespace {
 
@@ -22,7 +23,7 @@ int uniform_location(const ShaderProgram& program, const char* name) {
     return glGetUniformLocationARB(program.program, name);
 }
 
-}  // namespace
+} // namespace
 
 void content_init(Content* content) {
     texture_init(&content->glow_target);
@@ -49,9 +50,10 @@ void content_wire_skin(Scene* scene, const char* scene_name, ShaderProgram* prog
     }
     // Never hand GL more matrices than the armature really holds.
     int count = armature->bone_count;
-    if (count < 0 || static_cast<size_t>(count) > armature->skin.size()) count = static_cast<int>(armature->skin.size());
+    if (count < 0 || static_cast<size_t>(count) > armature->skin.size())
+        count = static_cast<int>(armature->skin.size());
     shader_uniform_matrices(program, "bmatrix", count, armature->skin.data());
-    if (with_camera_pos) shader_uniform_vec4(program, "camera_pos", camera_pos);
+    if (with_camera_pos) shader_uniform_vec4(program, "camera_pos", skin_camera_pos);
 }
 
 void content_wire_material(Scene* scene, const char* scene_name, ShaderProgram* program, Texture* cube) {
@@ -69,43 +71,44 @@ void content_wire_material(Scene* scene, const char* scene_name, ShaderProgram* 
     layer->flags = LAYER_BIND | LAYER_REFLECTION_MAP;
 }
 
-void content_load(Content* content) {
+bool content_load(Content* content) {
     texture_load(&content->core_text_texture, "veldra_core_text.png");
     texture_load(&content->blender_text_texture, "veldra_blender_text.png");
 
     Texture target;
     texture_init(&target);
-    render_target_create(&target, GL_TEXTURE_2D, 256, 256, 4, 1);
+    render_target_create(&target, GL_TEXTURE_2D, 256, 256, 4, RENDER_TARGET_FBO);
     content->glow_target = target;
     texture_init(&target);
-    render_target_create(&target, GL_TEXTURE_2D, 256, 256, 4, 1);
+    render_target_create(&target, GL_TEXTURE_2D, 256, 256, 4, RENDER_TARGET_FBO);
     content->glow_target_2 = target;
 
     shader_load(&content->blur_program, "blur_pass.vsl");
     content->blur_texture_location = uniform_location(content->blur_program, "tex_blur");
     content->blur_offset_location = uniform_location(content->blur_program, "offset");
 
-    scene_load(&content->circuits_scene, "circuits.vscene");
-    scene_load(&content->armazem_scene, "armazem.vscene");
+    if (!scene_load(&content->circuits_scene, "circuits.vscene")) return false;
+    if (!scene_load(&content->armazem_scene, "armazem.vscene")) return false;
     shader_load(&content->radiosity_program, "radiosity_dark.vsl");
 
     // Robot one: skinning program with the camera position for its reflection.
-    scene_load(&content->robot_wheee_scene, "robot_wheee.vscene");
+    if (!scene_load(&content->robot_wheee_scene, "robot_wheee.vscene")) return false;
     shader_load(&content->skin_program, "test7.vsl");
     content_wire_skin(&content->robot_wheee_scene, "robot_wheee.vscene", &content->skin_program, true);
-    render_target_create(&content->cube_target, GL_TEXTURE_CUBE_MAP, 128, 128, 4, 1);
+    render_target_create(&content->cube_target, GL_TEXTURE_CUBE_MAP, 128, 128, 4, RENDER_TARGET_FBO);
     content_wire_material(&content->robot_wheee_scene, "robot_wheee.vscene", &content->skin_program,
                           &content->cube_target);
 
     // Robot two: its own compile of the same program, no camera position.
-    scene_load(&content->robot_afropowa_scene, "robot_afropowa.vscene");
+    if (!scene_load(&content->robot_afropowa_scene, "robot_afropowa.vscene")) return false;
     shader_load(&content->afropowa_program, "test7.vsl");
     content_wire_skin(&content->robot_afropowa_scene, "robot_afropowa.vscene", &content->afropowa_program, false);
     content_wire_material(&content->robot_afropowa_scene, "robot_afropowa.vscene", &content->afropowa_program,
                           &content->cube_target);
 
-    scene_load(&content->level_elements_scene, "level_elements.vscene");
+    if (!scene_load(&content->level_elements_scene, "level_elements.vscene")) return false;
 
     content->music = audio_create_stream("fps7.ogg");
     audio_play(content->music);
+    return true;
 }

@@ -28,10 +28,12 @@ struct Content {
 };
 
 // Read by the skinning program as its "camera_pos" uniform; w stays 0.
-extern float camera_pos[4];
+extern float skin_camera_pos[4];
 
 void content_init(Content* content);
-void content_load(Content* content);
+// False after a fatal loader error (a scene file missing or malformed),
+// with its critical report line written; loading stops there.
+bool content_load(Content* content);
 
 // The robot wiring of content_load, one robot at a time: "bmatrix" from the
 // scene's "Armature" (and "camera_pos" when asked) on the program; the

@@ -1,6 +1,6 @@
 #include "gfx/pack.h"
 
-#include "shell/paths.h"
+#include "core/paths.h"
 
 #include <cstring>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "gfx/primitives.h"
 
-#include "gfx/gl.h"
+#include "core/gl.h"
 
 namespace {
 

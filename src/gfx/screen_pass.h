@@ -5,33 +5,41 @@
 
 #include "gfx/texture.h"
 #include "math/math3d.h"
+#include "script/shader.h"
 
-class demoblock;
+#include <functional>
 
-// Draws t as a quad over x..x+w, y..y+h in the current projection,
-// modulated by colour. Loaded images and render targets both appear
-// upright under the 2D view (origin top left).
-void texture_draw(Texture t, int x, int y, int w, int h, Color colour);
+// What a pass draws into its target; called once per target or face.
+using PassDraw = std::function<void()>;
 
-// Renders the block's draw_scene into content->glow_target and blurs it
-// horizontally into glow_target_2 and vertically back, with the blur
-// program's "offset" uniform (1, 0, strength) then (0, 1, strength).
-// Returns the result of the last render_target_end (false only without a
-// content record).
-bool glow_pass(demoblock* block, float strength);
+// The glow's two 2D render targets and the blur program with the locations
+// of its "tex_blur" and "offset" uniforms.
+struct GlowSetup {
+    Texture target;   // the scene goes here, and so does the blurred result
+    Texture target_2; // holds the picture between the two blur steps
+    const ShaderProgram* blur_program = nullptr;
+    int blur_texture_location = -1;
+    int blur_offset_location = -1;
+};
 
-// Adds content->glow_target over an 800 x 600 quad in the current
-// projection, then restores the standard alpha blend function.
-void glow_composite(demoblock* block);
+// Renders draw into glow.target and blurs it horizontally into target_2
+// and vertically back, with the blur program's "offset" uniform
+// (1, 0, strength) then (0, 1, strength). Returns the result of the last
+// render_target_end (false without a blur program).
+bool glow_pass(const GlowSetup& glow, const PassDraw& draw, float strength);
+
+// Adds glow_target over an 800 x 600 quad in the current projection, then
+// restores the standard alpha blend function.
+void glow_composite(const Texture& glow_target);
 
 // Argument record of the cube capture, passed by value.
 struct CubeCapture {
-    Texture target;          // a cube-map render target
-    demoblock* block;        // draws the surroundings with draw_environment
-    Matrix orientation;      // multiplied in after the face rotation, offset column zeroed
-    float x, y, z;           // capture position
+    Texture target;     // a cube-map render target
+    PassDraw draw;      // draws the surroundings; may be empty
+    Matrix orientation; // multiplied in after the face rotation, offset column zeroed
+    float x, y, z;      // capture position
 };
 
-// Draws the block's environment into the six faces of the cube target as
-// seen from the capture position. Returns the last render_target_end.
+// Draws the surroundings into the six faces of the cube target as seen
+// from the capture position. Returns the last render_target_end.
 bool cube_capture_pass(CubeCapture capture);

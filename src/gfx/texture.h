@@ -2,27 +2,35 @@
 // container, found as passed, under "textures/" or in the pack archive.
 #pragma once
 
-#include "gfx/gl.h"
+#include "core/gl.h"
+#include "math/math3d.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <vector>
 
+// What a texture record holds; render targets use the same values.
+enum TextureKind : int {
+    TEXTURE_PLAIN = 0,
+    TEXTURE_FRAMEBUFFER = 1, // a framebuffer object with its depth renderbuffer
+    TEXTURE_PBUFFER = 2,     // a platform pbuffer bound as the texture image
+};
+
 // Eleven fields, copied by value; copies share the name text and GL objects.
 // The name is allocated with malloc (strdup, calloc) by the creating call;
 // texture_free releases it with free().
 struct Texture {
-    char* name;           // path as passed to texture_load, or "Buffer Texture"; null when empty
+    char* name; // path as passed to texture_load, or "Buffer Texture"; null when empty
     int width;
     int height;
-    int bytes_per_pixel;  // 3 or 4 for loaded textures
-    int depth;            // slices of a volume texture, else 0
-    GLenum target;        // GL_TEXTURE_2D, GL_TEXTURE_3D, GL_TEXTURE_CUBE_MAP (or rectangle for targets)
-    int kind;             // 0 plain, 1 framebuffer object, 2 pbuffer
-    unsigned framebuffer; // kind 1: framebuffer object; kind 2: the pbuffer's surface handle
-    unsigned renderbuffer; // kind 1: depth renderbuffer; kind 2: the pbuffer's context handle
-    unsigned pbuffer;     // kind 2: the pbuffer handle
-    GLuint gl_name;       // texture object, 0 when none
+    int bytes_per_pixel; // 3 or 4 for loaded textures
+    int depth;           // slices of a volume texture, else 0
+    GLenum target;       // GL_TEXTURE_2D, GL_TEXTURE_3D, GL_TEXTURE_CUBE_MAP (or rectangle for targets)
+    TextureKind kind;
+    unsigned framebuffer;  // framebuffer object; for a pbuffer, its surface handle
+    unsigned renderbuffer; // depth renderbuffer; for a pbuffer, its context handle
+    unsigned pbuffer;      // the pbuffer handle
+    GLuint gl_name;        // texture object, 0 when none
 };
 
 // 1 linear, 2 nearest, anything else leaves the GL defaults. Initially 1.
@@ -65,3 +73,8 @@ void texture_bind(Texture t, int unit);
 void texture_unbind(Texture t, int unit);
 int texture_reset_units();
 void texture_free(Texture* t);
+
+// Draws t as a quad over x..x+w, y..y+h in the current projection,
+// modulated by colour. Loaded images and render targets both appear
+// upright under the 2D view (origin top left).
+void texture_draw(Texture t, int x, int y, int w, int h, Color colour);

@@ -12,8 +12,8 @@ std::deque<PlatformMessage> queue;
 bool quit_pending = false;
 int quit_code = 0;
 
-// Win32 virtual-key code for an SDL key, 0 for keys the engine has no code for.
-// Letters and digits follow the layout (as Windows does); the rest go by
+// The engine's virtual-key code for an SDL key, 0 for keys the engine has no code for.
+// Letters and digits follow the keyboard layout; the rest go by
 // position.
 int virtual_key(const SDL_Keysym& key) {
     SDL_Keycode sym = key.sym;
@@ -86,7 +86,7 @@ void translate_key(const SDL_KeyboardEvent& ev) {
     int vk = virtual_key(ev.keysym);
     if (vk == 0) return;
     bool down = ev.type == SDL_KEYDOWN;
-    // As on Windows: Alt itself, any key while Alt is held, and F10 arrive as
+    // Alt itself, any key while Alt is held, and F10 arrive as
     // system keys.
     bool alt = (ev.keysym.mod & KMOD_ALT) != 0 || vk == VK_MENU;
     bool sys = alt || vk == VK_F10;
@@ -99,7 +99,7 @@ void translate_key(const SDL_KeyboardEvent& ev) {
     if (!down) bits |= 1u << 31;
 
     // A slow reader gets auto-repeats folded into one message with a repeat
-    // count, as Windows does, instead of a flood that delays other keys.
+    // count instead of a flood that delays other keys.
     if (down && ev.repeat && !queue.empty()) {
         PlatformMessage& last = queue.back();
         if (last.message == message && last.wparam == static_cast<uint64_t>(vk) && (last.lparam & (1 << 30))) {

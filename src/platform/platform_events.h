@@ -1,6 +1,7 @@
-// The Win32-shaped message queue that stands in for PeekMessage and
-// PostQuitMessage, filled from the system's window and input events, and the
-// cursor position. Key codes are Win32 virtual-key codes.
+// The engine's message queue (key, button, size, activation, close and quit
+// messages), filled from the system's window and input events, and the
+// cursor position. Key codes are the engine's virtual-key codes ('A'..'Z'
+// 65..90, Escape 27, ...).
 #pragma once
 
 #include <cstdint>

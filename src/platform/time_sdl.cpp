@@ -13,7 +13,7 @@ uint64_t platform_performance_counter() { return driven ? driven_counter : SDL_G
 
 uint64_t platform_performance_frequency() { return driven ? driven_frequency : SDL_GetPerformanceFrequency(); }
 
-// GetTickCount is 32 bits and wraps; callers compare with signed differences.
+// The tick count is 32 bits and wraps; callers compare with signed differences.
 uint32_t platform_tick_count() { return driven ? driven_ticks : static_cast<uint32_t>(SDL_GetTicks64()); }
 
 void platform_time_drive(uint64_t counter, uint64_t frequency, uint32_t ticks) {

@@ -1,4 +1,4 @@
-#include "gfx/gl.h"
+#include "core/gl.h"
 #include "platform/platform_events.h"
 #include "platform/platform_window.h"
 #include "platform/window_sdl_internal.h"
@@ -133,10 +133,11 @@ bool platform_window_open(const PlatformWindowDesc& desc) {
     }
     SDL_GL_MakeCurrent(window, context);
     if (!desc.hidden) SDL_RaiseWindow(window);
-    // Showing a window sends it its size, as on Windows.
+    // Showing a window sends it its size message, so the picture follows it.
     int cw = 0, ch = 0;
     SDL_GL_GetDrawableSize(window, &cw, &ch);
-    platform_post_message(WM_SIZE, 0, static_cast<int64_t>((static_cast<uint32_t>(ch) << 16) | static_cast<uint32_t>(cw & 0xFFFF)));
+    platform_post_message(WM_SIZE, 0,
+                          static_cast<int64_t>((static_cast<uint32_t>(ch) << 16) | static_cast<uint32_t>(cw & 0xFFFF)));
     return true;
 }
 

@@ -1,9 +1,11 @@
 #include "scene/scene.h"
 
-#include "gfx/gl.h"
+#include "core/gl.h"
 #include "gfx/texture.h"
 
 #include <cstring>
+
+uint32_t engine_options = 0;
 
 void scene_init(Scene* scene) {
     scene->object_count = scene->mesh_count = scene->material_count = 0;
@@ -38,8 +40,7 @@ void free_material(Material* material) {
     delete material;
 }
 
-template <typename T, typename F>
-void destroy_list(List* list, F&& free_one) {
+template <typename T, typename F> void destroy_list(List* list, F&& free_one) {
     scene_list_each<T>(list, free_one);
     list_destroy(list);
 }
@@ -61,8 +62,7 @@ void scene_free(Scene* scene) {
 
 namespace {
 
-template <typename T>
-T* find_by_name(List* list, const char* name) {
+template <typename T> T* find_by_name(List* list, const char* name) {
     if (!name) return nullptr;
     ListNode* cursor = nullptr;
     while (list_next(list, &cursor)) {
@@ -88,33 +88,12 @@ Armature* scene_find_armature(Scene* scene, const char* name) {
 
 Camera* scene_find_camera(Scene* scene, const char* name) { return find_by_name<Camera>(&scene->cameras, name); }
 
-MaterialLayer* material_add_layer(Material* material) {
-    MaterialLayer* layer = new MaterialLayer{};
-    list_push_front(&material->layers, layer);
-    return layer;
-}
-
-MaterialLayer* material_layer_at(Material* material, int n) {
-    if (n < 0) return nullptr;
-    ListNode* cursor = nullptr;
-    int i = 0;
-    while (list_next(&material->layers, &cursor)) {
-        if (i == n) return static_cast<MaterialLayer*>(cursor->data);
-        ++i;
-    }
-    return nullptr;
-}
-
 Mesh* object_mesh(const SceneObject* object) {
     return (object->flags & OBJECT_MESH) ? static_cast<Mesh*>(object->data) : nullptr;
 }
 
 Armature* object_armature(const SceneObject* object) {
     return (object->flags & OBJECT_ARMATURE) ? static_cast<Armature*>(object->data) : nullptr;
-}
-
-Camera* object_camera(const SceneObject* object) {
-    return (object->flags & OBJECT_CAMERA) ? static_cast<Camera*>(object->data) : nullptr;
 }
 
 void object_compute_matrix(SceneObject* object) {

@@ -3,8 +3,8 @@
 // record reachable from its six lists; the lists hold pointers.
 #pragma once
 
+#include "core/list.h"
 #include "math/math3d.h"
-#include "shell/list.h"
 
 #include <cstdint>
 #include <memory>
@@ -92,7 +92,7 @@ struct Mesh {
     // Client copy of vertex_count x stride bytes; empty once uploaded to vertex_buffer.
     std::vector<uint8_t> vertices;
     uint32_t vertex_buffer = 0;
-    List groups;  // MeshGroup*, in reverse file order
+    List groups; // MeshGroup*, in reverse file order
     BoundingBox box;
     std::vector<VertexGroup> vertex_groups;
     int32_t vertex_count = 0;
@@ -116,9 +116,9 @@ struct Material {
     float reserved_2 = 1.0f;
     float reserved_3 = 0.0f;
     uint32_t flags = 0;
-    int32_t layer_count = 0;  // as read from the file; material_add_layer leaves it
+    int32_t layer_count = 0; // as read from the file; material_add_layer leaves it
     ShaderProgram* shader = nullptr;
-    List layers;  // MaterialLayer*
+    List layers; // MaterialLayer*
 };
 
 struct Bone {
@@ -140,8 +140,8 @@ struct PoseFrame {
 struct Armature {
     std::string name;
     int32_t bone_count = 0;
-    std::vector<Bone> bones;   // parents before children
-    std::vector<Matrix> skin;  // one per bone; the "bmatrix" uniform array
+    std::vector<Bone> bones;  // parents before children
+    std::vector<Matrix> skin; // one per bone; the "bmatrix" uniform array
     std::vector<PoseFrame> frames;
     int32_t frame_count = 0;
     int32_t current_frame = 0;
@@ -149,7 +149,7 @@ struct Armature {
 
 struct Camera {
     std::string name;
-    const Matrix* matrix = nullptr;  // the holding object's matrix; null while unclaimed
+    const Matrix* matrix = nullptr; // the holding object's matrix; null while unclaimed
     uint32_t parameter = 0;
 };
 
@@ -172,7 +172,7 @@ struct SceneObject {
     Vec3 scale{0, 0, 0};
     Vec4 rotation{0, 0, 0, 1};
     Matrix matrix = matrix_identity();
-    void* data = nullptr;  // Mesh, Armature or Camera by the flags
+    void* data = nullptr; // Mesh, Armature or Camera by the flags
     uint32_t flags = 0;
     SceneObject* parent = nullptr;
     std::unique_ptr<ObjectTrack> track;
@@ -185,12 +185,12 @@ struct Scene {
     int32_t texture_count = 0;
     int32_t armature_count = 0;
     int32_t camera_count = 0;
-    List objects;    // SceneObject*
-    List meshes;     // Mesh*
-    List materials;  // Material*
-    List textures;   // Texture*
-    List armatures;  // Armature*
-    List cameras;    // Camera*
+    List objects;   // SceneObject*
+    List meshes;    // Mesh*
+    List materials; // Material*
+    List textures;  // Texture*
+    List armatures; // Armature*
+    List cameras;   // Camera*
     Vec3 position{0, 0, 0};
     Vec3 rotation{0, 0, 0};
     Vec3 scale{1, 1, 1};
@@ -198,6 +198,14 @@ struct Scene {
 };
 
 // Empties the record without freeing what it held.
+// Drawing options for the whole run: 0x02 lets materials enable lighting,
+// 0x08 culls mesh objects against frustum_planes. Both clear in the demo.
+enum : uint32_t {
+    ENGINE_LIGHTING = 0x02,
+    ENGINE_FRUSTUM_CULLING = 0x08,
+};
+extern uint32_t engine_options;
+
 void scene_init(Scene* scene);
 // Frees everything the scene owns (records, textures, buffer objects) and
 // empties it. The demo never calls it; tests and tools do.
@@ -211,13 +219,10 @@ Camera* scene_find_camera(Scene* scene, const char* name);
 
 // A new layer (no texture, flags 0, mode 0) at the front of the layers: it
 // takes texture unit 0 and moves every other layer up one unit.
-MaterialLayer* material_add_layer(Material* material);
-MaterialLayer* material_layer_at(Material* material, int n);
 
 // The object's data by its flags; null when the flag is clear.
 Mesh* object_mesh(const SceneObject* object);
 Armature* object_armature(const SceneObject* object);
-Camera* object_camera(const SceneObject* object);
 
 // matrix = parent's matrix (as it stands) x T(location) x R(rotation) x S(scale).
 void object_compute_matrix(SceneObject* object);
@@ -228,8 +233,7 @@ void object_update_matrix(SceneObject* object);
 void armature_update_matrices(Armature* armature);
 
 // Walks a scene list as records of type T: f(T*) for each, in list order.
-template <typename T, typename F>
-void scene_list_each(List* list, F&& f) {
+template <typename T, typename F> void scene_list_each(List* list, F&& f) {
     ListNode* cursor = nullptr;
     while (list_next(list, &cursor)) f(static_cast<T*>(cursor->data));
 }

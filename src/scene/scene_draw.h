@@ -8,14 +8,6 @@
 
 #include <cstdint>
 
-// Drawing options for the whole run: 0x02 lets materials enable lighting,
-// 0x08 culls mesh objects against frustum_planes. Both clear in the demo.
-enum : uint32_t {
-    ENGINE_LIGHTING = 0x02,
-    ENGINE_FRUSTUM_CULLING = 0x08,
-};
-extern uint32_t engine_options;
-
 // Six planes, positive side inside. scene_draw refills them from the
 // current projection and modelview (in scene-root space) when culling is on.
 extern Vec4 frustum_planes[6];
@@ -31,9 +23,6 @@ void scene_draw(Scene* scene, bool draw_bones);
 // Loads the camera's view into the current matrix. A camera no object
 // claimed loads the identity.
 void camera_apply(const Camera* camera);
-
-void material_apply(Material* material);
-void material_release(Material* material);
 
 void object_draw_axes(SceneObject* object);
 void armature_draw_bones(Armature* armature);

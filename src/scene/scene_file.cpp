@@ -1,10 +1,10 @@
 #include "scene/scene_file.h"
 
+#include "core/log.h"
+#include "core/paths.h"
 #include "gfx/texture.h"
 #include "scene/vbo_model.h"
 #include "script/vertex_profile.h"
-#include "shell/log.h"
-#include "shell/paths.h"
 
 #include <cstring>
 #include <memory>
@@ -93,7 +93,7 @@ struct Reader {
 };
 
 int loaded_profile_stride(int profile) {
-    if (profile < 0 || profile >= vertex_profile_count) return 0;
+    if (profile < 0 || profile >= vertex_profile_count) return -1;
     return vertex_profile_stride(profile);
 }
 
@@ -131,9 +131,9 @@ void decode_mesh(Reader& r, SceneDescMesh& m, SceneStrideFn stride_of) {
         return;
     }
     int stride = stride_of(m.profile);
-    if (stride <= 0) {
-        r.fail("mesh \"" + m.name + "\" uses vertex profile " + std::to_string(m.profile) +
-               ", which is not loaded");
+    // Stride 0 is a profile without registrations: vertices with no data.
+    if (stride < 0) {
+        r.fail("mesh \"" + m.name + "\" uses vertex profile " + std::to_string(m.profile) + ", which is not loaded");
         return;
     }
     if (static_cast<uint64_t>(vertex_group_count) * VERTEX_GROUP_MIN > r.left() ||
@@ -183,8 +183,8 @@ void decode_armature(Reader& r, SceneDescArmature& a) {
         b.tail = r.vec3("bone");
         b.head = r.vec3("bone");
         if (!r.failed() && (b.parent < -1 || b.parent >= static_cast<int32_t>(i)))
-            r.fail("armature \"" + a.name + "\" bone " + std::to_string(i) + " has parent " +
-                   std::to_string(b.parent) + ", which is not an earlier bone");
+            r.fail("armature \"" + a.name + "\" bone " + std::to_string(i) + " has parent " + std::to_string(b.parent) +
+                   ", which is not an earlier bone");
     }
     int32_t frames = r.count("pose frame count", FRAME_MIN);
     a.frames.resize(static_cast<size_t>(frames));
@@ -234,8 +234,7 @@ void decode_object(Reader& r, SceneDescObject& o, size_t position, const SceneDe
     else if ((o.flags & OBJECT_MESH) && !in_range(o.mesh, desc.meshes.size()))
         r.fail(who + "has mesh " + std::to_string(o.mesh) + " of " + std::to_string(desc.meshes.size()));
     else if ((o.flags & OBJECT_ARMATURE) && !in_range(o.armature, desc.armatures.size()))
-        r.fail(who + "has armature " + std::to_string(o.armature) + " of " +
-               std::to_string(desc.armatures.size()));
+        r.fail(who + "has armature " + std::to_string(o.armature) + " of " + std::to_string(desc.armatures.size()));
     else if ((o.flags & OBJECT_CAMERA) && !in_range(o.camera, desc.cameras.size()))
         r.fail(who + "has camera " + std::to_string(o.camera) + " of " + std::to_string(desc.cameras.size()));
 }
@@ -260,8 +259,7 @@ void check_references(Reader& r, const SceneDesc& desc) {
     }
 }
 
-template <typename T, typename F>
-void decode_section(Reader& r, std::vector<T>& items, int32_t count, F&& decode_one) {
+template <typename T, typename F> void decode_section(Reader& r, std::vector<T>& items, int32_t count, F&& decode_one) {
     items.clear();
     for (int32_t i = 0; i < count && !r.failed(); ++i) {
         items.emplace_back();
@@ -296,8 +294,7 @@ bool scene_decode(const uint8_t* bytes, size_t size, SceneDesc* out, std::string
         c.parameter = r.u32("camera parameter");
     });
     size_t position = 0;
-    decode_section(r, out->objects, objects,
-                   [&](SceneDescObject& o) { decode_object(r, o, position++, *out); });
+    decode_section(r, out->objects, objects, [&](SceneDescObject& o) { decode_object(r, o, position++, *out); });
     if (!r.failed()) check_references(r, *out);
     if (r.failed()) {
         if (error) *error = r.error + " (at byte " + std::to_string(r.pos) + ")";
@@ -308,8 +305,7 @@ bool scene_decode(const uint8_t* bytes, size_t size, SceneDesc* out, std::string
 
 namespace {
 
-template <typename T>
-std::vector<T*> table_of(List* list) {
+template <typename T> std::vector<T*> table_of(List* list) {
     std::vector<T*> table;
     scene_list_each<T>(list, [&](T* record) { table.push_back(record); });
     return table;
@@ -326,8 +322,7 @@ Mesh* build_mesh(const SceneDescMesh& d, const std::vector<Material*>& materials
     mesh->box.max = d.box_a;
     mesh->box.min = d.box_b;
     for (const SceneDescVertexGroup& vg : d.vertex_groups)
-        mesh->vertex_groups.push_back(
-            VertexGroup{vg.entries, vg.name, static_cast<int32_t>(vg.entries.size())});
+        mesh->vertex_groups.push_back(VertexGroup{vg.entries, vg.name, static_cast<int32_t>(vg.entries.size())});
     for (const SceneDescGroup& g : d.groups) {
         MeshGroup* group = new MeshGroup{};
         group->face_count = static_cast<int32_t>(g.indices.size() / 3);
@@ -425,8 +420,7 @@ void scene_build(Scene* scene, const SceneDesc& desc) {
         m->flags = d.flags;
         m->layer_count = static_cast<int32_t>(d.layers.size());
         for (const SceneDescLayer& l : d.layers)
-            list_push_back(&m->layers,
-                           new MaterialLayer{textures[static_cast<size_t>(l.texture)], LAYER_BIND, l.mode});
+            list_push_back(&m->layers, new MaterialLayer{textures[static_cast<size_t>(l.texture)], LAYER_BIND, l.mode});
         list_push_back(&scene->materials, m);
     }
     std::vector<Material*> materials = table_of<Material>(&scene->materials);
@@ -464,11 +458,15 @@ bool scene_read(Scene* scene, FILE* file, std::string* error) {
 bool scene_load(Scene* scene, const char* name) {
     std::string path = path_data(std::string("models/") + name);
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
-    if (!file) log_fatal("VScene Model [\"%s\"] Not Found !", name);
+    if (!file) {
+        log_fatal("VScene Model [\"%s\"] Not Found !", name);
+        return false;
+    }
     std::string error;
     if (!scene_read(scene, file.get(), &error)) {
         std::fprintf(stderr, "vantor: scene file \"%s\": %s\n", path.c_str(), error.c_str());
         log_fatal("VScene Model [\"%s\"] Corrupt File !", name);
+        return false;
     }
     log_set_level(LOG_OK);
     log_write("VScene Model [\"%s\" obj %d, msh %d, tex %d, mat %d] Loaded !", name, scene->object_count,

@@ -11,7 +11,8 @@
 #include <cstdio>
 #include <string>
 
-// Bytes per vertex of a profile index, or 0 when there is no such profile.
+// Bytes per vertex of a profile index (0 for a profile without
+// registrations), or -1 when there is no such profile.
 using SceneStrideFn = int (*)(int profile);
 
 // Decodes and checks a whole file. On a malformed file (negative or
@@ -39,7 +40,8 @@ Armature* scene_build_armature(const SceneDescArmature& d);
 bool scene_read(Scene* scene, FILE* file, std::string* error);
 
 // Loads path_data("models/" + name). A missing or malformed file is fatal:
-// critical report line, log trailer, exit status 1. Returns true.
+// a critical report line (log_fatal) and false; the program then ends with
+// status 1.
 bool scene_load(Scene* scene, const char* name);
 
 // A length-prefixed text from a stream; empty at the end of the file or

@@ -1,9 +1,9 @@
 #include "scene/vbo_model.h"
 
-#include "gfx/gl.h"
-#include "scene/scene_draw.h"
+#include "core/gl.h"
+#include "core/log.h"
+#include "scene/material.h"
 #include "script/vertex_profile.h"
-#include "shell/log.h"
 
 int mesh_total_faces(Mesh* mesh) {
     int total = 0;

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <string>
 
-#include "shell/list.h"
-#include "shell/log.h"
-#include "shell/window.h"
+#include "core/list.h"
+#include "core/log.h"
+#include "core/notice.h"
 
 namespace {
 
@@ -115,7 +115,7 @@ int script_classify(const char* statement) {
         int statement_class;
     };
     static const Keyword keywords[] = {
-        {"def", STATEMENT_DEF},   {"#define", STATEMENT_DEFINE},   {"if", STATEMENT_IF},
+        {"def", STATEMENT_DEF},   {"#define", STATEMENT_DEFINE}, {"if", STATEMENT_IF},
         {"else", STATEMENT_ELSE}, {"return", STATEMENT_RETURN},
     };
     if (!statement[0]) return STATEMENT_EMPTY;
@@ -193,13 +193,9 @@ int32_t script_value(const char* statement, int k, bool* ok) {
     }
     script_trim(text);
     switch (script_value_kind(text)) {
-    case VALUE_STRING:
-        message_box("Usar só constantes e defines !", "");
-        return 0;
-    case VALUE_NUMBER:
-        return script_atoi(text);
-    default:
-        break;
+    case VALUE_STRING: notice_message_box("Usar só constantes e defines !", ""); return 0;
+    case VALUE_NUMBER: return script_atoi(text);
+    default: break;
     }
     const Define* define = define_lookup(text);
     if (!define) {
@@ -253,7 +249,7 @@ void script_clear_text(char* buffer, size_t limit) {
 
 void script_refuse(const char* script_name, const char* box_text, const char* log_text) {
     std::string text = std::string(box_text) + "\n" + script_name;
-    message_box(text.c_str(), "Erro");
+    notice_message_box(text.c_str(), "Erro");
     int level = log_get_level();
     log_set_level(LOG_ERROR);
     log_write("Script Reader [\"%s\"] %s !", script_name, log_text);

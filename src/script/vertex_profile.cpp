@@ -4,11 +4,11 @@
 #include <cstring>
 #include <string>
 
-#include "gfx/gl.h"
+#include "core/gl.h"
+#include "core/log.h"
+#include "core/notice.h"
+#include "core/paths.h"
 #include "script/script_reader.h"
-#include "shell/log.h"
-#include "shell/paths.h"
-#include "shell/window.h"
 
 VertexProfile* vertex_profiles = nullptr;
 int vertex_profile_count = 0;
@@ -48,7 +48,7 @@ struct ProfileLoader {
 
     // A failure shows its text and stops reading; what was loaded stays.
     bool fail(const char* text) {
-        message_box(text, "Erro");
+        notice_message_box(text, "Erro");
         return false;
     }
 
@@ -118,13 +118,20 @@ struct ProfileLoader {
             return true;
         }
         int components = values[2], offset = values[3], unit = values[4];
-        bool texcoord = values[1] == CLIENT_TEXCOORD || values[1] == CLIENT_TEXCOORD_INT;
-        if (components < 1 || components > 4 || offset < 0 ||
-            (texcoord && (unit < 0 || unit > max_texture_unit))) {
-            report(name, "vertex_profile_register with components, offset or unit out of range, ignored");
+        if (components < 0 || components > VERTEX_PROFILE_MAX_COMPONENTS || offset < 0) {
+            report(name, "vertex_profile_register with components or offset out of range, ignored");
             return true;
         }
-        profile.clients[slot] = VertexClient{values[1], components, offset, unit};
+        if (profile.stride + components * 4 > VERTEX_PROFILE_MAX_STRIDE) {
+            report(name, "vertex_profile_register past the largest vertex stride, ignored");
+            return true;
+        }
+        // Every registration takes its bytes in the vertex record, even one
+        // the drawing skips (a padding slot of another type, say).
+        VertexClient client{values[1], components, offset, unit};
+        if (!vertex_client_drawable(client) && client.type != 0)
+            report(name, "vertex_profile_register of a client the drawing cannot use, counted in the stride only");
+        profile.clients[slot] = client;
         profile.stride += components * 4;
         return true;
     }
@@ -173,12 +180,22 @@ void vertex_profile_load_stream(FILE* file, const char* name) {
     log_write("Vertex Profiler [\"%s\" %d] Loaded !", name, vertex_profile_count);
 }
 
-void vertex_profile_load(const char* name) {
+bool vertex_profile_load(const char* name) {
     std::string path = path_data(std::string("scripts/") + name);
     FILE* file = std::fopen(path.c_str(), "r");
-    if (!file) log_fatal("Vertex Profiler [\"%s\"] Not Found !", name);
+    if (!file) {
+        log_fatal("Vertex Profiler [\"%s\"] Not Found !", name);
+        return false;
+    }
     vertex_profile_load_stream(file, name);
     std::fclose(file);
+    return true;
+}
+
+bool vertex_client_drawable(const VertexClient& c) {
+    if (c.components < 1 || c.components > 4) return false;
+    if (c.type == CLIENT_TEXCOORD || c.type == CLIENT_TEXCOORD_INT) return c.unit >= 0 && c.unit <= max_texture_unit;
+    return c.type == CLIENT_VERTEX || c.type == CLIENT_NORMAL || c.type == CLIENT_COLOR;
 }
 
 void vertex_profile_apply(int index, const void* base) {
@@ -187,6 +204,7 @@ void vertex_profile_apply(int index, const void* base) {
     const char* bytes = static_cast<const char*>(base);
     for (int i = 0; i < profile.client_count; ++i) {
         const VertexClient& c = profile.clients[i];
+        if (!vertex_client_drawable(c)) continue;
         // With a buffer bound, base is null and the offset is the pointer.
         const void* pointer = bytes ? static_cast<const void*>(bytes + c.offset)
                                     : reinterpret_cast<const void*>(static_cast<uintptr_t>(c.offset));
@@ -209,8 +227,7 @@ void vertex_profile_apply(int index, const void* base) {
             glTexCoordPointer(c.components, c.type == CLIENT_TEXCOORD ? GL_FLOAT : GL_INT, profile.stride, pointer);
             glEnableClientState(GL_TEXTURE_COORD_ARRAY);
             break;
-        default:
-            break;
+        default: break;
         }
     }
 }
@@ -220,23 +237,17 @@ void vertex_profile_disable(int index) {
     const VertexProfile& profile = vertex_profiles[index];
     for (int i = 0; i < profile.client_count; ++i) {
         const VertexClient& c = profile.clients[i];
+        if (!vertex_client_drawable(c)) continue;
         switch (c.type) {
-        case CLIENT_VERTEX:
-            glDisableClientState(GL_VERTEX_ARRAY);
-            break;
-        case CLIENT_NORMAL:
-            glDisableClientState(GL_NORMAL_ARRAY);
-            break;
-        case CLIENT_COLOR:
-            glDisableClientState(GL_COLOR_ARRAY);
-            break;
+        case CLIENT_VERTEX: glDisableClientState(GL_VERTEX_ARRAY); break;
+        case CLIENT_NORMAL: glDisableClientState(GL_NORMAL_ARRAY); break;
+        case CLIENT_COLOR: glDisableClientState(GL_COLOR_ARRAY); break;
         case CLIENT_TEXCOORD:
         case CLIENT_TEXCOORD_INT:
             glClientActiveTextureARB(GL_TEXTURE0_ARB + c.unit);
             glDisableClientState(GL_TEXTURE_COORD_ARRAY);
             break;
-        default:
-            break;
+        default: break;
         }
     }
 }

@@ -5,12 +5,9 @@
 
 #include <cstdint>
 
-float frame_rate = 0;
-float displayed_frame_rate = 0;
+FrameTimer frame_timer;
 
 namespace {
-int64_t last_counter = 0;
-uint32_t last_display_tick = 0;
 // The on-screen rate changes at most five times a second so it stays readable.
 constexpr int32_t display_refresh_ms = 200;
 } // namespace
@@ -18,19 +15,19 @@ constexpr int32_t display_refresh_ms = 200;
 float frame_timer_update() {
     uint64_t frequency = platform_performance_frequency();
     int64_t counter = static_cast<int64_t>(platform_performance_counter());
-    int64_t elapsed = counter - last_counter;
+    int64_t elapsed = counter - frame_timer.last_counter;
     // Two presents within one counter tick would divide by zero; keep the
     // last rate then.
     if (elapsed > 0)
-        frame_rate = static_cast<float>(static_cast<long double>(frequency) / static_cast<long double>(elapsed));
-    last_counter = counter;
+        frame_timer.rate = static_cast<float>(static_cast<long double>(frequency) / static_cast<long double>(elapsed));
+    frame_timer.last_counter = counter;
 
     uint32_t t = platform_tick_count();
-    if (static_cast<int32_t>(t - last_display_tick) > display_refresh_ms) {
-        displayed_frame_rate = frame_rate;
-        last_display_tick = t;
+    if (static_cast<int32_t>(t - frame_timer.last_display_tick) > display_refresh_ms) {
+        frame_timer.displayed_rate = frame_timer.rate;
+        frame_timer.last_display_tick = t;
     }
-    return frame_rate;
+    return frame_timer.rate;
 }
 
 void present() {
@@ -38,9 +35,4 @@ void present() {
     platform_window_swap();
 }
 
-void frame_timer_reset() {
-    last_counter = 0;
-    last_display_tick = 0;
-    frame_rate = 0;
-    displayed_frame_rate = 0;
-}
+void frame_timer_reset() { frame_timer = FrameTimer{}; }

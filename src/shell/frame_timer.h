@@ -1,8 +1,15 @@
 // Frame-rate measurement and the buffer swap that ends every frame.
 #pragma once
 
-extern float frame_rate;
-extern float displayed_frame_rate;
+#include <cstdint>
+
+struct FrameTimer {
+    float rate = 0;           // frames per second, from the last two presents
+    float displayed_rate = 0; // the rate shown by the overlay, refreshed five times a second
+    int64_t last_counter = 0;
+    uint32_t last_display_tick = 0;
+};
+extern FrameTimer frame_timer;
 
 float frame_timer_update();
 void present();

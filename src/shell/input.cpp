@@ -1,8 +1,8 @@
 #include "shell/input.h"
 
+#include "core/list.h"
 #include "platform/platform_events.h"
 #include "platform/platform_window.h"
-#include "shell/list.h"
 #include "shell/window.h"
 
 #include <algorithm>
@@ -19,7 +19,7 @@ PlatformMessage message_record;
 int exit_code = 0;
 int64_t wheel_notches = 0; // turned since the last input_take_wheel
 
-// Win32 key codes are below 256; anything else must never index the table.
+// Key codes are below 256; anything else must never index the table.
 bool valid_key(uint64_t key) { return key < key_count; }
 
 void read_client_size() {
@@ -27,8 +27,8 @@ void read_client_size() {
     if (!platform_window_is_open()) return;
     int w = 0, h = 0;
     platform_window_client_size(&w, &h);
-    window_width = w;
-    window_height = h;
+    window_size.width = w;
+    window_size.height = h;
 }
 
 int queue_length() {

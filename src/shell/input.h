@@ -18,7 +18,7 @@ bool message_pump();
 // Exit code carried by the quit message that ended the pump (0 when the loop
 // ended any other way).
 int message_exit_code();
-// Posts the quit message (PostQuitMessage).
+// Posts the quit message, which ends the frame loop with this exit code.
 void post_quit_message(int code);
 
 int key_query(int key, int mode);

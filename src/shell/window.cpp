@@ -1,16 +1,14 @@
 #include "shell/window.h"
 
-#include "gfx/gl.h"
-#include "platform/platform_dialog.h"
+#include "core/gl.h"
+#include "core/log.h"
 #include "platform/platform_events.h"
 #include "platform/platform_window.h"
 #include "shell/input.h"
-#include "shell/log.h"
 
 #include <cstdio>
 
-int window_width = 640;
-int window_height = 480;
+WindowSize window_size;
 
 namespace {
 const GLbitfield clear_mask = GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT;
@@ -31,15 +29,14 @@ bool window_create(const char* title, int x, int y, int width, int height, int f
         std::fprintf(stderr, "vantor: cannot create the window: %s\n", platform_last_error());
         return false;
     }
-    // As with a refused ChangeDisplaySettings: start-up completes and the
+    // A refused mode switch: start-up completes and the
     // loop ends on the first quit message.
     if (platform_mode_switch_failed()) {
-        std::fprintf(stderr, "vantor: the %d x %d full-screen mode is not available; try --windowed\n",
-                     width, height);
+        std::fprintf(stderr, "vantor: the %d x %d full-screen mode is not available; try --windowed\n", width, height);
         post_quit_message(0);
     }
-    window_width = width;
-    window_height = height;
+    window_size.width = width;
+    window_size.height = height;
     gl_clear_color(155, 155, 155, 255);
     glEnable(GL_NORMALIZE);
 
@@ -55,8 +52,6 @@ bool window_create(const char* title, int x, int y, int width, int height, int f
 
 void window_destroy() { platform_window_close(); }
 
-void message_box(const char* text, const char* caption) { platform_message_box(text, caption); }
-
 void gl_clear() { glClear(clear_mask); }
 
 void gl_clear_color(int red, int green, int blue, int alpha) {
@@ -64,15 +59,15 @@ void gl_clear_color(int red, int green, int blue, int alpha) {
 }
 
 void viewport_pixels(int x, int y, int width, int height) {
-    glViewport(x, window_height - y - height, width, height);
+    glViewport(x, window_size.height - y - height, width, height);
 }
 
 void viewport_percent(int x, int y, int width, int height) {
-    int pw = window_width * width / 100;
-    int ph = window_height * height / 100;
-    int px = window_width * x / 100;
-    int py = window_height * y / 100;
-    glViewport(px, window_height - ph - py, pw, ph);
+    int pw = window_size.width * width / 100;
+    int ph = window_size.height * height / 100;
+    int px = window_size.width * x / 100;
+    int py = window_size.height * y / 100;
+    glViewport(px, window_size.height - ph - py, pw, ph);
 }
 
 void view_ortho(float width, float height) {
@@ -110,5 +105,5 @@ MousePosition mouse_position() {
     glGetIntegerv(GL_VIEWPORT, vp);
     int cx = 0, cy = 0;
     platform_cursor_position(&cx, &cy);
-    return {cx - vp[0], cy - (window_height - vp[3] - vp[1])};
+    return {cx - vp[0], cy - (window_size.height - vp[3] - vp[1])};
 }

@@ -9,8 +9,11 @@ enum {
 };
 
 // Client size in pixels; kept current by the window procedure.
-extern int window_width;
-extern int window_height;
+struct WindowSize {
+    int width = 640;
+    int height = 480;
+};
+extern WindowSize window_size;
 
 // Opens the window and a current GL context and writes the banner lines to
 // the report. Returns false (after a line on standard error) when no window
@@ -18,10 +21,6 @@ extern int window_height;
 // full-screen mode switch posts the quit message and still returns true.
 bool window_create(const char* title, int x, int y, int width, int height, int flags);
 void window_destroy();
-
-// Modal warning box with an OK button. Never blocks when nobody can answer
-// (no display, capture or benchmark mode): the text goes to standard error.
-void message_box(const char* text, const char* caption);
 
 void gl_clear();
 void gl_clear_color(int red, int green, int blue, int alpha);

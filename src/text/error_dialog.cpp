@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "gfx/gl.h"
+#include "core/gl.h"
 #include "gfx/primitives.h"
 #include "platform/platform_dialog.h"
 #include "platform/platform_window.h"
@@ -12,11 +12,7 @@
 #include "shell/window.h"
 #include "text/font.h"
 
-Color gui_base_color = {130, 130, 130, 255};
-Color gui_highlight_color = {150, 150, 150, 200};
-bool button_hovered = false;
-bool button_armed = false;
-bool button_locked = false;
+ErrorDialogGui error_dialog_gui;
 
 namespace {
 
@@ -64,48 +60,51 @@ int gui_button(const char* label, float x, float y, float w, float h) {
     int result = 0;
 
     if (!inside) {
-        draw_gradient_rect(xi, yi, wi, hi, gui_base_color, opaque_scaled(gui_base_color, 0.97f));
+        draw_gradient_rect(xi, yi, wi, hi, error_dialog_gui.base_color,
+                           opaque_scaled(error_dialog_gui.base_color, 0.97f));
     } else {
-        draw_gradient_rect(xi, yi, wi, hi, gui_base_color, gui_base_color);
-        draw_gradient_rect(xi, yi, wi, half, gui_highlight_color, transparent(gui_highlight_color));
-        button_hovered = true;
+        draw_gradient_rect(xi, yi, wi, hi, error_dialog_gui.base_color, error_dialog_gui.base_color);
+        draw_gradient_rect(xi, yi, wi, half, error_dialog_gui.highlight_color,
+                           transparent(error_dialog_gui.highlight_color));
+        error_dialog_gui.button_hovered = true;
     }
     print_literal(x + w / 2, y + h / 2, black, label);
 
     bool held = key_query(1, KEY_QUERY_DOWN) == 1;
-    if (held && !button_locked && inside) {
-        draw_gradient_rect(xi, yi, wi, hi, color_scale(gui_base_color, 0.95f), gui_base_color);
-        draw_gradient_rect(xi, static_cast<int>(y + h / 2), wi, half, transparent(gui_highlight_color),
-                           gui_highlight_color);
+    if (held && !error_dialog_gui.button_locked && inside) {
+        draw_gradient_rect(xi, yi, wi, hi, color_scale(error_dialog_gui.base_color, 0.95f),
+                           error_dialog_gui.base_color);
+        draw_gradient_rect(xi, static_cast<int>(y + h / 2), wi, half, transparent(error_dialog_gui.highlight_color),
+                           error_dialog_gui.highlight_color);
         print_literal(x + w / 2, y + h / 2 + 1, Color{255, 255, 255, 255}, label);
-        button_armed = true;
+        error_dialog_gui.button_armed = true;
     }
     if (!held) {
-        if (inside && button_armed) {
-            button_armed = false;
-            button_hovered = false;
+        if (inside && error_dialog_gui.button_armed) {
+            error_dialog_gui.button_armed = false;
+            error_dialog_gui.button_hovered = false;
             result = 1;
         }
-        button_locked = false;
+        error_dialog_gui.button_locked = false;
     }
 
-    draw_bevel_frame(xi, yi, wi, hi, gui_base_color, color_scale(gui_base_color, 0.61f));
+    draw_bevel_frame(xi, yi, wi, hi, error_dialog_gui.base_color, color_scale(error_dialog_gui.base_color, 0.61f));
     draw_bevel_frame(static_cast<int>(x - 1), static_cast<int>(y - 1), static_cast<int>(w + 2), static_cast<int>(h + 2),
-                     color_scale(gui_base_color, 0.41f), color_scale(gui_base_color, 1.2f));
+                     color_scale(error_dialog_gui.base_color, 0.41f), color_scale(error_dialog_gui.base_color, 1.2f));
     return result;
 }
 
 int error_dialog_frame(const char* text, const char* caption) {
-    int cx = window_width / 2, cy = window_height / 2;
+    int cx = window_size.width / 2, cy = window_size.height / 2;
     gl_clear_color(50, 50, 50, 255);
     gl_clear();
     viewport_percent(0, 0, 100, 100);
     view_ortho_viewport();
 
     glEnable(GL_BLEND);
-    draw_stripes(window_width, window_height);
+    draw_stripes(window_size.width, window_size.height);
     draw_panel(cx, cy);
-    gui_base_color = Color{105, 105, 105, 255};
+    error_dialog_gui.base_color = Color{105, 105, 105, 255};
 
     font_set_style(VL_FONT_SMALL | VL_FONT_CENTER | VL_FONT_TOP);
     print_literal(static_cast<float>(cx), static_cast<float>(cy - 50), black, caption);
@@ -114,11 +113,11 @@ int error_dialog_frame(const char* text, const char* caption) {
 
     if (gui_button("OK", static_cast<float>(cx - 100), static_cast<float>(cy + 25), 95, 17)) return ERROR_DIALOG_OK;
     if (gui_button("EXIT", static_cast<float>(cx + 10), static_cast<float>(cy + 25), 95, 17)) return ERROR_DIALOG_EXIT;
-    if (!button_hovered) {
-        button_armed = false;
-        button_locked = true;
+    if (!error_dialog_gui.button_hovered) {
+        error_dialog_gui.button_armed = false;
+        error_dialog_gui.button_locked = true;
     }
-    button_hovered = false;
+    error_dialog_gui.button_hovered = false;
     return ERROR_DIALOG_OPEN;
 }
 
@@ -133,8 +132,7 @@ int error_dialog(const char* text, const char* caption) {
     if (!message_pump()) return 0;
     for (;;) {
         int state = error_dialog_frame(text, caption);
-        if (state == ERROR_DIALOG_OK) return 1;
-        if (state == ERROR_DIALOG_EXIT) std::exit(0);
+        if (state == ERROR_DIALOG_OK || state == ERROR_DIALOG_EXIT) return state;
         present();
         if (!message_pump()) return 0;
     }

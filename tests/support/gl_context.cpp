@@ -1,6 +1,6 @@
 #include "support/gl_context.h"
 
-#include "gfx/gl.h"
+#include "core/gl.h"
 #include "platform/platform_window.h"
 #include "shell/window.h"
 
@@ -20,8 +20,8 @@ void test_gl_context() {
         desc.hidden = true;
         ASSERT_TRUE(platform_window_open(desc)) << platform_last_error();
     }
-    window_width = 800;
-    window_height = 600;
+    window_size.width = 800;
+    window_size.height = 600;
     glViewport(0, 0, 800, 600);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -34,7 +34,7 @@ void test_gl_context() {
 TestPixel test_read_pixel(int x, int y) {
     TestPixel p{};
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(x, window_height - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, &p);
+    glReadPixels(x, window_size.height - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, &p);
     return p;
 }
 
@@ -58,6 +58,11 @@ std::string test_read_file(const std::string& path) {
 void test_write_file(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string test_content_dir() {
+    const char* dir = std::getenv("VANTOR_CONTENT");
+    return dir ? dir : "";
 }
 
 std::string test_data_dir() {

@@ -25,3 +25,6 @@ void test_write_file(const std::string& path, const std::string& bytes);
 
 // The test data folder, tests/data (PNG suites and crashers).
 std::string test_data_dir();
+
+// The built content folder (VANTOR_CONTENT); empty when it is not set.
+std::string test_content_dir();

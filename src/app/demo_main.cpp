@@ -1,0 +1,146 @@
+#include "app/demo_main.h"
+
+#include "app/app_notice.h"
+#include "app/app_options.h"
+#include "app/frame_driver.h"
+#include "audio/audio.h"
+#include "core/gl.h"
+#include "core/log.h"
+#include "core/paths.h"
+#include "demo/blocks.h"
+#include "demo/content.h"
+#include "demo/demoblock.h"
+#include "gfx/primitives.h"
+#include "gfx/texture.h"
+#include "platform/platform_window.h"
+#include "script/vertex_profile.h"
+#include "shell/frame_timer.h"
+#include "shell/input.h"
+#include "shell/window.h"
+#include "text/font.h"
+
+#include <cstdio>
+
+namespace {
+
+const char* const window_title = "V4 Vantor | Quillon DemoTest";
+constexpr int screen_width = 800;
+constexpr int screen_height = 600;
+constexpr int key_a = 65;
+constexpr int key_escape = 27;
+
+// Near black, not pure black: the bars show against a black clear.
+constexpr Color letterbox_colour{1, 1, 1, 255};
+constexpr Color overlay_colour{255, 255, 255, 255};
+
+void load_font() {
+    // The glyph sheet is the one texture sampled with nearest filtering.
+    texture_filter_mode = 2;
+    Texture sheet = texture_load("fnt_04b08.png");
+    font_init(sheet);
+    texture_filter_mode = 1;
+}
+
+void draw_letterbox() {
+    draw_rect(0, 0, screen_width, 80, letterbox_colour);
+    draw_rect(0, 520, screen_width, 80, letterbox_colour);
+}
+
+// The circuits block, whose glow the benchmark times on its own.
+demoblock* glow_block(Timeline* timeline) {
+    ListNode* cursor = nullptr;
+    while (list_next(&timeline->blocks, &cursor)) {
+        demoblock* block = static_cast<demoblock*>(cursor->data);
+        if (block->start == demo_block_spans[3].start) return block;
+    }
+    return nullptr;
+}
+
+// A fatal loader error ends the run: the report's trailer, the reason on
+// standard error, status 1.
+int end_after_fatal_error() {
+    log_close();
+    std::fprintf(stderr, "vantor: %s\n", log_fatal_message().c_str());
+    return 1;
+}
+
+} // namespace
+
+void demo_frame_draw(Timeline* timeline) {
+    gl_clear();
+    viewport_percent(0, 0, 100, 100);
+    view_ortho(static_cast<float>(screen_width), static_cast<float>(screen_height));
+    timeline_draw(timeline);
+    glDisable(GL_DEPTH_TEST);
+    draw_letterbox();
+}
+
+int demo_main(const AppOptions& options) {
+    // A fresh message record and key table for every run.
+    input_reset();
+    path_set_data_root(options.data_dir); // chosen by the caller; "" is the working directory
+
+    // Live playback, or off-line capture and benchmark: only the clock and
+    // where the frames go differ.
+    FrameDriver frames;
+    if (!frame_driver_init(&frames, options)) return 1;
+    app_notice_install(frames.mode == FRAME_LIVE);
+
+    // --- Start-up ---
+    int flags = options.windowed ? VL_WINDOW_FRAMED : VL_WINDOW_FULLSCREEN;
+    int width = screen_width;
+    int height = screen_height;
+    frame_driver_window(&frames, &width, &height, &flags);
+    if (!window_create(window_title, 0, 0, width, height, flags)) return 1;
+    gl_clear_color(0, 0, 0, 255);
+    load_font();
+    if (!vertex_profile_load("vertexprofiles.vsl")) return end_after_fatal_error();
+    platform_set_swap_interval(1);
+    frame_driver_audio_init(&frames);
+
+    // content_load ends by starting the music; loading took a while, so the
+    // show starts again from the music's beginning.
+    // Content and blocks live until the process ends, as the frame loop
+    // expects; static keeps them reachable to the very end.
+    static Content content;
+    content_init(&content);
+    if (!content_load(&content)) return end_after_fatal_error();
+    audio_set_position(0);
+
+    static Timeline timeline;
+    timeline_init(&timeline);
+    demo_blocks_create(&timeline, &content);
+
+    float music_time = 0.0f;
+    frame_driver_prime(&frames, &timeline.current_time, &music_time);
+
+    // --- Frame loop: one window message handled per pass ---
+    while (message_pump()) {
+        demo_frame_draw(&timeline);
+
+        // The blocks of the next frame see the position read last frame.
+        timeline.current_time = static_cast<int>(music_time);
+
+        font_set_style(VL_FONT_SMALL | VL_FONT_LEFT);
+        if (key_query(key_a, KEY_QUERY_DOWN))
+            font_print(10.0f, 10.0f, overlay_colour, "FPS %.2f Time %d",
+                       static_cast<double>(frame_timer.displayed_rate), timeline.current_time);
+
+        frame_driver_present(&frames);
+        if (key_query(key_escape, KEY_QUERY_RELEASED) || frame_driver_done(&frames)) break;
+
+        music_time = static_cast<float>(frame_driver_position(&frames));
+        frame_driver_spectrum(&frames);
+    }
+
+    // --- Shutdown ---
+    if (frames.mode == FRAME_BENCHMARK) frames.report.screen_passes = benchmark_screen_passes(glow_block(&timeline));
+    int status = frame_driver_finish(&frames);
+    audio_shutdown();
+    vertex_profile_free();
+    font_free();
+    log_close();
+    window_destroy();
+    key_clear_released();
+    return status != 0 ? status : message_exit_code();
+}

@@ -1,0 +1,371 @@
+#include "app/frame_driver.h"
+
+#include "app/app_options.h"
+#include "core/gl.h"
+#include "core/log.h"
+#include "core/paths.h"
+#include "demo/blocks.h"
+#include "gfx/image_write.h"
+#include "platform/platform_dialog.h"
+#include "shell/frame_timer.h"
+#include "shell/window.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double ms_between(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+bool offline(const FrameDriver* d) { return d->mode != FRAME_LIVE; }
+bool capturing(const FrameDriver* d) { return d->mode == FRAME_CAPTURE_PNG || d->mode == FRAME_CAPTURE_VIDEO; }
+
+void report_failure(const std::string& message) { std::fprintf(stderr, "vantor: %s\n", message.c_str()); }
+
+// Failures after start-up also go to the report, so it says why the run
+// ended early.
+void log_failure(const std::string& message) {
+    report_failure(message);
+    int level = log_get_level();
+    log_set_level(LOG_ERROR);
+    log_write("Capture [%s]", message.c_str());
+    log_set_level(level);
+}
+
+std::string lower_extension(const std::string& path) {
+    std::string ext = std::filesystem::path(path).extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
+}
+
+std::string seconds_text(int64_t ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld.%03lld", static_cast<long long>(ms / 1000),
+                  static_cast<long long>(ms % 1000));
+    return text;
+}
+
+// The ffmpeg command for raw RGB frames on standard input and the music,
+// cut to the captured range, muxed in.
+std::vector<std::string> ffmpeg_arguments(const FrameDriver* d, const std::string& music) {
+    std::vector<std::string> a = {"ffmpeg",
+                                  "-hide_banner",
+                                  "-loglevel",
+                                  "error",
+                                  "-y",
+                                  "-f",
+                                  "rawvideo",
+                                  "-pix_fmt",
+                                  "rgb24",
+                                  "-video_size",
+                                  std::to_string(d->width) + "x" + std::to_string(d->height),
+                                  "-framerate",
+                                  std::to_string(d->fps),
+                                  "-i",
+                                  "pipe:0"};
+    // Seconds of video the range makes: frame_count frames at fps.
+    int64_t duration_ms = (static_cast<int64_t>(d->frame_count) * 1000 + d->fps - 1) / d->fps;
+    if (!music.empty()) {
+        a.insert(a.end(), {"-ss", seconds_text(d->from_ms), "-t", seconds_text(duration_ms), "-i", music, "-map", "0:v",
+                           "-map", "1:a"});
+    }
+    // 4:2:0 needs even sizes: pad odd ones by a pixel.
+    a.insert(a.end(), {"-vf", "pad=ceil(iw/2)*2:ceil(ih/2)*2", "-pix_fmt", "yuv420p"});
+    if (lower_extension(d->out) == ".webm") {
+        a.insert(a.end(), {"-c:v", "libvpx", "-deadline", "good", "-cpu-used", "4", "-b:v", "6M"});
+        if (!music.empty()) a.insert(a.end(), {"-c:a", "libvorbis", "-q:a", "6"});
+    } else {
+        a.insert(a.end(), {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18"});
+        if (!music.empty()) a.insert(a.end(), {"-c:a", "aac", "-b:a", "192k"});
+        if (lower_extension(d->out) == ".mp4") a.insert(a.end(), {"-movflags", "+faststart"});
+    }
+    if (!music.empty()) a.push_back("-shortest");
+    a.push_back(d->out);
+    return a;
+}
+
+bool video_open(FrameDriver* d) {
+    std::string music = path_data("fps7.ogg");
+    if (!d->track) {
+        std::fprintf(stderr, "vantor: no music in \"%s\"; the video gets no sound\n", music.c_str());
+        music.clear();
+    }
+    std::vector<std::string> args = ffmpeg_arguments(d, music);
+    std::vector<char*> argv;
+    for (std::string& s : args) argv.push_back(s.data());
+    argv.push_back(nullptr);
+
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        report_failure(std::string("cannot make a pipe for ffmpeg: ") + std::strerror(errno));
+        return false;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[0], STDIN_FILENO);
+    pid_t pid = -1;
+    int rc = posix_spawnp(&pid, "ffmpeg", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[0]);
+    if (rc != 0) {
+        close(fds[1]);
+        report_failure(std::string("cannot run ffmpeg (install Debian's ffmpeg package): ") + std::strerror(rc));
+        return false;
+    }
+    // A dead ffmpeg must give a write error, not end the process.
+    std::signal(SIGPIPE, SIG_IGN);
+    d->video.pid = pid;
+    d->video.fd = fds[1];
+    return true;
+}
+
+bool write_all(int fd, const uint8_t* data, size_t size) {
+    while (size > 0) {
+        ssize_t n = write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Closes the pipe and waits for ffmpeg; true when it finished cleanly.
+bool video_close(VideoPipe* video) {
+    if (video->fd >= 0) close(video->fd);
+    video->fd = -1;
+    if (video->pid < 0) return true;
+    int status = 0;
+    pid_t got;
+    do {
+        got = waitpid(video->pid, &status, 0);
+    } while (got < 0 && errno == EINTR);
+    video->pid = -1;
+    return got > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool png_folder_open(const FrameDriver* d) {
+    std::error_code ec;
+    std::filesystem::create_directories(d->out, ec);
+    if (!std::filesystem::is_directory(d->out, ec)) {
+        report_failure("cannot make the frame folder \"" + d->out + "\"");
+        return false;
+    }
+    // Frames of an earlier, longer capture would look like part of this one.
+    char last[32];
+    std::snprintf(last, sizeof last, "frame_%06ld.png", d->frame_count);
+    if (std::filesystem::exists(std::filesystem::path(d->out) / last, ec))
+        std::fprintf(stderr, "vantor: note: \"%s\" holds frames of an earlier capture beyond this one's last\n",
+                     d->out.c_str());
+    return true;
+}
+
+// The back buffer, rows top first, RGB.
+void read_frame(FrameDriver* d) {
+    size_t stride = static_cast<size_t>(d->width) * 3;
+    d->pixels.resize(stride * static_cast<size_t>(d->height));
+    d->rows_flipped.resize(d->pixels.size());
+    GLint alignment = 4;
+    glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, d->width, d->height, GL_RGB, GL_UNSIGNED_BYTE, d->pixels.data());
+    glPixelStorei(GL_PACK_ALIGNMENT, alignment);
+    for (int y = 0; y < d->height; ++y)
+        std::memcpy(d->rows_flipped.data() + stride * static_cast<size_t>(y),
+                    d->pixels.data() + stride * static_cast<size_t>(d->height - 1 - y), stride);
+}
+
+bool write_frame(FrameDriver* d) {
+    if (d->mode == FRAME_CAPTURE_VIDEO) {
+        if (write_all(d->video.fd, d->rows_flipped.data(), d->rows_flipped.size())) return true;
+        log_failure("ffmpeg stopped taking frames for \"" + d->out + "\"");
+        return false;
+    }
+    char name[32];
+    std::snprintf(name, sizeof name, "frame_%06ld.png", d->frames_done);
+    std::string path = (std::filesystem::path(d->out) / name).string();
+    if (image_write_png(path, d->width, d->height, 3, d->rows_flipped.data())) return true;
+    log_failure("cannot write \"" + path + "\"");
+    return false;
+}
+
+// The benchmark's name and title of the block playing at `time`.
+void block_at(int64_t time, const char** name, const char** title) {
+    static const char* const names[] = {"block1", "block2", "block3", "block4", "block5",
+                                        "block6", "block7", "block8", "block9"};
+    *name = "none";
+    *title = "no block";
+    for (int i = 0; i < 9; ++i) {
+        if (time >= demo_block_spans[i].start && time < demo_block_spans[i].end) {
+            *name = names[i];
+            *title = demo_block_titles[i];
+        }
+    }
+}
+
+} // namespace
+
+VideoPipe::~VideoPipe() { video_close(this); }
+
+long capture_frame_count(int from_ms, int to_ms, int fps) {
+    if (to_ms <= from_ms || fps <= 0) return 0;
+    // Frame n is in range while from + floor(n * 1000 / fps) < to, that is
+    // n < (to - from) * fps / 1000.
+    int64_t span = static_cast<int64_t>(to_ms) - from_ms;
+    return static_cast<long>((span * fps + 999) / 1000);
+}
+
+int64_t capture_frame_time(int from_ms, int fps, long frame) {
+    return from_ms + static_cast<int64_t>(frame) * 1000 / fps;
+}
+
+bool capture_is_video(const std::string& out) {
+    std::string ext = lower_extension(out);
+    return ext == ".mp4" || ext == ".mkv" || ext == ".webm";
+}
+
+bool capture_check_options(const AppOptions& options, std::string* error) {
+    if (options.json && !options.benchmark) {
+        *error = "--json goes with --benchmark";
+        return false;
+    }
+    if (options.offline_options && !options.capture && !options.benchmark) {
+        *error = "--fps, --size, --from and --to go with --capture or --benchmark";
+        return false;
+    }
+    return true;
+}
+
+bool frame_driver_init(FrameDriver* d, const AppOptions& options) {
+    d->started = Clock::now();
+    if (options.capture) d->mode = capture_is_video(options.capture_out) ? FRAME_CAPTURE_VIDEO : FRAME_CAPTURE_PNG;
+    else if (options.benchmark) d->mode = FRAME_BENCHMARK;
+    else d->mode = FRAME_LIVE;
+    if (!offline(d)) return true;
+
+    d->fps = options.fps;
+    d->width = options.width;
+    d->height = options.height;
+    d->from_ms = options.from_ms;
+    d->to_ms = options.to_ms;
+    d->json = options.json;
+    d->out = options.capture_out;
+    d->frame_count = capture_frame_count(d->from_ms, d->to_ms, d->fps);
+
+    // Nobody watches: no display (the offscreen driver also keeps the back
+    // buffer readable), and message boxes go to standard error.
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    platform_set_interactive(false);
+
+    std::string music = path_data("fps7.ogg");
+    d->track.reset(audio_track_open(music.c_str()));
+    if (d->mode == FRAME_CAPTURE_PNG) return png_folder_open(d);
+    if (d->mode == FRAME_CAPTURE_VIDEO) return video_open(d);
+    return true;
+}
+
+void frame_driver_window(const FrameDriver* d, int* width, int* height, int* flags) {
+    if (!offline(d)) return;
+    *width = d->width;
+    *height = d->height;
+    *flags = VL_WINDOW_HIDDEN;
+}
+
+void frame_driver_audio_init(FrameDriver* d) {
+    if (!offline(d)) audio_init();
+}
+
+void frame_driver_prime(FrameDriver* d, int* timeline_time, float* music_time) {
+    if (!offline(d)) return;
+    *timeline_time = static_cast<int>(capture_frame_time(d->from_ms, d->fps, 0));
+    *music_time = static_cast<float>(capture_frame_time(d->from_ms, d->fps, 1));
+    audio_track_spectrum_at(d->track.get(), static_cast<unsigned>(*timeline_time), music_spectrum);
+    d->frame_mark = Clock::now();
+    progress_start(&d->progress, d->frame_count);
+}
+
+void frame_driver_present(FrameDriver* d) {
+    if (!offline(d)) {
+        present();
+        return;
+    }
+    if (d->mode == FRAME_BENCHMARK) {
+        glFinish();
+        present();
+    } else {
+        read_frame(d);
+        present();
+        if (!write_frame(d)) d->failed = true;
+    }
+    Clock::time_point now = Clock::now();
+    if (d->frames_done == 0) d->report.load_ms = ms_between(d->started, now);
+    if (d->mode == FRAME_BENCHMARK) {
+        const char* name = nullptr;
+        const char* title = nullptr;
+        block_at(capture_frame_time(d->from_ms, d->fps, d->frames_done), &name, &title);
+        benchmark_add_frame(&d->report, name, title, ms_between(d->frame_mark, now));
+    }
+    d->frame_mark = now;
+    if (!d->failed) ++d->frames_done;
+    progress_update(&d->progress, d->frames_done);
+}
+
+bool frame_driver_done(const FrameDriver* d) { return offline(d) && (d->failed || d->frames_done >= d->frame_count); }
+
+unsigned frame_driver_position(FrameDriver* d) {
+    if (!offline(d)) return audio_get_position();
+    // Read at the end of frame n, drawn with in frame n + 2.
+    return static_cast<unsigned>(capture_frame_time(d->from_ms, d->fps, d->frames_done + 1));
+}
+
+void frame_driver_spectrum(FrameDriver* d) {
+    if (!offline(d)) {
+        audio_get_spectrum();
+        return;
+    }
+    // Read at the end of frame n, used by the blocks of frame n + 1.
+    unsigned next = static_cast<unsigned>(capture_frame_time(d->from_ms, d->fps, d->frames_done));
+    audio_track_spectrum_at(d->track.get(), next, music_spectrum);
+}
+
+int frame_driver_finish(FrameDriver* d) {
+    if (!offline(d)) return 0;
+    progress_finish(&d->progress);
+    double seconds = ms_between(d->progress.started, Clock::now()) / 1000.0;
+    bool ok = !d->failed;
+    if (d->mode == FRAME_CAPTURE_VIDEO && !video_close(&d->video)) {
+        log_failure("ffmpeg could not make \"" + d->out + "\"");
+        ok = false;
+    }
+    if (capturing(d) && ok)
+        std::fprintf(stderr, "vantor: captured %ld frames to \"%s\" in %.1f s (%.2f frames per second)\n",
+                     d->frames_done, d->out.c_str(), seconds,
+                     seconds > 0 ? static_cast<double>(d->frames_done) / seconds : 0.0);
+    if (d->mode == FRAME_BENCHMARK) {
+        d->report.width = d->width;
+        d->report.height = d->height;
+        d->report.fps = d->fps;
+        d->report.from_ms = d->from_ms;
+        d->report.to_ms = d->to_ms;
+        d->report.peak_rss_mb = benchmark_peak_rss_mb();
+        std::string text = d->json ? benchmark_json(d->report) : benchmark_text(d->report);
+        std::fputs(text.c_str(), stdout);
+        std::fflush(stdout);
+    }
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,102 @@
+// Where the frame loop takes its clock from and where its frames go. Live
+// playback reads the music position and swaps buffers; capture takes the
+// clock from the frame number and writes every frame (PNG files, or a video
+// through the ffmpeg program); the benchmark times every frame. The frame
+// loop itself is the same in all three.
+#pragma once
+
+#include "app/benchmark.h"
+#include "app/progress.h"
+#include "audio/audio.h"
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+struct AppOptions;
+
+enum FrameMode {
+    FRAME_LIVE,
+    FRAME_CAPTURE_PNG,
+    FRAME_CAPTURE_VIDEO,
+    FRAME_BENCHMARK,
+};
+
+// The ffmpeg child and the pipe its raw frames go down.
+struct VideoPipe {
+    pid_t pid = -1;
+    int fd = -1;
+    VideoPipe() = default;
+    VideoPipe(const VideoPipe&) = delete;
+    VideoPipe& operator=(const VideoPipe&) = delete;
+    ~VideoPipe();
+};
+
+struct TrackCloser {
+    void operator()(AudioTrack* track) const { audio_track_close(track); }
+};
+
+struct FrameDriver {
+    FrameMode mode = FRAME_LIVE;
+    int fps = 60;
+    int width = 800;
+    int height = 600;
+    int from_ms = 0;
+    int to_ms = 100000;
+    bool json = false;
+    std::string out;
+
+    long frame_count = 0; // frames in [from, to)
+    long frames_done = 0; // frames presented (and written)
+    long clock_reads = 0; // end-of-frame position reads so far
+    bool failed = false;  // a frame could not be written: stop, exit 1
+
+    std::unique_ptr<AudioTrack, TrackCloser> track; // the decoded music, for the spectrum
+    VideoPipe video;
+    std::vector<uint8_t> pixels;
+    std::vector<uint8_t> rows_flipped;
+
+    std::chrono::steady_clock::time_point started{};
+    std::chrono::steady_clock::time_point frame_mark{};
+    Progress progress;
+    BenchmarkReport report;
+};
+
+// The offline modes' frame arithmetic: frames in [from, to) at fps, and the
+// music time of frame n (truncated to whole milliseconds).
+long capture_frame_count(int from_ms, int to_ms, int fps);
+int64_t capture_frame_time(int from_ms, int fps, long frame);
+
+// True when OUT names a video file (.mp4, .mkv, .webm) rather than a folder.
+bool capture_is_video(const std::string& out);
+
+// The settings of the off-line modes make sense only with --capture or
+// --benchmark, and --json only with --benchmark; false with the reason.
+bool capture_check_options(const AppOptions& options, std::string* error);
+
+// Picks the mode from the command line. Off-line modes get no display, no
+// audio device and no blocking message box, and open their output here (a
+// frame folder, or the ffmpeg child); false, after a line on standard
+// error, when that fails. Call after the content root is set.
+bool frame_driver_init(FrameDriver* driver, const AppOptions& options);
+// Window size and flags: off-line modes render into a hidden window of --size.
+void frame_driver_window(const FrameDriver* driver, int* width, int* height, int* flags);
+// audio_init for live playback; off-line modes open no device.
+void frame_driver_audio_init(FrameDriver* driver);
+// Before the first frame: the timeline time of the first frame and the music
+// time stored for the second (the loop draws with the position read two
+// frames earlier), and the first frame's spectrum. Live playback keeps 0.
+void frame_driver_prime(FrameDriver* driver, int* timeline_time, float* music_time);
+// Ends a frame in place of present(): swap, and capture or time the frame.
+void frame_driver_present(FrameDriver* driver);
+// True when the range is done (or a frame could not be written).
+bool frame_driver_done(const FrameDriver* driver);
+// The end-of-frame clock and spectrum reads of the loop.
+unsigned frame_driver_position(FrameDriver* driver);
+void frame_driver_spectrum(FrameDriver* driver);
+// After the loop: closes the output, prints the benchmark. Returns the exit
+// status the run has earned (1 when frames could not be written).
+int frame_driver_finish(FrameDriver* driver);

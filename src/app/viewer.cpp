@@ -1,0 +1,440 @@
+#include "app/viewer.h"
+
+#include "app/app_options.h"
+#include "app/frame_driver.h"
+#include "core/gl.h"
+#include "core/log.h"
+#include "core/paths.h"
+#include "gfx/texture.h"
+#include "platform/platform_events.h"
+#include "platform/platform_time.h"
+#include "platform/platform_window.h"
+#include "scene/animation.h"
+#include "scene/material.h"
+#include "scene/scene_draw.h"
+#include "scene/scene_file.h"
+#include "script/shader.h"
+#include "script/vertex_profile.h"
+#include "shell/input.h"
+#include "shell/window.h"
+#include "text/font.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr float default_fovy = 35.0f;
+constexpr float pi = 3.14159265f;
+constexpr int key_a = 'A';
+constexpr int key_c = 'C';
+// The skinning program's "bmatrix" array holds this many matrices.
+constexpr int max_skin_bones = 32;
+// Each pair compiles a program; a file with thousands of materials on a
+// skinned mesh should not stall start-up for minutes.
+constexpr size_t max_skin_programs = 64;
+constexpr Color overlay_colour{255, 255, 255, 255};
+const char* const skin_script = "view_skin.vsl";
+
+// One skinning program per (armature, material) pair: each carries its own
+// bone matrices and tint, and the pairs of an imported scene are few.
+struct SkinBinding {
+    std::unique_ptr<ShaderProgram> program;
+    Armature* armature = nullptr;
+    Material* material = nullptr;
+};
+
+struct Viewer {
+    Scene scene;
+    std::vector<SkinBinding> skins;
+    Texture white;
+    std::vector<Camera*> cameras; // those an object holds
+    int camera = -1;              // index into cameras; -1 is the orbit camera
+    OrbitCamera orbit;
+    float length = 0; // animation length in key frames
+    SceneCounts counts;
+    int scene_fps = 25;
+
+    double time_ms = 0; // live clock of the animation
+    bool paused = false;
+    uint32_t last_tick = 0;
+    int drag_x = 0, drag_y = 0;
+    bool dragging = false;
+};
+
+// The nearest ancestor holding an armature: how a skinned mesh object finds
+// the armature its bone numbers refer to.
+Armature* object_skin_armature(const SceneObject* object) {
+    for (const SceneObject* p = object->parent; p; p = p->parent)
+        if (Armature* a = object_armature(p)) return a;
+    return nullptr;
+}
+
+// Profiles with bone numbers (integer texture coordinates) are skinned.
+bool profile_is_skinned(int profile) {
+    if (profile < 0 || profile >= vertex_profile_count) return false;
+    const VertexProfile& p = vertex_profiles[profile];
+    for (int i = 0; i < p.client_count; ++i)
+        if (p.clients[i].type == CLIENT_TEXCOORD_INT) return true;
+    return false;
+}
+
+// A 1 x 1 white texture for skinned materials without one, so the program
+// samples white instead of an unbound unit.
+Texture make_white_texture() {
+    Texture t;
+    texture_init(&t);
+    const uint8_t white[4] = {255, 255, 255, 255};
+    glGenTextures(1, &t.gl_name);
+    glBindTexture(GL_TEXTURE_2D, t.gl_name);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, white);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    t.width = t.height = 1;
+    t.bytes_per_pixel = 4;
+    t.target = GL_TEXTURE_2D;
+    return t;
+}
+
+SkinBinding* skin_binding(Viewer* v, Armature* armature, Material* material) {
+    for (SkinBinding& s : v->skins)
+        if (s.armature == armature && s.material == material) return &s;
+    if (v->skins.size() >= max_skin_programs) {
+        log_set_level(LOG_ERROR);
+        log_write("Viewer [material \"%s\" past %zu skinned materials] drawn unskinned !", material->name.c_str(),
+                  max_skin_programs);
+        return nullptr;
+    }
+    SkinBinding s;
+    s.program = std::make_unique<ShaderProgram>();
+    s.armature = armature;
+    s.material = material;
+    shader_init(s.program.get());
+    shader_load(s.program.get(), skin_script);
+    // Never hand GL more matrices than the armature holds or the program takes.
+    int count = std::min({armature->bone_count, static_cast<int>(armature->skin.size()), max_skin_bones});
+    shader_uniform_matrices(s.program.get(), "bmatrix", std::max(count, 0), armature->skin.data());
+    shader_uniform_vec4(s.program.get(), "tint", material->colour);
+    v->skins.push_back(std::move(s));
+    return &v->skins.back();
+}
+
+// Skinned meshes draw through the skinning program, as the robots do: each
+// of their materials gets the program of its armature. A material shared by
+// meshes of two armatures keeps the first.
+void wire_skins(Viewer* v) {
+    scene_list_each<SceneObject>(&v->scene.objects, [&](SceneObject* object) {
+        Mesh* mesh = object_mesh(object);
+        if (!mesh || !profile_is_skinned(mesh->profile)) return;
+        Armature* armature = object_skin_armature(object);
+        if (!armature) {
+            log_set_level(LOG_ERROR);
+            log_write("Viewer [mesh \"%s\" has bone weights but no armature above it] drawn unskinned !",
+                      mesh->name.c_str());
+            return;
+        }
+        if (armature->bone_count > max_skin_bones) {
+            log_set_level(LOG_ERROR);
+            log_write("Viewer [armature \"%s\" has %d bones, the program takes %d] drawn unskinned !",
+                      armature->name.c_str(), armature->bone_count, max_skin_bones);
+            return;
+        }
+        scene_list_each<MeshGroup>(&mesh->groups, [&](MeshGroup* group) {
+            Material* material = group->material;
+            if (!material || (material->flags & MATERIAL_SHADER)) return;
+            SkinBinding* skin = skin_binding(v, armature, material);
+            if (!skin) return;
+            material->flags |= MATERIAL_SHADER;
+            material->shader = skin->program.get();
+            if (!material_layer_at(material, 0)) {
+                MaterialLayer* layer = material_add_layer(material);
+                layer->texture = &v->white;
+                layer->flags = LAYER_BIND;
+                layer->mode = COMBINE_MODULATE;
+            }
+        });
+    });
+}
+
+float camera_fovy(const Camera* camera) {
+    float yfov;
+    std::memcpy(&yfov, &camera->parameter, sizeof yfov);
+    // The import stores the vertical field of view in radians; anything
+    // else there (scenes from other tools) falls back to the demo's 35.
+    if (!std::isfinite(yfov) || yfov < 0.01f || yfov > 3.1f) return default_fovy;
+    return yfov * 180.0f / pi;
+}
+
+void handle_input(Viewer* v) {
+    if (key_was_released(VK_SPACE)) v->paused = !v->paused;
+    float step = 1000.0f / static_cast<float>(v->scene_fps);
+    if (key_was_released(VK_LEFT)) {
+        v->paused = true;
+        v->time_ms = std::max(0.0, v->time_ms - step);
+    }
+    if (key_was_released(VK_RIGHT)) {
+        v->paused = true;
+        v->time_ms += step;
+    }
+    if (key_was_released(key_c)) {
+        int n = static_cast<int>(v->cameras.size());
+        v->camera = v->camera + 1 < n ? v->camera + 1 : -1;
+    }
+
+    int x = 0, y = 0;
+    platform_cursor_position(&x, &y);
+    if (key_query(VK_LBUTTON, KEY_QUERY_DOWN)) {
+        if (v->dragging) {
+            v->orbit.yaw -= static_cast<float>(x - v->drag_x) * 0.01f;
+            v->orbit.pitch = std::clamp(v->orbit.pitch + static_cast<float>(y - v->drag_y) * 0.01f, -1.5f, 1.5f);
+        }
+        v->dragging = true;
+    } else {
+        v->dragging = false;
+    }
+    v->drag_x = x;
+    v->drag_y = y;
+
+    int notches = input_take_wheel();
+    if (notches != 0) {
+        v->orbit.distance *= std::pow(0.9f, static_cast<float>(notches));
+        v->orbit.distance = std::clamp(v->orbit.distance, v->orbit.radius * 0.05f, v->orbit.radius * 200.0f);
+    }
+}
+
+void advance_clock(Viewer* v) {
+    uint32_t now = platform_tick_count();
+    if (!v->paused) v->time_ms += static_cast<double>(now - v->last_tick);
+    v->last_tick = now;
+}
+
+// Key frame of a time; a running animation starts over one frame after its
+// last key, so the last pose shows for a moment.
+float key_frame_at(const Viewer& v, double ms) {
+    double frame = ms * v.scene_fps / 1000.0;
+    if (v.length > 0) frame = std::fmod(frame, static_cast<double>(v.length) + 1.0);
+    return static_cast<float>(frame);
+}
+
+void draw_frame(Viewer* v, float frame, int width, int height) {
+    gl_clear();
+    viewport_percent(0, 0, 100, 100);
+    float aspect = height > 0 ? static_cast<float>(width) / static_cast<float>(height) : 1.0f;
+    float near_plane = std::max(v->orbit.radius * 0.01f, 1e-4f);
+    float far_plane = (v->orbit.distance + v->orbit.radius) * 20.0f;
+    Camera* camera = v->camera >= 0 ? v->cameras[static_cast<size_t>(v->camera)] : nullptr;
+    view_perspective(aspect, camera ? camera_fovy(camera) : default_fovy, far_plane, near_plane);
+    glDepthFunc(GL_LEQUAL);
+    glLoadIdentity();
+    if (camera) camera_apply(camera);
+    else viewer_orbit_apply(v->orbit);
+
+    scene_animate(&v->scene, frame);
+    scene_draw(&v->scene, false);
+
+    glDisable(GL_DEPTH_TEST);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    view_ortho(static_cast<float>(width), static_cast<float>(height));
+}
+
+void draw_overlay(const Viewer& v, float frame) {
+    font_set_style(VL_FONT_SMALL | VL_FONT_LEFT | VL_FONT_TOP);
+    const char* view = v.camera >= 0 ? v.cameras[static_cast<size_t>(v.camera)]->name.c_str() : "orbit";
+    font_print(10.0f, 10.0f, overlay_colour,
+               "OBJECTS %ld\nVERTICES %ld\nFACES %ld\nBONES %ld\nFRAME %.1f OF %.0f%s\nCAMERA %s", v.counts.objects,
+               v.counts.vertices, v.counts.faces, v.counts.bones, static_cast<double>(frame),
+               static_cast<double>(v.length), v.paused ? " PAUSED" : "", view);
+}
+
+void load_font() {
+    // The glyph sheet is the one texture sampled with nearest filtering.
+    texture_filter_mode = 2;
+    Texture sheet = texture_load("fnt_04b08.png");
+    font_init(sheet);
+    texture_filter_mode = 1;
+}
+
+} // namespace
+
+bool viewer_load_scene(Scene* scene, const std::string& path, std::string* error) {
+    namespace fs = std::filesystem;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        *error = "cannot open \"" + path + "\"";
+        return false;
+    }
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        *error = "read error in \"" + path + "\"";
+        return false;
+    }
+    SceneDesc desc;
+    if (!scene_decode(bytes.data(), bytes.size(), &desc, error)) return false;
+    std::error_code ec;
+    fs::path folder = fs::absolute(path, ec).parent_path();
+    for (std::string& texture : desc.textures) {
+        // Only plain names beside the file are taken from there; anything
+        // else goes through the content lookup, which never leaves its root
+        // for a relative name.
+        fs::path name(texture);
+        if (texture.empty() || name.has_parent_path() || name.is_absolute()) continue;
+        if (fs::is_regular_file(folder / name, ec)) texture = (folder / name).string();
+    }
+    scene_build(scene, desc);
+    return true;
+}
+
+float viewer_animation_length(Scene* scene) {
+    float last = 0;
+    scene_list_each<SceneObject>(&scene->objects, [&](SceneObject* o) {
+        if (o->track)
+            for (const TrackKey& k : o->track->keys) last = std::max(last, k.time);
+    });
+    scene_list_each<Armature>(&scene->armatures, [&](Armature* a) {
+        for (const PoseFrame& f : a->frames) last = std::max(last, f.time);
+    });
+    return std::isfinite(last) ? last : 0.0f;
+}
+
+SceneCounts viewer_scene_counts(Scene* scene) {
+    SceneCounts c;
+    c.objects = scene->object_count;
+    scene_list_each<Mesh>(&scene->meshes, [&](Mesh* m) {
+        c.vertices += m->vertex_count;
+        scene_list_each<MeshGroup>(&m->groups, [&](MeshGroup* g) { c.faces += g->face_count; });
+    });
+    scene_list_each<Armature>(&scene->armatures, [&](Armature* a) { c.bones += a->bone_count; });
+    return c;
+}
+
+OrbitCamera viewer_orbit_start(Scene* scene, float fovy_degrees, float aspect) {
+    BoundingBox box;
+    bool any = false;
+    scene_list_each<SceneObject>(&scene->objects, [&](SceneObject* o) {
+        Mesh* mesh = object_mesh(o);
+        if (!mesh) return;
+        // The mesh's own corners only: bbox_transform also takes in the
+        // object's origin, which for a skinned mesh may lie far off.
+        for (int i = 0; i < 8; ++i) {
+            Vec3 corner{(i & 1) ? mesh->box.max.x : mesh->box.min.x, (i & 2) ? mesh->box.max.y : mesh->box.min.y,
+                        (i & 4) ? mesh->box.max.z : mesh->box.min.z};
+            Vec3 p = matrix_transform_point(o->matrix, corner.x, corner.y, corner.z);
+            if (!any) {
+                box.max = box.min = p;
+                any = true;
+            }
+            bbox_extend(&box, p);
+        }
+    });
+    OrbitCamera orbit;
+    orbit.target = {(box.max.x + box.min.x) / 2, (box.max.y + box.min.y) / 2, (box.max.z + box.min.z) / 2};
+    Vec3 half{(box.max.x - box.min.x) / 2, (box.max.y - box.min.y) / 2, (box.max.z - box.min.z) / 2};
+    float radius = std::sqrt(half.x * half.x + half.y * half.y + half.z * half.z);
+    if (!std::isfinite(radius) || radius < 1e-3f) radius = 1.0f;
+    orbit.radius = radius;
+    // Far enough that the bounding sphere fits the narrower side, with room
+    // for limbs that move out of the rest pose.
+    float half_fov = fovy_degrees * pi / 360.0f;
+    if (aspect < 1.0f) half_fov = std::atan(std::tan(half_fov) * aspect);
+    orbit.distance = 1.6f * radius / std::sin(half_fov);
+    return orbit;
+}
+
+void viewer_orbit_apply(const OrbitCamera& orbit) {
+    glLoadIdentity();
+    glTranslatef(0, 0, -orbit.distance);
+    glRotatef(orbit.pitch * 180.0f / pi, 1, 0, 0);
+    glRotatef(-orbit.yaw * 180.0f / pi, 0, 1, 0);
+    glTranslatef(-orbit.target.x, -orbit.target.y, -orbit.target.z);
+}
+
+int viewer_main(const AppOptions& options) {
+    input_reset();
+    path_set_data_root(options.data_dir);
+
+    FrameDriver frames;
+    if (!frame_driver_init(&frames, options)) return 1;
+    int flags = VL_WINDOW_FRAMED;
+    int width = 800;
+    int height = 600;
+    frame_driver_window(&frames, &width, &height, &flags);
+    std::string title = "V4 Scene Viewer | " + std::filesystem::path(options.view_path).filename().string();
+    if (!window_create(title.c_str(), 0, 0, width, height, flags)) return 1;
+    gl_clear_color(40, 42, 48, 255);
+    load_font();
+    vertex_profile_load("vertexprofiles.vsl"); // a missing file ends the process
+    platform_set_swap_interval(1);
+
+    auto v = std::make_unique<Viewer>();
+    v->scene_fps = options.scene_fps;
+    std::string error;
+    if (!viewer_load_scene(&v->scene, options.view_path, &error)) {
+        std::fprintf(stderr, "vantor: scene file \"%s\": %s\n", options.view_path.c_str(), error.c_str());
+        log_set_level(LOG_ERROR);
+        log_write("VScene Model [\"%s\"] not shown: %s !", options.view_path.c_str(), error.c_str());
+        vertex_profile_free();
+        font_free();
+        log_close();
+        window_destroy();
+        return 1;
+    }
+    v->white = make_white_texture();
+    wire_skins(v.get());
+    scene_list_each<Camera>(&v->scene.cameras, [&](Camera* c) {
+        if (c->matrix) v->cameras.push_back(c);
+    });
+    v->length = viewer_animation_length(&v->scene);
+    v->counts = viewer_scene_counts(&v->scene);
+    platform_window_client_size(&width, &height);
+    // The bounds of the first pose, not of whatever the file's rest state is.
+    scene_animate(&v->scene, 0);
+    v->orbit = viewer_orbit_start(&v->scene, default_fovy, height > 0 ? static_cast<float>(width) / height : 1.0f);
+
+    int timeline_time = 0;
+    float unused_music_time = 0;
+    frame_driver_prime(&frames, &timeline_time, &unused_music_time);
+    bool offline = options.capture || options.benchmark;
+    v->last_tick = platform_tick_count();
+
+    while (message_pump()) {
+        // Several messages a frame, so a drag or a wheel spin keeps up.
+        bool running = true;
+        for (int i = 0; i < 16 && running; ++i) running = message_pump();
+        if (!running) break;
+
+        double ms;
+        if (offline) {
+            ms = static_cast<double>(capture_frame_time(frames.from_ms, frames.fps, frames.frames_done));
+        } else {
+            handle_input(v.get());
+            advance_clock(v.get());
+            ms = v->time_ms;
+        }
+        float frame = key_frame_at(*v, ms);
+        platform_window_client_size(&width, &height);
+        draw_frame(v.get(), frame, width, height);
+        if (key_query(key_a, KEY_QUERY_DOWN)) draw_overlay(*v, frame);
+
+        frame_driver_present(&frames);
+        if (key_query(VK_ESCAPE, KEY_QUERY_RELEASED) || frame_driver_done(&frames)) break;
+    }
+
+    int status = frame_driver_finish(&frames);
+    scene_free(&v->scene);
+    texture_free(&v->white);
+    v.reset();
+    vertex_profile_free();
+    font_free();
+    log_close();
+    window_destroy();
+    key_clear_released();
+    return status != 0 ? status : message_exit_code();
+}

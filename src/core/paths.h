@@ -1,0 +1,13 @@
+// Content paths. Every data file is named relative to the content root
+// ("textures/x.png", "models/x.vscene"); the report log is not, it stays in
+// the working directory the program was started from.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+void path_set_data_root(std::string_view root);
+
+// root + "/" + relative; the relative path unchanged when the root is empty
+// or the path is absolute.
+std::string path_data(std::string_view relative);
