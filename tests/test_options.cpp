@@ -47,6 +47,14 @@ TEST(Options, EveryOptionIsRead) {
 
     ASSERT_TRUE(parse({"--benchmark", "--json", "--help", "--version"}, &o, &error));
     EXPECT_TRUE(o.benchmark && o.json && o.help && o.version);
+
+    // Live playback takes a window size, a start and the loop; --desktop its own size.
+    ASSERT_TRUE(parse({"--size", "1280x720", "--from", "72000", "--loop"}, &o, &error)) << error;
+    EXPECT_TRUE(o.size_given && o.loop && !o.capture && !o.benchmark);
+    EXPECT_EQ(o.width, 1280);
+    EXPECT_EQ(o.from_ms, 72000);
+    ASSERT_TRUE(parse({"--desktop", "--from", "5000"}, &o, &error)) << error;
+    EXPECT_TRUE(o.desktop && !o.size_given);
 }
 
 TEST(Options, BadCommandLinesAreRefusedWithAReason) {
@@ -55,6 +63,8 @@ TEST(Options, BadCommandLinesAreRefusedWithAReason) {
         {"--size", "800"},   {"--size", "0x600"},  {"--size", "x600"},  {"--from", "-5"},
         {"--from", "5000", "--to", "4000"},        {"--windowed=1"},    {"--capture", "a", "--benchmark"},
         {"--fps", "99999999999999999999"},         {"windowed"},
+        {"--desktop", "--size", "1280x720"},       {"--desktop", "--windowed"}, {"--loop", "--benchmark"},
+        {"--desktop", "--capture", "out"},
     };
     for (const auto& args : bad) {
         AppOptions o;

@@ -16,12 +16,15 @@ constexpr int key_page_up = 0x21;
 constexpr int key_page_down = 0x22;
 constexpr int key_home = 0x24;
 
-// Playback lines go to the report, so a run says what the viewer did.
+// Playback lines go to the report, so a run says what the viewer did and
+// where the music really was.
 void log_playback(const char* what, unsigned from, unsigned to) {
     int level = log_get_level();
     log_set_level(LOG_INFO);
-    log_write("Playback [%s %u ms to %u ms]", what, from, to);
+    if (to == from) log_write("Playback [%s at %u ms]", what, from);
+    else log_write("Playback [%s from %u ms to %u ms]", what, from, to);
     log_set_level(level);
+    log_flush();
 }
 
 } // namespace
@@ -41,7 +44,8 @@ int playback_update(Playback* p, Timeline* timeline, unsigned position) {
     if (key_was_released(VK_SPACE)) {
         bool pause = !audio_is_paused();
         audio_set_paused(pause);
-        log_playback(pause ? "Pause" : "Resume", position, audio_get_position());
+        unsigned at = audio_get_position();
+        log_playback(pause ? "Pause" : "Resume", at, at);
     }
     if (key_was_released(VK_RIGHT)) target = now + seek_step_ms;
     if (key_was_released(VK_LEFT)) target = now - seek_step_ms;
