@@ -315,7 +315,7 @@ TEST_F(CaptureEndToEnd, EverySizeShowsTheFrameScaledNeverStretched) {
             }
             double d = scaled_band_difference(frames()[name][1], image, s.left, s.top, s.scale);
             std::printf("%s %s: mean difference %.2f levels\n", name, size.c_str(), d);
-            EXPECT_LT(d, 8.0);
+            EXPECT_LT(d, 5.0);
         }
     }
 }
