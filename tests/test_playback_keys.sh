@@ -1,6 +1,7 @@
 # The real program under Xvfb, driven with xdotool like a video player: the
 # picture follows window resizes without stretching; Right seeks 5 s, Space
-# pauses the music; --loop starts again at the end; --from starts there.
+# pauses the music; --desktop fills the screen; --loop starts again at the
+# end; --from starts there.
 # Where the music really was after each key is in the report's Playback lines.
 set -u
 . "$VANTOR_TEST_SUPPORT/xvfb.sh"
@@ -55,6 +56,18 @@ pixel_is 1500 300 000000 || fail "no black at the right side in a 1600x600 windo
 xdotool key Escape
 wait_exit 30 || fail "Escape did not end the program"
 [ "$APP_STATUS" = 0 ] || fail "exit status $APP_STATUS after Escape"
+
+# --desktop covers the 16:9 screen without a mode switch: 10-row bars.
+start_app --desktop
+win=$(wait_window) || exit 1
+geometry=$(xdotool getwindowgeometry "$win")
+echo "$geometry" | grep -q 'Geometry: 1600x900' || fail "--desktop does not cover the screen: $geometry"
+wait_until 60 pixel_is 800 5 010101 || fail "no 10-row upper bar on the 1600x900 desktop"
+pixel_is 800 894 010101 || fail "no 10-row lower bar on the 1600x900 desktop"
+xdotool windowfocus "$win" 2>/dev/null
+xdotool key Escape
+wait_exit 30 || fail "Escape did not end the --desktop program"
+[ "$APP_STATUS" = 0 ] || fail "exit status $APP_STATUS after Escape on the desktop"
 
 # --loop from near the end: the clock goes back to 0 instead of ending.
 start_app --windowed --loop --from 98500
