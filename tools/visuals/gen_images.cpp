@@ -1,6 +1,7 @@
 // Makes every image of the demo: the font sheet, the two title cards, the
 // scene textures (loose PNG, VTX containers) and the pack archive.
 // Usage: gen_images CONTENT_DIR
+//        gen_images --icon FILE        the 256 x 256 desktop icon
 #include "raster.h"
 
 #include "gfx/image_write.h"
@@ -370,9 +371,37 @@ Canvas make_blender_card() {
                       rgb(30, 190, 255), rgb(255, 140, 30), rgb(20, 170, 255));
 }
 
+// The desktop icon: the second title card's letter, rule and name on a dark
+// rounded tile, in the card's colours and glow.
+Canvas make_icon() {
+    const int n = 256;
+    const Rgb glow = rgb(20, 170, 255);
+    const Rgb rule = rgb(255, 140, 30);
+    Canvas ink = canvas_make(n, n, {0, 0, 0}, 0);
+    centred_text(&ink, 34, "V", 20, 17.6f, 3.5f, 0, rgb(220, 255, 255), rgb(30, 190, 255));
+    draw_rule(&ink, 184, 64, 192, rule);
+    centred_text(&ink, 198, "VANTOR", 4, 3.4f, 0.8f, 4, rgb_lerp(rule, {1, 1, 1}, 0.5f), rule);
+    Canvas lit = canvas_make(n, n, glow, 0);
+    add_glow_and_clip(&lit, ink, glow, 5, 0.9f, n);
+
+    Canvas tile = canvas_make(n, n, {0, 0, 0}, 0);
+    canvas_round_rect(&tile, 8, 8, n - 8, n - 8, 40, rgb(14, 18, 28), 1.0f);
+    for (int i = 0; i < n * n; ++i) {
+        float a = lit.px[i * 4 + 3] * tile.px[i * 4 + 3]; // nothing outside the tile
+        for (int ch = 0; ch < 3; ++ch)
+            tile.px[i * 4 + ch] += (lit.px[i * 4 + ch] - tile.px[i * 4 + ch]) * a;
+    }
+    return tile;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--icon") {
+        bool ok = write_file(argv[2], png_of(make_icon(), 4));
+        if (!ok) std::fprintf(stderr, "gen_images: cannot write %s\n", argv[2]);
+        return ok ? 0 : 1;
+    }
     if (argc == 3) {
         write_previews(argv[2],
                        {make_core_card(), make_blender_card(),

@@ -410,3 +410,13 @@ std::vector<TrackKey> camera_track(const std::vector<CameraKey>& keys) {
     }
     return smooth_track(times, locations, rotations);
 }
+
+std::vector<TrackKey> camera_moves(const std::vector<CameraKey>& keys) {
+    std::vector<TrackKey> track = camera_track(keys);
+    // Handles on the key itself: the curve starts and stops with zero speed.
+    for (TrackKey& k : track) {
+        k.location[0] = k.location[2] = k.location[1];
+        k.rotation[0] = k.rotation[2] = k.rotation[1];
+    }
+    return track;
+}
