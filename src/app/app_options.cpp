@@ -27,8 +27,8 @@ bool parse_size(std::string_view text, int* w, int* h) {
 }
 
 bool takes_value(std::string_view opt) {
-    return opt == "--data" || opt == "--report" || opt == "--capture" || opt == "--fps" || opt == "--size" || opt == "--from" ||
-           opt == "--to";
+    return opt == "--data" || opt == "--report" || opt == "--capture" || opt == "--fps" || opt == "--size" ||
+           opt == "--from" || opt == "--to";
 }
 
 } // namespace
@@ -190,11 +190,8 @@ std::string app_report_path(const std::string& cwd, const char* home, const char
     bool is_home = home && *home && fs::equivalent(cwd, home, ec);
     if (!is_home && ::access(cwd.c_str(), W_OK) == 0) return "report.htm";
     fs::path state;
-    if (xdg_state_home && xdg_state_home[0] == '/')
-        state = xdg_state_home; // relative values are invalid and ignored
-    else if (home && *home)
-        state = fs::path(home) / ".local/state";
-    else
-        return "report.htm"; // nowhere better; the log copes if it cannot open
+    if (xdg_state_home && xdg_state_home[0] == '/') state = xdg_state_home; // relative values are invalid and ignored
+    else if (home && *home) state = fs::path(home) / ".local/state";
+    else return "report.htm"; // nowhere better; the log copes if it cannot open
     return (state / "vantor/report.htm").string();
 }

@@ -4,22 +4,22 @@
 #include <string>
 
 struct AppOptions {
-    bool windowed = false;    // framed window (800 x 600, or --size) instead of the mode switch
-    bool desktop = false;     // full screen at the desktop's resolution, no mode switch
-    bool size_given = false;  // --size: the window's size live, the output's off-line
-    bool loop = false;        // live: start again from 0 where the demo would end
-    std::string data_dir;     // content root; empty: app_find_data_root()
-    std::string report_path;  // report log; empty: app_report_path()
+    bool windowed = false;   // framed window (800 x 600, or --size) instead of the mode switch
+    bool desktop = false;    // full screen at the desktop's resolution, no mode switch
+    bool size_given = false; // --size: the window's size live, the output's off-line
+    bool loop = false;       // live: start again from 0 where the demo would end
+    std::string data_dir;    // content root; empty: app_find_data_root()
+    std::string report_path; // report log; empty: app_report_path()
 
     // Off-line rendering (capture or benchmark): no display, no audio device.
     bool capture = false;
-    std::string capture_out;  // .mp4/.mkv/.webm: a video; anything else: a PNG directory
+    std::string capture_out; // .mp4/.mkv/.webm: a video; anything else: a PNG directory
     bool benchmark = false;
     bool json = false;
     int fps = 60;
     int width = 800;
     int height = 600;
-    int from_ms = 0;          // live too: where playback starts
+    int from_ms = 0; // live too: where playback starts
     int to_ms = 100000;
     bool offline_options = false; // --fps or --to (off-line only) was given
 

@@ -90,8 +90,8 @@ double benchmark_peak_rss_mb() {
 std::string benchmark_text(const BenchmarkReport& report) {
     long total = 0;
     for (const BenchmarkBlock& b : report.blocks) total += static_cast<long>(b.frame_ms.size());
-    std::string out = format("benchmark %dx%d, %d fps, %d-%d ms, %ld frames\n", report.width, report.height,
-                             report.fps, report.from_ms, report.to_ms, total);
+    std::string out = format("benchmark %dx%d, %d fps, %d-%d ms, %ld frames\n", report.width, report.height, report.fps,
+                             report.from_ms, report.to_ms, total);
     out += format("start-up to first frame  %.1f ms\n", report.load_ms);
     out += format("peak resident memory     %.1f MB\n", report.peak_rss_mb);
     out += "block     frames  median ms   p95 ms   max ms  shows\n";

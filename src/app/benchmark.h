@@ -5,8 +5,8 @@
 #include <vector>
 
 struct BenchmarkBlock {
-    std::string name;           // "block1" ... "block9"
-    std::string title;          // what the block shows, for people
+    std::string name;             // "block1" ... "block9"
+    std::string title;            // what the block shows, for people
     std::vector<double> frame_ms; // CPU wall time of each frame, glFinish included
 };
 
@@ -31,7 +31,7 @@ struct BenchmarkReport {
     int fps = 60;
     int from_ms = 0;
     int to_ms = 0;
-    double load_ms = 0;     // start-up to the end of the first frame
+    double load_ms = 0; // start-up to the end of the first frame
     double peak_rss_mb = 0;
     std::vector<BenchmarkBlock> blocks; // in play order, only blocks that rendered
     ScreenPassTimes screen_passes;

@@ -2,12 +2,12 @@
 #include "demo/blocks.h"
 
 #include "audio/audio.h"
-#include "demo/content.h"
 #include "core/gl.h"
+#include "demo/content.h"
 #include "gfx/primitives.h"
 #include "gfx/screen_pass.h"
-#include "scene/scene.h"
 #include "scene/animation.h"
+#include "scene/scene.h"
 #include "scene/scene_draw.h"
 #include "shell/window.h"
 #include "text/font.h"
@@ -84,7 +84,7 @@ void run_title_frame(demoblock* block, float strength) {
     demo_glow_composite(block);
 }
 
-}  // namespace
+} // namespace
 
 void loading_block::run() {
     font_set_style(VL_FONT_LARGE | VL_FONT_CENTER | VL_FONT_MIDDLE);

@@ -1,10 +1,10 @@
 #include "shell/window.h"
 
 #include "core/gl.h"
+#include "core/log.h"
 #include "platform/platform_events.h"
 #include "platform/platform_window.h"
 #include "shell/input.h"
-#include "core/log.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -35,8 +35,7 @@ bool window_create(const char* title, int x, int y, int width, int height, int f
     // A refused mode switch: start-up completes and the
     // loop ends on the first quit message.
     if (platform_mode_switch_failed()) {
-        std::fprintf(stderr, "vantor: the %d x %d full-screen mode is not available; try --windowed\n",
-                     width, height);
+        std::fprintf(stderr, "vantor: the %d x %d full-screen mode is not available; try --windowed\n", width, height);
         post_quit_message(0);
     }
     window_size.width = width;
@@ -94,8 +93,8 @@ FramePlacement frame_placement(int window_width, int window_height) {
         p.width = round_scaled(FRAME_WIDTH, window_height, FRAME_PICTURE_HEIGHT);
         p.height = round_scaled(FRAME_HEIGHT, window_height, FRAME_PICTURE_HEIGHT);
         p.x = floor_half(window_width - p.width);
-        p.y = -round_scaled(FRAME_HEIGHT - FRAME_PICTURE_TOP - FRAME_PICTURE_HEIGHT, window_height,
-                            FRAME_PICTURE_HEIGHT);
+        p.y =
+            -round_scaled(FRAME_HEIGHT - FRAME_PICTURE_TOP - FRAME_PICTURE_HEIGHT, window_height, FRAME_PICTURE_HEIGHT);
         p.scale = static_cast<float>(window_height) / FRAME_PICTURE_HEIGHT;
     }
     return p;

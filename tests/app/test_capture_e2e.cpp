@@ -79,8 +79,8 @@ bool rows_are_letterbox(const Image& image, int first, int last, std::string* wh
         for (int x = 0; x < image.width; ++x) {
             const uint8_t* p = &image.rgb[(static_cast<size_t>(y) * image.width + x) * 3];
             if (p[0] != 1 || p[1] != 1 || p[2] != 1) {
-                *where = "(" + std::to_string(x) + ", " + std::to_string(y) + ") = " + std::to_string(p[0]) +
-                         "," + std::to_string(p[1]) + "," + std::to_string(p[2]);
+                *where = "(" + std::to_string(x) + ", " + std::to_string(y) + ") = " + std::to_string(p[0]) + "," +
+                         std::to_string(p[1]) + "," + std::to_string(p[2]);
                 return false;
             }
         }
@@ -88,7 +88,7 @@ bool rows_are_letterbox(const Image& image, int first, int last, std::string* wh
 }
 
 struct BandStats {
-    double mean = 0;     // luminance 0-255
+    double mean = 0; // luminance 0-255
     double variance = 0;
 };
 
@@ -257,7 +257,8 @@ double scaled_band_difference(const Image& frame, const Image& image, double lef
             int n = 0;
             for (int sy = std::max(y0, 0); sy < std::min(y1, image.height); ++sy)
                 for (int sx = std::max(x0, 0); sx < std::min(x1, image.width); ++sx, ++n)
-                    for (int c = 0; c < 3; ++c) acc[c] += image.rgb[(static_cast<size_t>(sy) * image.width + sx) * 3 + c];
+                    for (int c = 0; c < 3; ++c)
+                        acc[c] += image.rgb[(static_cast<size_t>(sy) * image.width + sx) * 3 + c];
             if (n == 0) continue;
             const uint8_t* p = &frame.rgb[(static_cast<size_t>(y) * frame.width + x) * 3];
             for (int c = 0; c < 3; ++c) sum += std::abs(acc[c] / n - p[c]);

@@ -60,12 +60,24 @@ TEST(Options, EveryOptionIsRead) {
 
 TEST(Options, BadCommandLinesAreRefusedWithAReason) {
     const std::vector<std::vector<const char*>> bad = {
-        {"--bogus"},         {"--data"},           {"--report"},        {"--report="},
-        {"--fps", "0"},      {"--fps", "60x"},
-        {"--size", "800"},   {"--size", "0x600"},  {"--size", "x600"},  {"--from", "-5"},
-        {"--from", "5000", "--to", "4000"},        {"--windowed=1"},    {"--capture", "a", "--benchmark"},
-        {"--fps", "99999999999999999999"},         {"windowed"},
-        {"--desktop", "--size", "1280x720"},       {"--desktop", "--windowed"}, {"--loop", "--benchmark"},
+        {"--bogus"},
+        {"--data"},
+        {"--report"},
+        {"--report="},
+        {"--fps", "0"},
+        {"--fps", "60x"},
+        {"--size", "800"},
+        {"--size", "0x600"},
+        {"--size", "x600"},
+        {"--from", "-5"},
+        {"--from", "5000", "--to", "4000"},
+        {"--windowed=1"},
+        {"--capture", "a", "--benchmark"},
+        {"--fps", "99999999999999999999"},
+        {"windowed"},
+        {"--desktop", "--size", "1280x720"},
+        {"--desktop", "--windowed"},
+        {"--loop", "--benchmark"},
         {"--desktop", "--capture", "out"},
     };
     for (const auto& args : bad) {

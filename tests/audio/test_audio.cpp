@@ -23,9 +23,7 @@ using Clock = std::chrono::steady_clock;
 const double PI = 3.14159265358979323846;
 const double BIN_HZ = double(AUDIO_RATE) / AUDIO_FFT_SIZE;
 
-std::string temp_file(const char* name) {
-    return (std::filesystem::current_path() / name).string();
-}
+std::string temp_file(const char* name) { return (std::filesystem::current_path() / name).string(); }
 
 // A stereo file whose left channel is `left(t)` and right channel silent.
 template <typename F> std::string encode(const char* name, double seconds, F left) {
@@ -76,7 +74,9 @@ TEST(AudioSpectrum, BinCentreSineReadsOneAndSilenceZero) {
     audio_spectrum_compute(samples, out);
     EXPECT_NEAR(out[7], 1.0f, 1e-4);
     for (int i = 0; i < AUDIO_SPECTRUM_SIZE; ++i)
-        if (i != 7) { EXPECT_LT(out[i], 1e-4) << i; }
+        if (i != 7) {
+            EXPECT_LT(out[i], 1e-4) << i;
+        }
 
     // The same through an encoded file: band 2's centre, full scale.
     AudioTrack* track = audio_track_open(sine_file(2 * BIN_HZ, 2.0, "sine.ogg").c_str());
@@ -87,7 +87,9 @@ TEST(AudioSpectrum, BinCentreSineReadsOneAndSilenceZero) {
         audio_track_spectrum_at(track, ms, out);
         EXPECT_NEAR(out[2], 1.0f, 0.05f) << ms;
         for (int i = 0; i < AUDIO_SPECTRUM_SIZE; ++i)
-            if (i != 2) { EXPECT_LT(out[i], 0.05f) << "entry " << i << " at " << ms; }
+            if (i != 2) {
+                EXPECT_LT(out[i], 0.05f) << "entry " << i << " at " << ms;
+            }
     }
     // Beyond the end the window is silence.
     audio_track_spectrum_at(track, 5000, out);

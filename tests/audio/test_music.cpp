@@ -101,9 +101,8 @@ TEST(Music, LengthAndLevels) {
         peak = std::max(peak, std::fabs(v));
     }
     double rms = std::sqrt(sum / double(pcm.size()));
-    std::printf("fps7.ogg: %.2f s, decoded peak %.3f (%.1f dBFS), RMS %.3f (%.1f dBFS)\n",
-                double(frames) / AUDIO_RATE, double(peak), 20 * std::log10(double(peak)), rms,
-                20 * std::log10(rms));
+    std::printf("fps7.ogg: %.2f s, decoded peak %.3f (%.1f dBFS), RMS %.3f (%.1f dBFS)\n", double(frames) / AUDIO_RATE,
+                double(peak), 20 * std::log10(double(peak)), rms, 20 * std::log10(rms));
     EXPECT_LT(peak, 1.0f) << "the decoded music clips";
     EXPECT_GT(rms, 0.05);
     // Still sounding at the demo's end (100 s).

@@ -28,11 +28,13 @@ TEST(Log, ParagraphsLevelsAndTrailer) {
     log_set_level(16);
     log_write("%s", "keeps %d");
     log_close();
-    std::string expected = std::string(header) +
+    std::string expected =
+        std::string(header) +
         "\n<p style=\"margin-top: 0; margin-bottom: 0\"><font face=\"Arial\" size=\"1\" color=\"#339900\">\n<b>OK! "
         "</b>\n</font><font face=\"Arial\" size=\"1\" color=\"#777777\">\n<b>Texture Loader [\"a.png\" 2x3x4] Loaded !"
         "</b>\n</font>\n</p>"
-        "\n<p style=\"margin-top: 0; margin-bottom: 0\"></b>\n</font><font face=\"Arial\" size=\"1\" color=\"#777777\">\n<b>keeps %d"
+        "\n<p style=\"margin-top: 0; margin-bottom: 0\"></b>\n</font><font face=\"Arial\" size=\"1\" "
+        "color=\"#777777\">\n<b>keeps %d"
         "</b>\n</font>\n</p>"
         "\n</body>\n</html>";
     EXPECT_EQ(test_read_file("report.htm"), expected);
@@ -60,11 +62,13 @@ TEST(Log, EachLevelHasItsWordAndColour) {
     std::string report = test_read_file("report.htm");
     size_t at = 0;
     for (const auto& l : levels) {
-        size_t found = report.find(std::string("<p style=\"margin-top: 0; margin-bottom: 0\"><font face=\"Arial\" size=\"1\" ") + l.tag, at);
+        size_t found = report.find(
+            std::string("<p style=\"margin-top: 0; margin-bottom: 0\"><font face=\"Arial\" size=\"1\" ") + l.tag, at);
         ASSERT_NE(found, std::string::npos) << l.tag;
         at = found + 1;
     }
-    EXPECT_NE(report.find("CRITICAL!!! </b>\n</font><font face=\"Arial\" size=\"1\" color=\"#777777\">\n<b>still critical</b>"),
+    EXPECT_NE(report.find(
+                  "CRITICAL!!! </b>\n</font><font face=\"Arial\" size=\"1\" color=\"#777777\">\n<b>still critical</b>"),
               std::string::npos);
 }
 

@@ -1,13 +1,13 @@
 // The nine blocks on real GL with a controlled time and spectrum.
 #include "audio/audio.h"
+#include "core/gl.h"
+#include "core/log.h"
 #include "demo/blocks.h"
 #include "demo/content.h"
-#include "core/gl.h"
 #include "gfx/render_target.h"
 #include "scene/scene.h"
 #include "script/shader.h"
 #include "shell/input.h"
-#include "core/log.h"
 #include "shell/window.h"
 #include "support/gl_context.h"
 
@@ -93,8 +93,7 @@ protected:
     }
     void SetUp() override {
         test_gl_context();
-        while (glGetError() != GL_NO_ERROR) {
-        }
+        while (glGetError() != GL_NO_ERROR) {}
         view_ortho(800, 600);
         set_spectrum(0);
     }
@@ -143,7 +142,7 @@ TEST_F(BlocksTest, LoadingBarFillsWithTime) {
     set_frame(&block, 0, 100, 0.0f);
     block.run();
     EXPECT_EQ(test_read_pixel(110, row).r, 0);
-    EXPECT_EQ(test_read_pixel(100, row).r, 255);  // the outline is there from the start
+    EXPECT_EQ(test_read_pixel(100, row).r, 255); // the outline is there from the start
 }
 
 class CountingBlock5 : public robot_wheee_block {
@@ -164,8 +163,7 @@ public:
     int environment_draws = 0;
 };
 
-template <typename Block>
-void expect_capture_in_second_frame_only(Content* content, int start, int end) {
+template <typename Block> void expect_capture_in_second_frame_only(Content* content, int start, int end) {
     Block block;
     block.content = content;
     EXPECT_EQ(block.capture_countdown, 0.9f);
@@ -235,8 +233,7 @@ TEST_F(BlocksTest, Block9PostsOneQuitMessagePerFrame) {
     end_block block;
     block.content = content;
     // Drain whatever the window posted at start.
-    for (int i = 0; i < 100 && message_pump(); ++i) {
-    }
+    for (int i = 0; i < 100 && message_pump(); ++i) {}
     set_frame(&block, 100000, 200000, 0.0f);
     block.run();
     int quits = 0;
@@ -290,7 +287,8 @@ TEST_F(BlocksTest, MissingNamesAreLoggedOnceAndSkipped) {
     size_t lines = 0;
     for (size_t at = report.find("not found"); at != std::string::npos; at = report.find("not found", at + 1)) ++lines;
     EXPECT_EQ(lines, 11u);
-    EXPECT_NE(report.find("Demo [camera \"CAMXDD\"] not found in the scene, its drawing is skipped !"), std::string::npos);
+    EXPECT_NE(report.find("Demo [camera \"CAMXDD\"] not found in the scene, its drawing is skipped !"),
+              std::string::npos);
 }
 
 TEST(DemoBlocks, NineBlocksInPlayOrder) {
@@ -314,4 +312,4 @@ TEST(DemoBlocks, NineBlocksInPlayOrder) {
     EXPECT_EQ(i, 9);
 }
 
-}  // namespace
+} // namespace

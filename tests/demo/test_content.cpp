@@ -2,12 +2,12 @@
 // loaders, and keeps the contracts the blocks and the font rely on; the
 // generators make the same bytes every time.
 #include "core/gl.h"
+#include "core/paths.h"
 #include "gfx/pack.h"
 #include "gfx/texture.h"
 #include "scene/scene_file.h"
 #include "script/shader.h"
 #include "script/vertex_profile.h"
-#include "core/paths.h"
 #include "support/gl_context.h"
 
 #include <gtest/gtest.h>
@@ -32,24 +32,21 @@ bool content_built() {
     return !dir.empty() && fs::exists(dir + "/models/level_elements.vscene") && fs::exists(dir + "/data_00.pack");
 }
 
-#define REQUIRE_CONTENT()                                                                                           \
-    do {                                                                                                            \
-        if (!content_built())                                                                                       \
-            GTEST_SKIP() << "generated content not built";                                                          \
-        path_set_data_root(test_content_dir());                                                                          \
+#define REQUIRE_CONTENT()                                                                                              \
+    do {                                                                                                               \
+        if (!content_built()) GTEST_SKIP() << "generated content not built";                                           \
+        path_set_data_root(test_content_dir());                                                                        \
     } while (0)
 
 // Decodes a texture file without GL, through the loader's own decoder.
 bool decode_file(const std::string& path, TextureImage* image) {
     FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
+    if (!f) return false;
     return texture_decode(f, path.c_str(), image);
 }
 
 void load_profiles_once() {
-    if (vertex_profile_count == 0)
-        vertex_profile_load("vertexprofiles.vsl");
+    if (vertex_profile_count == 0) vertex_profile_load("vertexprofiles.vsl");
 }
 
 SceneDesc decode_scene(const std::string& name) {
@@ -66,15 +63,13 @@ SceneDesc decode_scene(const std::string& name) {
 
 const SceneDescObject* find_object(const SceneDesc& d, const std::string& name) {
     for (const SceneDescObject& o : d.objects)
-        if (o.name == name)
-            return &o;
+        if (o.name == name) return &o;
     return nullptr;
 }
 
 bool has_material(const SceneDesc& d, const std::string& name) {
     for (const SceneDescMaterial& m : d.materials)
-        if (m.name == name)
-            return true;
+        if (m.name == name) return true;
     return false;
 }
 
@@ -117,8 +112,7 @@ void expect_dancer(const SceneDesc& d, float first, float last, int shader_bones
         if (b.parent >= 0) {
             const SceneDescBone& p = a.bones[b.parent];
             expect_head = {p.head.x + p.tail.x, p.head.y + p.tail.y, p.head.z + p.tail.z};
-            for (int q = b.parent; q >= 0; q = a.bones[q].parent)
-                ++depth;
+            for (int q = b.parent; q >= 0; q = a.bones[q].parent) ++depth;
         }
         depth_max = std::max(depth_max, depth);
         EXPECT_NEAR(b.head.x, expect_head.x, 1e-5) << "bone " << i;
@@ -129,15 +123,13 @@ void expect_dancer(const SceneDesc& d, float first, float last, int shader_bones
     ASSERT_GE(a.frames.size(), 2u);
     EXPECT_LE(a.frames.front().time, first);
     EXPECT_GE(a.frames.back().time, last);
-    for (const SceneDescFrame& f : a.frames)
-        ASSERT_EQ(f.rotations.size(), a.bones.size());
+    for (const SceneDescFrame& f : a.frames) ASSERT_EQ(f.rotations.size(), a.bones.size());
 
     // Every skinned vertex: up to four bones inside the armature, weights
     // that sum to 1.
     bool skinned = false;
     for (const SceneDescMesh& m : d.meshes) {
-        if (m.profile != 2)
-            continue;
+        if (m.profile != 2) continue;
         skinned = true;
         ASSERT_EQ(vertex_profile_stride(2), 80);
         for (int v = 0; v < m.vertex_count; ++v) {
@@ -169,8 +161,7 @@ int shader_bone_array_size() {
 std::map<std::string, std::string> read_tree(const fs::path& root) {
     std::map<std::string, std::string> files;
     for (const auto& e : fs::recursive_directory_iterator(root))
-        if (e.is_regular_file())
-            files[fs::relative(e.path(), root).string()] = test_read_file(e.path().string());
+        if (e.is_regular_file()) files[fs::relative(e.path(), root).string()] = test_read_file(e.path().string());
     return files;
 }
 
@@ -189,18 +180,15 @@ TEST(Content, FontSheetKeepsEveryGlyphInsideTheCentralEightByEight) {
         for (int y = 0; y < 16; ++y)
             for (int x = 0; x < 16; ++x) {
                 size_t i = ((static_cast<size_t>(cell / 16) * 16 + y) * 256 + (cell % 16) * 16 + x) * 4;
-                if (px[i + 3] == 0)
-                    continue;
+                if (px[i + 3] == 0) continue;
                 bool inside = x >= 4 && x <= 11 && y >= 4 && y <= 11;
                 (inside ? ink : stray)++;
                 EXPECT_EQ(px[i], 255);
             }
         EXPECT_EQ(stray, 0) << "character " << cell + 32;
         // Every printable character but the space is designed.
-        if (cell >= 1 && cell <= 94)
-            EXPECT_GT(ink, 0) << "character " << cell + 32;
-        else
-            EXPECT_EQ(ink, 0) << "character " << cell + 32;
+        if (cell >= 1 && cell <= 94) EXPECT_GT(ink, 0) << "character " << cell + 32;
+        else EXPECT_EQ(ink, 0) << "character " << cell + 32;
     }
 }
 
@@ -216,12 +204,9 @@ TEST(Content, TitleCardsHaveArtworkOnlyInTheirTopRows) {
         for (int y = 0; y < 512; ++y)
             for (int x = 0; x < 512; ++x) {
                 uint8_t a = card.planes[0][(static_cast<size_t>(y) * 512 + x) * 4 + 3];
-                if (y >= 280)
-                    below += a != 0;
-                else if (a == 255)
-                    ++solid;
-                else if (a > 0)
-                    ++soft;
+                if (y >= 280) below += a != 0;
+                else if (a == 255) ++solid;
+                else if (a > 0) ++soft;
             }
         EXPECT_EQ(below, 0) << name;
         EXPECT_GT(solid, 5000) << name << ": lettering";
@@ -234,8 +219,7 @@ TEST(Content, EveryLookupPathOfTheTextureLoaderIsUsed) {
     std::set<std::string> names;
     for (const char* scene :
          {"circuits.vscene", "armazem.vscene", "robot_wheee.vscene", "robot_afropowa.vscene", "level_elements.vscene"})
-        for (const std::string& t : decode_scene(scene).textures)
-            names.insert(t);
+        for (const std::string& t : decode_scene(scene).textures) names.insert(t);
     int pack_only = 0, vtx = 0, loose = 0;
     for (const std::string& name : names) {
         PackLookup outcome;
@@ -351,8 +335,7 @@ TEST(Content, ShaderScriptsCompileAndLinkWithTheEnginesUniforms) {
         EXPECT_EQ(ok, 1) << e.script << " pixel stage";
         glGetObjectParameterivARB(p.program, GL_OBJECT_LINK_STATUS_ARB, &ok);
         EXPECT_EQ(ok, 1) << e.script << " link";
-        for (const char* u : e.uniforms)
-            EXPECT_GE(glGetUniformLocationARB(p.program, u), 0) << e.script << " " << u;
+        for (const char* u : e.uniforms) EXPECT_GE(glGetUniformLocationARB(p.program, u), 0) << e.script << " " << u;
     }
 }
 

@@ -114,8 +114,7 @@ TEST(ContentFrames, EveryBlockDrawsTheStoredPicture) {
             if (update) continue;
             EXPECT_EQ(stored[key], hash) << key << " (" << demo_block_titles[b]
                                          << ") differs from its stored picture; see frame_" << key << ".png";
-            if (stored[key] != hash)
-                image_write_png(std::string("frame_") + key + ".png", 800, 600, 4, frame.data());
+            if (stored[key] != hash) image_write_png(std::string("frame_") + key + ".png", 800, 600, 4, frame.data());
         }
     }
     audio_track_close(track);

@@ -1,12 +1,12 @@
 // Content set-up: the robot wiring on hand-made scenes, and the whole
 // set-up on the content the build generates (when it is there).
 #include "audio/audio.h"
+#include "core/log.h"
+#include "core/paths.h"
 #include "demo/content.h"
 #include "scene/material.h"
 #include "script/shader.h"
 #include "script/vertex_profile.h"
-#include "core/log.h"
-#include "core/paths.h"
 #include "support/gl_context.h"
 
 #include <gtest/gtest.h>
@@ -135,10 +135,10 @@ TEST_F(ContentWiring, MissingNamesAreReportedAndLeftUnwired) {
 
 bool content_complete(const std::string& dir) {
     namespace fs = std::filesystem;
-    for (const char* f : {"scripts/vertexprofiles.vsl", "scripts/blur_pass.vsl", "scripts/radiosity_dark.vsl",
-                          "scripts/test7.vsl", "models/circuits.vscene", "models/armazem.vscene",
-                          "models/robot_wheee.vscene", "models/robot_afropowa.vscene",
-                          "models/level_elements.vscene", "fps7.ogg"})
+    for (const char* f :
+         {"scripts/vertexprofiles.vsl", "scripts/blur_pass.vsl", "scripts/radiosity_dark.vsl", "scripts/test7.vsl",
+          "models/circuits.vscene", "models/armazem.vscene", "models/robot_wheee.vscene",
+          "models/robot_afropowa.vscene", "models/level_elements.vscene", "fps7.ogg"})
         if (!fs::exists(fs::path(dir) / f)) return false;
     return true;
 }
@@ -197,4 +197,4 @@ TEST(ContentLoad, WholeSetUpOnTheBuiltContent) {
     vertex_profile_free();
 }
 
-}  // namespace
+} // namespace

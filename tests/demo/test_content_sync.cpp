@@ -4,13 +4,13 @@
 // through the block's own frame formula; the accents found in the motion must
 // land within one animation frame of a beat. Skipped when the content has not
 // been built.
+#include "core/log.h"
+#include "core/paths.h"
 #include "demo/blocks.h"
 #include "scene/animation.h"
 #include "scene/scene.h"
 #include "scene/scene_file.h"
 #include "script/vertex_profile.h"
-#include "core/log.h"
-#include "core/paths.h"
 #include "support/gl_context.h"
 
 #include <gtest/gtest.h>
@@ -34,7 +34,9 @@ struct SyncBlock {
     BlockSpan span;
     float frames;
 
-    float frame_at(double ms) const { return static_cast<float>((ms - span.start) / (span.end - span.start) * frames + 2.0); }
+    float frame_at(double ms) const {
+        return static_cast<float>((ms - span.start) / (span.end - span.start) * frames + 2.0);
+    }
     int first_frame() const { return 2; }
     // Progress stays below 1, so the last whole frame is just under the end.
     int last_frame() const { return static_cast<int>(std::ceil(frames + 2.0f)) - 1; }
@@ -72,8 +74,7 @@ float distance(Vec3 a, Vec3 b) {
 }
 
 // One sample per whole animation frame of the block.
-template <typename T>
-std::vector<T> sample(Scene* scene, const SyncBlock& block, const std::function<T()>& read) {
+template <typename T> std::vector<T> sample(Scene* scene, const SyncBlock& block, const std::function<T()>& read) {
     std::vector<T> out;
     for (int f = block.first_frame(); f <= block.last_frame(); ++f) {
         scene_animate(scene, static_cast<float>(f));
@@ -83,7 +84,9 @@ std::vector<T> sample(Scene* scene, const SyncBlock& block, const std::function<
 }
 
 // Animation frame of sample i.
-float sample_frame(const SyncBlock& block, size_t i) { return static_cast<float>(block.first_frame() + static_cast<int>(i)); }
+float sample_frame(const SyncBlock& block, size_t i) {
+    return static_cast<float>(block.first_frame() + static_cast<int>(i));
+}
 
 // Speed per frame as the path length through each sample (half the step
 // before plus half the step after), so that a sharp reversal on a beat, a
@@ -91,7 +94,8 @@ float sample_frame(const SyncBlock& block, size_t i) { return static_cast<float>
 std::vector<float> speeds(const std::vector<Vec3>& p) {
     std::vector<float> v(p.size(), 0.0f);
     for (size_t i = 0; i < p.size(); ++i) {
-        float before = i > 0 ? distance(p[i - 1], p[i]) : 0.0f, after = i + 1 < p.size() ? distance(p[i], p[i + 1]) : 0.0f;
+        float before = i > 0 ? distance(p[i - 1], p[i]) : 0.0f,
+              after = i + 1 < p.size() ? distance(p[i], p[i + 1]) : 0.0f;
         v[i] = (i > 0 && i + 1 < p.size()) ? (before + after) / 2 : before + after;
     }
     return v;
@@ -115,7 +119,8 @@ std::vector<float> landings(const std::vector<float>& h, const SyncBlock& block,
 // Frames where a speed reaches a peak that stands out: above `floor`, and
 // at least `share` of its value above the slowest speed within `window`
 // frames on both sides.
-std::vector<float> speed_peaks(const std::vector<float>& v, const SyncBlock& block, int window, float floor, float share) {
+std::vector<float> speed_peaks(const std::vector<float>& v, const SyncBlock& block, int window, float floor,
+                               float share) {
     std::vector<float> out;
     for (size_t i = 1; i + 1 < v.size(); ++i) {
         if (!(v[i] > v[i - 1] && v[i] >= v[i + 1]) || v[i] < floor) continue;
@@ -167,7 +172,8 @@ struct Limb {
 };
 
 // The robots share a skeleton layout: feet are bones 15 and 19, hands 7 and 11.
-const Limb kLimbs[] = {{"left foot", 15, false}, {"right foot", 19, false}, {"left hand", 7, true}, {"right hand", 11, true}};
+const Limb kLimbs[] = {
+    {"left foot", 15, false}, {"right foot", 19, false}, {"left hand", 7, true}, {"right hand", 11, true}};
 
 Vec3 bone_point(const Armature* a, int bone, float along) {
     const Bone& b = a->bones[static_cast<size_t>(bone)];
@@ -186,7 +192,8 @@ void expect_robot_on_beat(const char* file, const SyncBlock& block) {
     float worst = 0;
     size_t total = 0;
     for (const Limb& limb : kLimbs) {
-        std::vector<Vec3> path = sample<Vec3>(&scene, block, [&] { return bone_point(armature, limb.bone, limb.hand ? 1.0f : 0.0f); });
+        std::vector<Vec3> path =
+            sample<Vec3>(&scene, block, [&] { return bone_point(armature, limb.bone, limb.hand ? 1.0f : 0.0f); });
         std::vector<float> accents;
         if (limb.hand) {
             accents = speed_peaks(speeds(path), block, beat / 2, 0.02f, 0.35f);

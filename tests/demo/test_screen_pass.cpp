@@ -1,7 +1,7 @@
+#include "core/gl.h"
 #include "demo/blocks.h"
 #include "demo/content.h"
 #include "demo/demoblock.h"
-#include "core/gl.h"
 #include "gfx/render_target.h"
 #include "gfx/screen_pass.h"
 #include "script/shader.h"
@@ -69,8 +69,7 @@ Image read_target(const Texture& t) {
     glBindTexture(GL_TEXTURE_2D, 0);
     img.px.resize(raw.size());
     size_t row = static_cast<size_t>(t.width) * 4;
-    for (int y = 0; y < t.height; ++y)
-        std::memcpy(&img.px[row * y], &raw[row * (t.height - 1 - y)], row);
+    for (int y = 0; y < t.height; ++y) std::memcpy(&img.px[row * y], &raw[row * (t.height - 1 - y)], row);
     return img;
 }
 
@@ -126,8 +125,7 @@ void make_glow_content(Content* content) {
     shader_load_stream(&content->blur_program, file, "test_blur.vsl");
     std::fclose(file);
     ASSERT_NE(content->blur_program.program, 0u);
-    content->blur_texture_location =
-        glGetUniformLocationARB(content->blur_program.program, "tex_blur");
+    content->blur_texture_location = glGetUniformLocationARB(content->blur_program.program, "tex_blur");
     content->blur_offset_location = glGetUniformLocationARB(content->blur_program.program, "offset");
     ASSERT_GE(content->blur_offset_location, 0);
 }
@@ -409,12 +407,36 @@ void face_direction(int face, float s, float t, float d[3]) {
     float sc = 2 * s - 1;
     float tc = 2 * t - 1;
     switch (face) {
-    case 0: d[0] = 1; d[1] = -tc; d[2] = -sc; break;
-    case 1: d[0] = -1; d[1] = -tc; d[2] = sc; break;
-    case 2: d[0] = sc; d[1] = 1; d[2] = tc; break;
-    case 3: d[0] = sc; d[1] = -1; d[2] = -tc; break;
-    case 4: d[0] = sc; d[1] = -tc; d[2] = 1; break;
-    default: d[0] = -sc; d[1] = -tc; d[2] = -1; break;
+    case 0:
+        d[0] = 1;
+        d[1] = -tc;
+        d[2] = -sc;
+        break;
+    case 1:
+        d[0] = -1;
+        d[1] = -tc;
+        d[2] = sc;
+        break;
+    case 2:
+        d[0] = sc;
+        d[1] = 1;
+        d[2] = tc;
+        break;
+    case 3:
+        d[0] = sc;
+        d[1] = -1;
+        d[2] = -tc;
+        break;
+    case 4:
+        d[0] = sc;
+        d[1] = -tc;
+        d[2] = 1;
+        break;
+    default:
+        d[0] = -sc;
+        d[1] = -tc;
+        d[2] = -1;
+        break;
     }
 }
 

@@ -114,4 +114,4 @@ TEST(HeavyBlock, StartsWithIdentityOrientation) {
     EXPECT_EQ(block.capture_countdown, 0.0f);
 }
 
-}  // namespace
+} // namespace

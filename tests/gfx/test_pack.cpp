@@ -1,6 +1,6 @@
-#include "gfx/pack.h"
 #include "core/log.h"
 #include "core/paths.h"
+#include "gfx/pack.h"
 #include "support/gl_context.h"
 
 #include <gtest/gtest.h>
@@ -93,13 +93,21 @@ TEST_F(Pack, DamagedHeadersEndTheScan) {
     PackLookup outcome;
     EXPECT_EQ(pack_open_entry("zzzz", &outcome), nullptr);
     EXPECT_EQ(outcome, PACK_NO_ENTRY);
-    test_write_file(archive, std::string("\x01" "a\0\xFF\xFF\xFF\xFF" "data", 11));
+    test_write_file(archive, std::string("\x01"
+                                         "a\0\xFF\xFF\xFF\xFF"
+                                         "data",
+                                         11));
     EXPECT_EQ(pack_open_entry("b", &outcome), nullptr);
     EXPECT_EQ(outcome, PACK_NO_ENTRY);
-    test_write_file(archive, std::string("\x05" "ab", 3));
+    test_write_file(archive, std::string("\x05"
+                                         "ab",
+                                         3));
     EXPECT_EQ(pack_open_entry("ab", &outcome), nullptr);
     // A stored name whose terminator is missing is still terminated in memory.
-    test_write_file(archive, std::string("\x02" "abX\x01\0\0\0" "Z", 9));
+    test_write_file(archive, std::string("\x02"
+                                         "abX\x01\0\0\0"
+                                         "Z",
+                                         9));
     EXPECT_EQ(pack_open_entry("ab", &outcome), nullptr);
     FILE* f = pack_open_entry("abX", &outcome);
     ASSERT_NE(f, nullptr);

@@ -1,8 +1,8 @@
 #include "core/gl.h"
+#include "core/log.h"
 #include "gfx/render_target.h"
 #include "gfx/screen_pass.h"
 #include "platform/platform_pbuffer.h"
-#include "core/log.h"
 #include "shell/window.h"
 #include "support/gl_context.h"
 
@@ -15,8 +15,7 @@
 namespace {
 
 // Runs `body` with a fresh report and returns what it wrote.
-template <typename F>
-std::string report_of(F body) {
+template <typename F> std::string report_of(F body) {
     log_reset_for_tests();
     std::remove("report.htm"); // a body that logs nothing leaves no file
     body();

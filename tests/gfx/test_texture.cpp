@@ -1,8 +1,8 @@
+#include "core/log.h"
+#include "core/paths.h"
 #include "gfx/image_write.h"
 #include "gfx/pack.h"
 #include "gfx/texture.h"
-#include "core/log.h"
-#include "core/paths.h"
 #include "support/gl_context.h"
 
 #include <gtest/gtest.h>
@@ -36,9 +36,7 @@ std::string le32(int v) {
 
 std::string container(int flags) { return "VTX" + std::string(1, '\0') + le32(flags); }
 
-std::string raw(int w, int h, int bpp, int seed = 0) {
-    return str(pattern(w, h, bpp, seed));
-}
+std::string raw(int w, int h, int bpp, int seed = 0) { return str(pattern(w, h, bpp, seed)); }
 
 int count(const std::string& text, const std::string& part) {
     int n = 0;
@@ -135,8 +133,8 @@ TEST_F(TextureLoad, MissingArchiveLogsButMissingEntryDoesNot) {
 
 TEST_F(TextureLoad, OnlyEightBitTruecolourPngsAreAccepted) {
     const std::string suite = test_data_dir() + "/png/pngsuite/";
-    for (const char* name : {"basn0g08.png", "basn3p08.png", "basn2c16.png", "basn4a08.png", "basn6a16.png",
-                             "basn0g01.png"}) {
+    for (const char* name :
+         {"basn0g08.png", "basn3p08.png", "basn2c16.png", "basn4a08.png", "basn6a16.png", "basn0g01.png"}) {
         fs::copy_file(suite + name, std::string("tex_root/") + name);
         Texture t;
         EXPECT_FALSE(load(&t, name)) << name;
@@ -277,7 +275,9 @@ TEST_F(TextureLoad, CubeContainer) {
         GLint mode = 0;
         glGetTexGeniv(coord, GL_TEXTURE_GEN_MODE, &mode);
         EXPECT_EQ(mode, GL_REFLECTION_MAP);
-        EXPECT_FALSE(glIsEnabled(coord == GL_S ? GL_TEXTURE_GEN_S : coord == GL_T ? GL_TEXTURE_GEN_T : GL_TEXTURE_GEN_R));
+        EXPECT_FALSE(glIsEnabled(coord == GL_S   ? GL_TEXTURE_GEN_S
+                                 : coord == GL_T ? GL_TEXTURE_GEN_T
+                                                 : GL_TEXTURE_GEN_R));
     }
     EXPECT_EQ(tex_image(GL_TEXTURE_CUBE_MAP_NEGATIVE_Z, 2, 2, 3), pattern(2, 2, 3, 5));
     texture_free(&t);
@@ -334,8 +334,8 @@ TEST_F(TextureLoad, DamagedContainersAreRefusedWithOneLine) {
         // A cube whose third PNG face fails: no more planes are read.
         {"#1", container(0x22) + png(2, 2, 3) + png(2, 2, 3) + bad_png + png(2, 2, 3) + png(2, 2, 3) + png(2, 2, 3)},
         // Cube faces of different sizes.
-        {"Corrupt", container(0x22) + png(2, 2, 3) + png(4, 4, 3) + png(2, 2, 3) + png(2, 2, 3) + png(2, 2, 3) +
-                        png(2, 2, 3)},
+        {"Corrupt",
+         container(0x22) + png(2, 2, 3) + png(4, 4, 3) + png(2, 2, 3) + png(2, 2, 3) + png(2, 2, 3) + png(2, 2, 3)},
         // A volume slice whose size differs from the header.
         {"Corrupt", container(0x12) + le32(2) + le32(2) + le32(3) + le32(2) + png(2, 2, 3) + png(4, 2, 3)},
         {"Corrupt", container(0x12) + le32(2) + le32(2) + le32(3) + le32(2) + png(2, 2, 3) + png(2, 2, 4)},
@@ -365,10 +365,8 @@ TEST_F(TextureLoad, DamagedContainersAreRefusedWithOneLine) {
         std::string log = report();
         EXPECT_EQ(count(log, "ERROR!!"), 1) << i;
         EXPECT_EQ(count(log, "Loaded !"), 0) << i;
-        if (c[0] == "Corrupt")
-            EXPECT_EQ(count(log, "Texture Loader [\"bad.vtx\"] Corrupt File !"), 1) << i;
-        else
-            EXPECT_EQ(count(log, "Texture Loader [" + c[0] + "] PNG Loader Error !"), 1) << i;
+        if (c[0] == "Corrupt") EXPECT_EQ(count(log, "Texture Loader [\"bad.vtx\"] Corrupt File !"), 1) << i;
+        else EXPECT_EQ(count(log, "Texture Loader [" + c[0] + "] PNG Loader Error !"), 1) << i;
         ++i;
     }
 }

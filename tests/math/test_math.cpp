@@ -110,8 +110,8 @@ TEST(Math, EulerQuaternionOrder) {
     quat_from_euler(angles, q);
     Matrix from_q = matrix_identity();
     matrix_rotate_quat(&from_q, Vec4{q[1], q[2], q[3], q[0]});
-    float cx = std::cos(0.3f), sx = std::sin(0.3f), cy = std::cos(-0.7f), sy = std::sin(-0.7f),
-          cz = std::cos(1.1f), sz = std::sin(1.1f);
+    float cx = std::cos(0.3f), sx = std::sin(0.3f), cy = std::cos(-0.7f), sy = std::sin(-0.7f), cz = std::cos(1.1f),
+          sz = std::sin(1.1f);
     // Image of the x axis under Rz·Ry·Rx is column 0 of that product.
     expect_vec3(direction(from_q, 1, 0, 0), cz * cy, sz * cy, -sy);
     (void)cx, (void)sx;

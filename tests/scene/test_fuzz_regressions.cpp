@@ -27,11 +27,8 @@ struct Target {
 };
 
 const Target targets[] = {
-    {"pack", fuzz_pack_input},
-    {"texture", fuzz_texture_input},
-    {"vertex_profile", fuzz_vertex_profile_input},
-    {"shader", fuzz_shader_input},
-    {"scene", fuzz_scene_input},
+    {"pack", fuzz_pack_input},     {"texture", fuzz_texture_input}, {"vertex_profile", fuzz_vertex_profile_input},
+    {"shader", fuzz_shader_input}, {"scene", fuzz_scene_input},
 };
 
 fs::path fuzz_dir() { return fs::path(VANTOR_TEST_SOURCE_DIR).parent_path() / "fuzz"; }
@@ -86,34 +83,27 @@ size_t replay(const std::string& folder, bool strict) {
 
 } // namespace
 
-TEST_F(FuzzRegressions, CorporaLoadWithoutFaults) {
-    EXPECT_GT(replay("corpus", false), 50u);
-}
+TEST_F(FuzzRegressions, CorporaLoadWithoutFaults) { EXPECT_GT(replay("corpus", false), 50u); }
 
 // Every crash the fuzzers found, once its loader was mended.
-TEST_F(FuzzRegressions, FixedCrashesStayFixed) {
-    replay("crashes", false);
-}
+TEST_F(FuzzRegressions, FixedCrashesStayFixed) { replay("crashes", false); }
 
 // Faults found and not yet mended (fuzz/crashes/open/<target>/): replayed
 // with the strict checks on. Move a file up to fuzz/crashes/<target>/ once
 // its loader refuses it.
-TEST_F(FuzzRegressions, DISABLED_OpenFaults) {
-    EXPECT_GT(replay("crashes/open", true), 0u);
-}
+TEST_F(FuzzRegressions, DISABLED_OpenFaults) { EXPECT_GT(replay("crashes/open", true), 0u); }
 
 // A vertex-profile client whose offset plus size reaches past the profile's
 // stride makes every draw read beyond its vertex record, and at the last
 // vertex beyond the vertex buffer (the scene file's vertex data is exactly
 // vertex count x stride bytes). Such a client is dropped with a report line.
 TEST_F(FuzzRegressions, VertexProfileClientMustFitItsStride) {
-    std::string text =
-        "#define MAX_VERTEX_PROFILES 1\n"
-        "def a {\n"
-        "vertex_profile_allocate(2)\n"
-        "vertex_profile_register(0, 1, 3, 0, 0)\n"
-        "vertex_profile_register(1, 4, 2, 1000, 0)\n"
-        "}\n";
+    std::string text = "#define MAX_VERTEX_PROFILES 1\n"
+                       "def a {\n"
+                       "vertex_profile_allocate(2)\n"
+                       "vertex_profile_register(0, 1, 3, 0, 0)\n"
+                       "vertex_profile_register(1, 4, 2, 1000, 0)\n"
+                       "}\n";
     FILE* file = fmemopen(text.data(), text.size(), "r");
     ASSERT_NE(file, nullptr);
     vertex_profile_load_stream(file, "offset.vsl");

@@ -111,7 +111,7 @@ TEST(SceneModel, AddedLayerTakesUnitZero) {
 TEST(SceneModel, ObjectMatrixIsParentTimesOwnTransform) {
     SceneObject parent;
     parent.location = {1, 0, 0};
-    parent.rotation = {0, 0, std::sin(kPi / 4), std::cos(kPi / 4)};  // 90 degrees about z
+    parent.rotation = {0, 0, std::sin(kPi / 4), std::cos(kPi / 4)}; // 90 degrees about z
     parent.scale = {1, 1, 1};
     object_compute_matrix(&parent);
     SceneObject child;
@@ -184,21 +184,21 @@ TEST(SceneAnimation, TrackIntervalsAndEdges) {
     // Then 15 finds the second interval.
     object_track_evaluate(&o, 15);
     EXPECT_EQ(o.track->current_key, 1);
-    expect_vec3(o.location, 14, 0, 0);  // smooth step at u = 0.5 is the mid-point
+    expect_vec3(o.location, 14, 0, 0); // smooth step at u = 0.5 is the mid-point
 
     // Before the start with the cache at 0: the first curve at u = -0.125.
     o.track->current_key = 0;
     object_track_evaluate(&o, 1);
     float u = -0.125f;
-    float smooth = 3 * (1 - u) * u * u + u * u * u;  // handles on the values
+    float smooth = 3 * (1 - u) * u * u + u * u * u; // handles on the values
     expect_vec3(o.location, 8 * smooth, 0, 0);
 }
 
 TEST(SceneAnimation, LinearHandlesAndRotationKeys) {
     TrackKey a = key(0, {0, 0, 0});
     TrackKey b = key(10, {9, 0, 0}, {0, 0, kPi / 2});
-    a.location[2] = {3, 0, 0};  // out-handle a third of the way
-    b.location[0] = {6, 0, 0};  // in-handle two thirds of the way
+    a.location[2] = {3, 0, 0}; // out-handle a third of the way
+    b.location[0] = {6, 0, 0}; // in-handle two thirds of the way
     a.rotation[2] = {0, 0, kPi / 6};
     b.rotation[0] = {0, 0, kPi / 3};
     SceneObject o = animated({a, b});
@@ -228,8 +228,8 @@ TEST(SceneAnimation, PoseFramesBlendAndSkinFollows) {
     root.tail = {1, 0, 0};
     Scene scene;
     scene_init(&scene);
-    Armature* a = new Armature(armature_with(
-        {root}, {frame(0, {{0, 0, 0, 1}}, {{0, 0, 0}}), frame(10, {{0, 0, 1, 0}}, {{2, 4, 6}})}));
+    Armature* a = new Armature(
+        armature_with({root}, {frame(0, {{0, 0, 0, 1}}, {{0, 0, 0}}), frame(10, {{0, 0, 1, 0}}, {{2, 4, 6}})}));
     list_push_back(&scene.armatures, a);
     scene_animate(&scene, 5);
     // Half-way between identity and 180 degrees about z is 90 degrees.
@@ -240,8 +240,8 @@ TEST(SceneAnimation, PoseFramesBlendAndSkinFollows) {
     // Negative dot product: from 90 degrees about z towards -(135 degrees about z)
     // goes the short way, through 112.5 degrees; close rotations blend linearly.
     const float s135 = 0.9238795f, c135 = 0.3826834f;
-    Armature shorter = armature_with({root}, {frame(0, {{0, 0, s, c}}, {{0, 0, 0}}),
-                                              frame(10, {{0, 0, -s135, -c135}}, {{0, 0, 0}})});
+    Armature shorter =
+        armature_with({root}, {frame(0, {{0, 0, s, c}}, {{0, 0, 0}}), frame(10, {{0, 0, -s135, -c135}}, {{0, 0, 0}})});
     armature_pose_evaluate(&shorter, 5);
     expect_quat(shorter.bones[0].pose_rotation, 0, 0, (s + s135) / 2, (c + c135) / 2, 1e-5f);
 

@@ -1,11 +1,11 @@
 // The demo's generated scene files against the reader and the names and
 // shapes the blocks rely on. Skipped when the content has not been built.
+#include "core/log.h"
+#include "core/paths.h"
 #include "gfx/texture.h"
 #include "scene/scene.h"
 #include "scene/scene_draw.h"
 #include "scene/scene_file.h"
-#include "core/log.h"
-#include "core/paths.h"
 #include "script/vertex_profile.h"
 #include "support/gl_context.h"
 
@@ -39,8 +39,7 @@ bool decode_content(const std::string& name, SceneDesc* out) {
     return ok;
 }
 
-template <typename T>
-const T* named(const std::vector<T>& records, const std::string& name) {
+template <typename T> const T* named(const std::vector<T>& records, const std::string& name) {
     for (const T& r : records)
         if (r.name == name) return &r;
     return nullptr;
@@ -137,8 +136,9 @@ TEST(SceneContent, AllFiveLoadWithTheirTexturesAndDraw) {
         Scene scene;
         scene_init(&scene);
         ASSERT_TRUE(scene_load(&scene, name));
-        scene_list_each<Texture>(&scene.textures,
-                                 [&](Texture* t) { EXPECT_NE(t->gl_name, 0u) << name << ": " << (t->name ? t->name : ""); });
+        scene_list_each<Texture>(&scene.textures, [&](Texture* t) {
+            EXPECT_NE(t->gl_name, 0u) << name << ": " << (t->name ? t->name : "");
+        });
         GLint depth_before = 0, depth_after = 0;
         glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth_before);
         camera_apply(camera ? scene_find_camera(&scene, camera) : nullptr);

@@ -19,23 +19,22 @@ namespace {
 
 // 0: position; 1: position and RGBA colour; 2: position and texture
 // coordinates on units 0 and 1.
-const char* kProfiles =
-    "#define MAX_VERTEX_PROFILES 3\n"
-    "def position {\n"
-    "vertex_profile_allocate(1)\n"
-    "vertex_profile_register(0, 1, 3, 0, 0)\n"
-    "}\n"
-    "def position_colour {\n"
-    "vertex_profile_allocate(2)\n"
-    "vertex_profile_register(0, 1, 3, 0, 0)\n"
-    "vertex_profile_register(1, 3, 4, 12, 0)\n"
-    "}\n"
-    "def position_two_uv {\n"
-    "vertex_profile_allocate(3)\n"
-    "vertex_profile_register(0, 1, 3, 0, 0)\n"
-    "vertex_profile_register(1, 4, 2, 12, 0)\n"
-    "vertex_profile_register(2, 4, 2, 20, 1)\n"
-    "}\n";
+const char* kProfiles = "#define MAX_VERTEX_PROFILES 3\n"
+                        "def position {\n"
+                        "vertex_profile_allocate(1)\n"
+                        "vertex_profile_register(0, 1, 3, 0, 0)\n"
+                        "}\n"
+                        "def position_colour {\n"
+                        "vertex_profile_allocate(2)\n"
+                        "vertex_profile_register(0, 1, 3, 0, 0)\n"
+                        "vertex_profile_register(1, 3, 4, 12, 0)\n"
+                        "}\n"
+                        "def position_two_uv {\n"
+                        "vertex_profile_allocate(3)\n"
+                        "vertex_profile_register(0, 1, 3, 0, 0)\n"
+                        "vertex_profile_register(1, 4, 2, 12, 0)\n"
+                        "vertex_profile_register(2, 4, 2, 20, 1)\n"
+                        "}\n";
 
 struct Rgba {
     float r, g, b, a;
@@ -209,8 +208,8 @@ TEST_F(SceneDraw, MeshSeenThroughCameraInBothStorages) {
     EXPECT_EQ(stack_depth(), depth_before);
 
     // 1 unit at distance 5 is 600 / 2 / (5 tan 22.5) = 145 pixels.
-    expect_pixel(400 + 50, 300 + 50, 255, 0, 0);  // buffered quad
-    expect_pixel(400, 300, 0, 255, 0);            // client-memory quad on top
+    expect_pixel(400 + 50, 300 + 50, 255, 0, 0); // buffered quad
+    expect_pixel(400, 300, 0, 255, 0);           // client-memory quad on top
     expect_pixel(10, 10, 0, 0, 0);
     expect_pixel(400 + 160, 300, 0, 0, 0);
     GLboolean normalize = glIsEnabled(GL_NORMALIZE);
@@ -247,7 +246,7 @@ TEST_F(SceneDraw, GroupsDrawLastToFirstWithTheirMaterials) {
     // The file's first group is drawn last and covers the second; the empty one draws nothing.
     expect_pixel(400, 300, 255, 0, 0);
     GLboolean blend = glIsEnabled(GL_BLEND);
-    EXPECT_TRUE(blend);  // materials leave blending on
+    EXPECT_TRUE(blend); // materials leave blending on
 
     // Half alpha blends over what is there.
     Material* red = scene_find_material(&scene, "Red");
@@ -299,7 +298,7 @@ TEST_F(SceneDraw, WireframeStaysUntilTheNextMaterial) {
     glGetIntegerv(GL_POLYGON_MODE, modes);
     EXPECT_EQ(modes[0], GL_LINE);
     EXPECT_EQ(modes[1], GL_LINE);
-    expect_pixel(400 + 60, 300, 0, 0, 0);  // inside the quad, off its edges
+    expect_pixel(400 + 60, 300, 0, 0, 0); // inside the quad, off its edges
     TestPixel edge = test_read_pixel(400 - 145, 300);
     TestPixel edge_next = test_read_pixel(400 - 146, 300);
     EXPECT_TRUE(edge.r > 200 || edge_next.r > 200);
@@ -389,7 +388,7 @@ TEST_F(SceneDraw, MissingPiecesAreSkippedNotDereferenced) {
     d.objects.push_back(mesh_object("Quad", 0, {0, 0, -5}));
     build(d);
     Material* broken = scene_find_material(&scene, "Broken");
-    material_add_layer(broken)->flags = LAYER_BIND;  // bound, but no texture
+    material_add_layer(broken)->flags = LAYER_BIND; // bound, but no texture
     draw_through_camera("Unclaimed");               // identity view
     expect_pixel(400, 300, 0, 0, 255);
     camera_apply(nullptr);
@@ -413,8 +412,8 @@ TEST_F(SceneDraw, FrustumCullingUsesTheFileBox) {
     engine_options = ENGINE_FRUSTUM_CULLING;
     glClear(GL_COLOR_BUFFER_BIT);
     draw_through_camera();
-    expect_pixel(400 - 145, 300, 255, 0, 0);  // inside the planes: drawn
-    expect_pixel(400 + 145, 300, 0, 0, 0);    // its box is out of view: skipped
+    expect_pixel(400 - 145, 300, 255, 0, 0); // inside the planes: drawn
+    expect_pixel(400 + 145, 300, 0, 0, 0);   // its box is out of view: skipped
 
     // The planes follow the scene root: moving the root brings the honest box out of view.
     scene.position = {0, 0, -200};
@@ -455,11 +454,11 @@ TEST_F(SceneDraw, AxesBonesAndEmptyScenes) {
     EXPECT_FALSE(lighting);
     EXPECT_FALSE(texturing);
     GLboolean depth = glIsEnabled(GL_DEPTH_TEST);
-    EXPECT_TRUE(depth);  // no bones drawn without the request
+    EXPECT_TRUE(depth); // no bones drawn without the request
 
     scene_draw(&scene, true);
     depth = glIsEnabled(GL_DEPTH_TEST);
-    EXPECT_FALSE(depth);  // the bone display leaves depth testing off
+    EXPECT_FALSE(depth); // the bone display leaves depth testing off
 
     Scene empty;
     scene_init(&empty);

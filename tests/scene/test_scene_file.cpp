@@ -1,14 +1,14 @@
 // Scene files: the writer and the decoder agree byte for byte, malformed
 // files are refused without touching memory they do not own, and loading
 // builds the model with its report lines in file order.
+#include "core/log.h"
+#include "core/paths.h"
 #include "gfx/texture.h"
 #include "scene/material.h"
 #include "scene/scene.h"
 #include "scene/scene_file.h"
 #include "scene/scene_writer.h"
 #include "script/vertex_profile.h"
-#include "core/log.h"
-#include "core/paths.h"
 #include "support/gl_context.h"
 
 #include <gtest/gtest.h>
@@ -65,7 +65,7 @@ SceneDesc rich_desc(const std::string& texture_a = "a.png", const std::string& t
     loose.name = "Loose";
     loose.vertex_count = 3;
     loose.profile = 1;
-    loose.groups = {{7, {2, 1, 0}}};  // no MESH_MATERIALS: 7 is a plain number
+    loose.groups = {{7, {2, 1, 0}}}; // no MESH_MATERIALS: 7 is a plain number
     loose.vertices.resize(3 * 28, 0);
     d.meshes = {quad, loose};
 
@@ -128,7 +128,7 @@ TEST(SceneFile, SmallestObjectFileIs73BytesAndReadsBack) {
     d.objects = {o};
     std::vector<uint8_t> bytes = scene_write(d);
     ASSERT_EQ(bytes.size(), 73u);
-    EXPECT_EQ(bytes[0], 1);  // object count first
+    EXPECT_EQ(bytes[0], 1); // object count first
     SceneDesc out;
     std::string error;
     ASSERT_TRUE(scene_decode(bytes.data(), bytes.size(), &out, &error, test_stride)) << error;
@@ -260,7 +260,7 @@ TEST(SceneFile, HugeAndNegativeCountsAreRefused) {
     put_i32(bytes, faces_at, -1);
     EXPECT_FALSE(decodes(bytes));
     bytes = scene_write(d);
-    put_i32(bytes, 24 + 5, 0x7fffffff);  // vertex count: 12 x that is past the end
+    put_i32(bytes, 24 + 5, 0x7fffffff); // vertex count: 12 x that is past the end
     EXPECT_FALSE(decodes(bytes));
 }
 
@@ -286,7 +286,8 @@ TEST(SceneFile, OutOfRangePositionsAreRefused) {
         {"object camera", [](SceneDesc& d) { d.objects[2].camera = -1; }},
         {"parent after child", [](SceneDesc& d) { d.objects[1].parent = 3; }},
         {"parent itself", [](SceneDesc& d) { d.objects[1].parent = 1; }},
-        {"two kinds of data", [](SceneDesc& d) {
+        {"two kinds of data",
+         [](SceneDesc& d) {
              d.objects[4].flags |= OBJECT_CAMERA;
              d.objects[4].camera = 0;
          }},
@@ -325,7 +326,10 @@ TEST(SceneFile, RandomCorruptionNeverCrashes) {
 }
 
 TEST(SceneFile, ReadStringStopsAtTheEnd) {
-    const char data[] = "\x03\x00\x00\x00" "abc" "\x10\x00\x00\x00" "xy";
+    const char data[] = "\x03\x00\x00\x00"
+                        "abc"
+                        "\x10\x00\x00\x00"
+                        "xy";
     FILE* f = fmemopen(const_cast<char*>(data), sizeof data - 1, "rb");
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(read_string(f), "abc");
@@ -373,23 +377,22 @@ TEST(SceneFile, MissingAndCorruptFilesAreFatal) {
     log_close();
     report = test_read_file("report.htm");
     EXPECT_NE(report.find("VScene Model [\"cut.vscene\"] Corrupt File !"), std::string::npos);
-    EXPECT_EQ(report.find("VBO Model"), std::string::npos);  // refused before anything was stored
+    EXPECT_EQ(report.find("VBO Model"), std::string::npos); // refused before anything was stored
     log_reset_for_tests();
 }
 
 namespace {
 
-const char* kProfiles =
-    "#define MAX_VERTEX_PROFILES 2\n"
-    "def position {\n"
-    "vertex_profile_allocate(1)\n"
-    "vertex_profile_register(0, 1, 3, 0, 0)\n"
-    "}\n"
-    "def position_colour {\n"
-    "vertex_profile_allocate(2)\n"
-    "vertex_profile_register(0, 1, 3, 0, 0)\n"
-    "vertex_profile_register(1, 3, 4, 12, 0)\n"
-    "}\n";
+const char* kProfiles = "#define MAX_VERTEX_PROFILES 2\n"
+                        "def position {\n"
+                        "vertex_profile_allocate(1)\n"
+                        "vertex_profile_register(0, 1, 3, 0, 0)\n"
+                        "}\n"
+                        "def position_colour {\n"
+                        "vertex_profile_allocate(2)\n"
+                        "vertex_profile_register(0, 1, 3, 0, 0)\n"
+                        "vertex_profile_register(1, 3, 4, 12, 0)\n"
+                        "}\n";
 
 void load_test_profiles() {
     if (vertex_profile_count == 2 && vertex_profile_stride(1) == 28) return;
@@ -422,8 +425,7 @@ TEST(SceneLoad, EmptySceneReportsZeroCounts) {
     EXPECT_EQ(scene.objects.header, nullptr);
     log_close();
     std::string report = test_read_file("report.htm");
-    EXPECT_NE(report.find("VScene Model [\"empty.vscene\" obj 0, msh 0, tex 0, mat 0] Loaded !"),
-              std::string::npos)
+    EXPECT_NE(report.find("VScene Model [\"empty.vscene\" obj 0, msh 0, tex 0, mat 0] Loaded !"), std::string::npos)
         << report;
 }
 

@@ -1,7 +1,7 @@
+#include "core/log.h"
 #include "script/script_reader.h"
 #include "script/shader.h"
 #include "script/vertex_profile.h"
-#include "core/log.h"
 #include "support/gl_context.h"
 
 #include <gtest/gtest.h>
@@ -38,8 +38,7 @@ std::vector<Read> read_all(const std::string& contents, size_t size = 1024) {
 }
 
 // Report lines written while fn runs.
-template <typename F>
-std::string report_of(F fn) {
+template <typename F> std::string report_of(F fn) {
     std::remove("report.htm");
     log_reset_for_tests();
     fn();
@@ -226,14 +225,14 @@ TEST(ScriptReader, LoadLoopStopsOnOverlongStatements) {
     std::vector<std::pair<std::string, int>> seen;
     char statement[1024];
     testing::internal::CaptureStderr();
-    bool completed = script_load_loop(file, "loop.vsl", statement, sizeof statement,
-                                      [&](const char* s, const char* n, int c) {
-                                          seen.emplace_back(n, c);
-                                          if (std::strcmp(n, "a") == 0) {
-                                              EXPECT_EQ(script_value(s, 0), 3);
-                                          }
-                                          return true;
-                                      });
+    bool completed =
+        script_load_loop(file, "loop.vsl", statement, sizeof statement, [&](const char* s, const char* n, int c) {
+            seen.emplace_back(n, c);
+            if (std::strcmp(n, "a") == 0) {
+                EXPECT_EQ(script_value(s, 0), 3);
+            }
+            return true;
+        });
     std::string err = testing::internal::GetCapturedStderr();
     std::fclose(file);
     define_clear();
@@ -259,9 +258,27 @@ TEST(ScriptReader, LoadersSurviveMangledScripts) {
             std::string text = test_read_file(content + "/scripts/" + name);
             if (!text.empty()) seeds.push_back(text);
         }
-    const std::string tokens[] = {"\"", "(", ")", ",", ";", "{", "}", "/*", "*/", "//", "\n", "#define ",
-                                  "def ", "-", "99999999999", "MAX_VERTEX_PROFILES", "vertex_profile_register(",
-                                  "vertex_profile_allocate(", "shader_program(", "shader_assign_tex(", std::string(300, 'x')};
+    const std::string tokens[] = {"\"",
+                                  "(",
+                                  ")",
+                                  ",",
+                                  ";",
+                                  "{",
+                                  "}",
+                                  "/*",
+                                  "*/",
+                                  "//",
+                                  "\n",
+                                  "#define ",
+                                  "def ",
+                                  "-",
+                                  "99999999999",
+                                  "MAX_VERTEX_PROFILES",
+                                  "vertex_profile_register(",
+                                  "vertex_profile_allocate(",
+                                  "shader_program(",
+                                  "shader_assign_tex(",
+                                  std::string(300, 'x')};
     std::mt19937 random(1234);
     shader_set_gl_stub(true);
     testing::internal::CaptureStderr();
@@ -294,4 +311,3 @@ TEST(ScriptReader, LoadersSurviveMangledScripts) {
 }
 
 } // namespace
-

@@ -1,7 +1,7 @@
 #include "core/gl.h"
-#include "script/shader.h"
 #include "core/log.h"
 #include "core/paths.h"
+#include "script/shader.h"
 #include "support/gl_context.h"
 
 #include <gtest/gtest.h>
@@ -14,12 +14,10 @@
 
 namespace {
 
-const char* vertex_source =
-    "uniform vec4 tint; uniform mat4 bones[2];\n"
-    "void main() { gl_Position = bones[0] * bones[1] * gl_Vertex + tint; }";
-const char* pixel_source =
-    "uniform sampler2D tex_a; uniform sampler2D tex_b;\n"
-    "void main() { gl_FragColor = texture2D(tex_a, vec2(0.5)) + texture2D(tex_b, vec2(0.5)); }";
+const char* vertex_source = "uniform vec4 tint; uniform mat4 bones[2];\n"
+                            "void main() { gl_Position = bones[0] * bones[1] * gl_Vertex + tint; }";
+const char* pixel_source = "uniform sampler2D tex_a; uniform sampler2D tex_b;\n"
+                           "void main() { gl_FragColor = texture2D(tex_a, vec2(0.5)) + texture2D(tex_b, vec2(0.5)); }";
 
 struct Loaded {
     ShaderProgram shader;
@@ -93,9 +91,9 @@ TEST(Shader, StagesSettingsAndReportLine) {
 }
 
 TEST(Shader, StageValuesAndReplacedHandles) {
-    std::string text = "shader_program(4, \"" + std::string(vertex_source) + "\")\n" +
-                       "shader_program(0, \"" + std::string(vertex_source) + "\")\n" +
-                       "shader_program(2, \"" + std::string(pixel_source) + "\")\n";
+    std::string text = "shader_program(4, \"" + std::string(vertex_source) + "\")\n" + "shader_program(0, \"" +
+                       std::string(vertex_source) + "\")\n" + "shader_program(2, \"" + std::string(pixel_source) +
+                       "\")\n";
     Loaded r = load("stages.vsl", text);
     EXPECT_NE(r.shader.vertex_shader, 0u);
     EXPECT_NE(r.shader.pixel_shader, 0u);
@@ -113,7 +111,7 @@ TEST(Shader, StageValuesAndReplacedHandles) {
 
 TEST(Shader, TextureAssignmentsUploadNewestFirstAtBind) {
     Loaded r = load("assign.vsl", script(4) + "shader_assign_tex(\"tex_a\", 3)\nshader_assign_tex(\"tex_b\", 1)\n"
-                                               "shader_assign_tex(\"tex_a\", 2)\nshader_assign_tex(\"nothing\", 5)\n");
+                                              "shader_assign_tex(\"tex_a\", 2)\nshader_assign_tex(\"nothing\", 5)\n");
     ShaderProgram& s = r.shader;
     GLint a = glGetUniformLocationARB(s.program, "tex_a");
     GLint b = glGetUniformLocationARB(s.program, "tex_b");

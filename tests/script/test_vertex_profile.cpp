@@ -1,7 +1,7 @@
 #include "core/gl.h"
-#include "script/vertex_profile.h"
 #include "core/log.h"
 #include "core/paths.h"
+#include "script/vertex_profile.h"
 #include "support/gl_context.h"
 
 #include <gtest/gtest.h>
@@ -39,19 +39,18 @@ LoadResult load(const std::string& name, const std::string& text) {
 
 bool has(const std::string& text, const std::string& what) { return text.find(what) != std::string::npos; }
 
-const char* standard =
-    "#define MAX_VERTEX_PROFILES 2\n"
-    "#define VERTEX 1\n#define NORMAL 2\n#define TEX 4\n"
-    "def static_mesh {\n"
-    "  vertex_profile_allocate(3)\n"
-    "  vertex_profile_register(0, VERTEX, 3, 0, 0)\n"
-    "  vertex_profile_register(1, NORMAL, 3, 12, 0)\n"
-    "  vertex_profile_register(2, TEX, 2, 24, 0)\n"
-    "}\n"
-    "def two_units\n"
-    "vertex_profile_allocate(3); vertex_profile_register(0, VERTEX, 3, 0, 0)\n"
-    "vertex_profile_register(1, 4, 2, 12, 0)\n"
-    "vertex_profile_register(2, 5, 2, 20, 1)\n";
+const char* standard = "#define MAX_VERTEX_PROFILES 2\n"
+                       "#define VERTEX 1\n#define NORMAL 2\n#define TEX 4\n"
+                       "def static_mesh {\n"
+                       "  vertex_profile_allocate(3)\n"
+                       "  vertex_profile_register(0, VERTEX, 3, 0, 0)\n"
+                       "  vertex_profile_register(1, NORMAL, 3, 12, 0)\n"
+                       "  vertex_profile_register(2, TEX, 2, 24, 0)\n"
+                       "}\n"
+                       "def two_units\n"
+                       "vertex_profile_allocate(3); vertex_profile_register(0, VERTEX, 3, 0, 0)\n"
+                       "vertex_profile_register(1, 4, 2, 12, 0)\n"
+                       "vertex_profile_register(2, 5, 2, 20, 1)\n";
 
 TEST(VertexProfile, LoadsLayoutsAndStrides) {
     LoadResult r = load("profiles.vsl", standard);
@@ -68,7 +67,8 @@ TEST(VertexProfile, LoadsLayoutsAndStrides) {
 }
 
 TEST(VertexProfile, MoreSectionsThanProfilesStopsAtTheThirdAllocate) {
-    std::string text = std::string(standard) + "def third\nvertex_profile_allocate(1)\nvertex_profile_register(0, 1, 3, 0, 0)\n";
+    std::string text =
+        std::string(standard) + "def third\nvertex_profile_allocate(1)\nvertex_profile_register(0, 1, 3, 0, 0)\n";
     LoadResult r = load("three.vsl", text);
     EXPECT_TRUE(has(r.err, "MAX_VERTEX_PROFILES\nProfiles a mais que os inicializados")) << r.err;
     EXPECT_FALSE(has(r.err, "from: MAX_VERTEX_PROFILES")); // reading stopped at the allocate
@@ -78,9 +78,8 @@ TEST(VertexProfile, MoreSectionsThanProfilesStopsAtTheThirdAllocate) {
 }
 
 TEST(VertexProfile, AllocateTakesOnlyNumbers) {
-    LoadResult r = load("named.vsl",
-                        "#define MAX_VERTEX_PROFILES 1\n#define N 2\ndef a\nvertex_profile_allocate(N)\n"
-                        "vertex_profile_register(0, 1, 3, 0, 0)\n");
+    LoadResult r = load("named.vsl", "#define MAX_VERTEX_PROFILES 1\n#define N 2\ndef a\nvertex_profile_allocate(N)\n"
+                                     "vertex_profile_register(0, 1, 3, 0, 0)\n");
     EXPECT_EQ(vertex_profiles[0].client_count, 0);
     EXPECT_TRUE(has(r.err, "from : vertex_profile_allocate(...)\nat:vertex_profile_register(...)\n"
                            "Clientes a mais que os inicializados"));
@@ -168,7 +167,8 @@ TEST(VertexProfile, StrideHasAnUpperBound) {
 
 TEST(VertexProfile, OverlongArgumentStopsLoading) {
     LoadResult r = load("long.vsl", "#define MAX_VERTEX_PROFILES 1\ndef a\nvertex_profile_allocate(1)\n"
-                                    "vertex_profile_register(" + std::string(200, '0') + "1, 1, 3, 0, 0)\n");
+                                    "vertex_profile_register(" +
+                                        std::string(200, '0') + "1, 1, 3, 0, 0)\n");
     EXPECT_TRUE(has(r.err, "long.vsl"));
     EXPECT_TRUE(has(r.report, "Argument too long"));
     EXPECT_EQ(vertex_profile_stride(0), 0);

@@ -1,8 +1,8 @@
 #include "platform/platform_dialog.h"
 #include "platform/platform_events.h"
+#include "shell/input.h"
 #include "shell/message_box.h"
 #include "shell/window.h"
-#include "shell/input.h"
 #include "support/gl_context.h"
 
 #include <gtest/gtest.h>

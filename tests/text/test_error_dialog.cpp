@@ -1,4 +1,6 @@
+#include "app/app_notice.h"
 #include "core/gl.h"
+#include "core/notice.h"
 #include "platform/platform_dialog.h"
 #include "platform/platform_events.h"
 #include "platform/platform_window.h"
@@ -7,8 +9,6 @@
 #include "shell/window.h"
 #include "support/gl_context.h"
 #include "text/error_dialog.h"
-#include "app/app_notice.h"
-#include "core/notice.h"
 
 #include <gtest/gtest.h>
 
@@ -161,8 +161,7 @@ protected:
     void release() { set_button(false); }
 
     int frame() {
-        int state = error_dialog_frame("Impossivel carregar o shader especificado.\nscripts/test.vsl",
-                                       "VELDRA4 ERROR");
+        int state = error_dialog_frame("Impossivel carregar o shader especificado.\nscripts/test.vsl", "VELDRA4 ERROR");
         present();
         return state;
     }

@@ -1,16 +1,16 @@
 #include "core/gl.h"
+#include "core/log.h"
 #include "gfx/image_write.h"
 #include "gfx/texture.h"
-#include "core/log.h"
 #include "shell/window.h"
 #include "support/gl_context.h"
 #include "text/font.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <functional>
 
@@ -203,7 +203,7 @@ TEST_F(Font, GlyphTextureCoordinates) {
     ASSERT_EQ(g.size(), 4u);
     EXPECT_FLOAT_EQ(g[0].s, 1 / 16.0f); // 'A': cell 33, column 1, row 2
     EXPECT_FLOAT_EQ(g[0].t, 2 / 16.0f);
-    EXPECT_FLOAT_EQ(g[1].s, 0);         // '0': column 0 of row 1
+    EXPECT_FLOAT_EQ(g[1].s, 0); // '0': column 0 of row 1
     EXPECT_FLOAT_EQ(g[1].t, 1 / 16.0f);
     EXPECT_FLOAT_EQ(g[2].s, 14 / 16.0f); // '~' is 126
     EXPECT_FLOAT_EQ(g[2].t, 5 / 16.0f);
@@ -217,8 +217,7 @@ TEST_F(Font, GlyphTextureCoordinates) {
     });
     ASSERT_EQ(quad.size(), 1u);
     std::vector<std::pair<float, float>> expected{{0.0625f, 0}, {0.125f, 0}, {0.125f, 0.0625f}, {0.0625f, 0.0625f}};
-    for (auto& e : expected)
-        EXPECT_NE(std::find(quad[0].tex.begin(), quad[0].tex.end(), e), quad[0].tex.end());
+    for (auto& e : expected) EXPECT_NE(std::find(quad[0].tex.begin(), quad[0].tex.end(), e), quad[0].tex.end());
     EXPECT_EQ(quad[0].tex.front(), expected.front());
 }
 

@@ -129,7 +129,7 @@ const std::set<std::string> kRefusedThoughValid = {
 
 struct ToolRun {
     int status = -1;
-    std::vector<std::string> lines;  // standard error
+    std::vector<std::string> lines; // standard error
 };
 
 // The tool as a user runs it, under a time limit; sanitizer reports get
@@ -137,8 +137,8 @@ struct ToolRun {
 ToolRun run_tool(const fs::path& model, const fs::path& work) {
     fs::path err = work / "stderr.txt";
     std::string cmd = "ASAN_OPTIONS=detect_leaks=1:exitcode=86 UBSAN_OPTIONS=halt_on_error=1:exitcode=87 timeout 60 '" +
-                      std::string(VANTOR_IMPORT_BIN) + "' '" + model.string() + "' -o '" + (work / "out.vscene").string() +
-                      "' >/dev/null 2>'" + err.string() + "'";
+                      std::string(VANTOR_IMPORT_BIN) + "' '" + model.string() + "' -o '" +
+                      (work / "out.vscene").string() + "' >/dev/null 2>'" + err.string() + "'";
     ToolRun r;
     int raw = std::system(cmd.c_str());
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
@@ -233,7 +233,7 @@ std::vector<Vec3> pose_strip(const SceneDesc& d, float frame, std::vector<Vec3>*
         float pos[3], weights[4];
         int32_t joints[4];
         std::memcpy(pos, p, 12);
-        std::memcpy(joints, p + 48, 16);  // the skinned profile: bone indices, then weights
+        std::memcpy(joints, p + 48, 16); // the skinned profile: bone indices, then weights
         std::memcpy(weights, p + 64, 16);
         Vec3 sum{0, 0, 0};
         for (int k = 0; k < 4; ++k) {
@@ -254,7 +254,7 @@ TEST(GltfImport, SimpleSkinBendsItsTopHalfAtTheNinetyDegreeKey) {
     EXPECT_EQ(r.scene.armatures[0].bones.size(), 2u);
     ASSERT_EQ(r.scene.meshes.size(), 1u);
     const GltfProfile& profile = gltf_import_content_profiles().at(static_cast<size_t>(r.scene.meshes[0].profile));
-    ASSERT_EQ(profile.stride, 80);  // positions, ..., bone indices at 48, weights at 64
+    ASSERT_EQ(profile.stride, 80); // positions, ..., bone indices at 48, weights at 64
     // 5.5 s at 25 frames per second; the key at 1 s turns the joint 90 degrees.
     EXPECT_EQ(r.scene.armatures[0].frames.size(), 139u);
 
@@ -267,7 +267,7 @@ TEST(GltfImport, SimpleSkinBendsItsTopHalfAtTheNinetyDegreeKey) {
     }
     std::vector<Vec3> bent = pose_strip(r.scene, 25, &rest);
     for (size_t v = 0; v < rest.size(); ++v) {
-        if (rest[v].y < 1.99f) continue;  // the top edge: fully bound to the turning joint
+        if (rest[v].y < 1.99f) continue; // the top edge: fully bound to the turning joint
         ++top;
         // Turned a quarter about z around the joint at (0, 1): to the left.
         EXPECT_NEAR(bent[v].x, -1.0f, 1e-3);
@@ -276,7 +276,7 @@ TEST(GltfImport, SimpleSkinBendsItsTopHalfAtTheNinetyDegreeKey) {
     EXPECT_EQ(top, 2);
     for (size_t v = 0; v < rest.size(); ++v) {
         if (rest[v].y < 0.01f) {
-            EXPECT_NEAR(bent[v].x, rest[v].x, 1e-4);  // the bottom stays
+            EXPECT_NEAR(bent[v].x, rest[v].x, 1e-4); // the bottom stays
         }
     }
 
@@ -307,7 +307,7 @@ TEST(GltfImport, TexturedCubeWritesItsTextureAsPngTheLoaderReads) {
     ASSERT_EQ(d.textures.size(), 1u);
     ASSERT_EQ(d.materials.size(), 1u);
     ASSERT_EQ(d.materials[0].layers.size(), 1u);
-    EXPECT_EQ(d.meshes.at(0).profile, 1);  // position, normal, texture coordinates
+    EXPECT_EQ(d.meshes.at(0).profile, 1); // position, normal, texture coordinates
     fs::path png = out / d.textures[0];
     TextureImage img;
     ASSERT_TRUE(texture_decode(std::fopen(png.c_str(), "rb"), png.c_str(), &img));
@@ -351,8 +351,8 @@ TEST(GltfImport, RefusesReferencesOutsideTheFolderCyclesAndWhatTheEngineCannotSh
     std::string error;
 
     EXPECT_TRUE(import_text(triangle_model("tri.bin"), root / "model", &error)) << error;
-    for (const std::string& uri :
-         std::vector<std::string>{"../secret.bin", "sub/../../secret.bin", (root / "secret.bin").string(), "link.bin"}) {
+    for (const std::string& uri : std::vector<std::string>{"../secret.bin", "sub/../../secret.bin",
+                                                           (root / "secret.bin").string(), "link.bin"}) {
         EXPECT_FALSE(import_text(triangle_model(uri), root / "model", &error)) << uri;
         EXPECT_NE(error.find("leaves the model's folder"), std::string::npos) << uri << ": " << error;
     }
@@ -379,7 +379,9 @@ TEST(GltfImport, RefusesReferencesOutsideTheFolderCyclesAndWhatTheEngineCannotSh
     nodes += children + "]}";
     for (int i = 2; i <= 33; ++i) nodes += R"(,{"name":"j)" + std::to_string(i) + R"("})";
     std::string skinned = triangle_model(data, nodes);
-    auto replace = [&](const std::string& from, const std::string& to) { skinned.replace(skinned.find(from), from.size(), to); };
+    auto replace = [&](const std::string& from, const std::string& to) {
+        skinned.replace(skinned.find(from), from.size(), to);
+    };
     replace(R"({"mesh":0})", R"({"mesh":0,"skin":0})");
     replace(R"("scenes":[{"nodes":[0]}])", R"("scenes":[{"nodes":[0,1]}])");
     skinned.replace(skinned.rfind('}'), 1, R"(,"skins":[{"joints":[)" + joints + "]}]}");
@@ -387,7 +389,8 @@ TEST(GltfImport, RefusesReferencesOutsideTheFolderCyclesAndWhatTheEngineCannotSh
     EXPECT_NE(error.find("33 joints"), std::string::npos) << error;
 
     // Brackets nested past any real model's depth (tinygltf would recurse on them).
-    std::string deep = R"({"asset":{"version":"2.0"},"extras":)" + std::string(200000, '[') + std::string(200000, ']') + "}";
+    std::string deep =
+        R"({"asset":{"version":"2.0"},"extras":)" + std::string(200000, '[') + std::string(200000, ']') + "}";
     EXPECT_FALSE(import_text(deep, "", &error));
     EXPECT_NE(error.find("nests deeper"), std::string::npos) << error;
 

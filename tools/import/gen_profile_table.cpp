@@ -42,6 +42,7 @@ int main(int argc, char** argv) {
     std::fprintf(out, "    };\n    return table;\n}\n\n");
     std::fprintf(out, "int gltf_import_content_stride(int profile) {\n");
     std::fprintf(out, "    const std::vector<GltfProfile>& t = gltf_import_content_profiles();\n");
-    std::fprintf(out, "    return profile >= 0 && static_cast<size_t>(profile) < t.size() ? t[profile].stride : 0;\n}\n");
+    std::fprintf(out,
+                 "    return profile >= 0 && static_cast<size_t>(profile) < t.size() ? t[profile].stride : 0;\n}\n");
     return std::fclose(out) == 0 ? 0 : 1;
 }

@@ -108,7 +108,7 @@ bool read_elements(const View& view, uint64_t offset, uint64_t stride, uint64_t 
         return false;
     }
     if (count > 0) {
-        uint64_t need = offset + (count - 1) * stride + elem;  // count and stride are small enough not to wrap
+        uint64_t need = offset + (count - 1) * stride + elem; // count and stride are small enough not to wrap
         if (offset > view.size || need > view.size) {
             *error = what + ": " + std::to_string(count) + " elements do not fit in their buffer view";
             return false;
@@ -192,8 +192,8 @@ bool gltf_read_accessor(const tinygltf::Model& model, int index, const std::stri
     out->components = comps;
     out->component_type = a.componentType;
     out->v.assign(a.count * static_cast<size_t>(comps), 0.0);
-    if (a.normalized && (a.componentType == TINYGLTF_COMPONENT_TYPE_FLOAT ||
-                         a.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT)) {
+    if (a.normalized &&
+        (a.componentType == TINYGLTF_COMPONENT_TYPE_FLOAT || a.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT)) {
         *error = where + " is normalised but not of 8- or 16-bit integers";
         return false;
     }
@@ -209,8 +209,8 @@ bool gltf_read_accessor(const tinygltf::Model& model, int index, const std::stri
             *error = where + ": byte stride " + std::to_string(view.stride) + " is out of range";
             return false;
         }
-        if (!read_elements(view, a.byteOffset, view.stride, a.count, comps, a.componentType, out->v.data(),
-                           where, error))
+        if (!read_elements(view, a.byteOffset, view.stride, a.count, comps, a.componentType, out->v.data(), where,
+                           error))
             return false;
     }
 
@@ -235,8 +235,8 @@ bool gltf_read_accessor(const tinygltf::Model& model, int index, const std::stri
             !view_of(model, a.sparse.values.bufferView, &vview, where + " sparse values", error))
             return false;
         std::vector<double> idx(n), vals(n * static_cast<size_t>(comps));
-        if (!read_elements(iview, static_cast<uint64_t>(a.sparse.indices.byteOffset), 0, n, 1, itype,
-                           idx.data(), where + " sparse indices", error) ||
+        if (!read_elements(iview, static_cast<uint64_t>(a.sparse.indices.byteOffset), 0, n, 1, itype, idx.data(),
+                           where + " sparse indices", error) ||
             !read_elements(vview, static_cast<uint64_t>(a.sparse.values.byteOffset), 0, n, comps, a.componentType,
                            vals.data(), where + " sparse values", error))
             return false;
@@ -246,7 +246,8 @@ bool gltf_read_accessor(const tinygltf::Model& model, int index, const std::stri
                 return false;
             }
             size_t at = static_cast<size_t>(idx[i]) * static_cast<size_t>(comps);
-            for (int c = 0; c < comps; ++c) out->v[at + static_cast<size_t>(c)] = vals[i * static_cast<size_t>(comps) + static_cast<size_t>(c)];
+            for (int c = 0; c < comps; ++c)
+                out->v[at + static_cast<size_t>(c)] = vals[i * static_cast<size_t>(comps) + static_cast<size_t>(c)];
         }
     }
 

@@ -62,8 +62,7 @@ bool check_buffers(const Model& m, std::string* error) {
     }
     for (size_t i = 0; i < m.accessors.size(); ++i) {
         GltfValues v;
-        if (!gltf_read_accessor(m, static_cast<int>(i), "", &v, error))
-            return false;
+        if (!gltf_read_accessor(m, static_cast<int>(i), "", &v, error)) return false;
     }
     for (size_t i = 0; i < m.images.size(); ++i)
         if (!ref_ok(m.images[i].bufferView, m.bufferViews.size()))
@@ -83,9 +82,9 @@ bool check_materials(const Model& m, std::string* error) {
         const tinygltf::Material& mat = m.materials[i];
         std::string label = gltf_label("material", mat.name, i);
         const tinygltf::PbrMetallicRoughness& pbr = mat.pbrMetallicRoughness;
-        if (!texture_info_ok(m, pbr.baseColorTexture.index) || !texture_info_ok(m, pbr.metallicRoughnessTexture.index) ||
-            !texture_info_ok(m, mat.normalTexture.index) || !texture_info_ok(m, mat.occlusionTexture.index) ||
-            !texture_info_ok(m, mat.emissiveTexture.index))
+        if (!texture_info_ok(m, pbr.baseColorTexture.index) ||
+            !texture_info_ok(m, pbr.metallicRoughnessTexture.index) || !texture_info_ok(m, mat.normalTexture.index) ||
+            !texture_info_ok(m, mat.occlusionTexture.index) || !texture_info_ok(m, mat.emissiveTexture.index))
             return fail(error, label + " names a texture that does not exist");
         bool ranges = pbr.baseColorFactor.size() == 4 && pbr.metallicFactor >= 0 && pbr.metallicFactor <= 1 &&
                       pbr.roughnessFactor >= 0 && pbr.roughnessFactor <= 1 && mat.alphaCutoff >= 0;
@@ -120,7 +119,8 @@ bool check_attribute(const Model& m, const std::string& name, int accessor, cons
     auto [base, set] = semantic(name);
     int t = a.componentType;
     bool floaty = t == TINYGLTF_COMPONENT_TYPE_FLOAT;
-    bool norm8_16 = a.normalized && (t == TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE || t == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT);
+    bool norm8_16 =
+        a.normalized && (t == TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE || t == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT);
     bool quantised = m.extensionsRequired.end() !=
                      std::find(m.extensionsRequired.begin(), m.extensionsRequired.end(), "KHR_mesh_quantization");
     bool ok = true;
@@ -198,7 +198,9 @@ bool check_meshes(const Model& m, std::string* error) {
                     return fail(error, what + ": indices must be unsigned integers");
                 GltfValues idx;
                 if (!gltf_read_accessor(m, p.indices, what + " indices", &idx, error)) return false;
-                double restart = t == TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE ? 255 : t == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT ? 65535 : 4294967295.0;
+                double restart = t == TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE    ? 255
+                                 : t == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT ? 65535
+                                                                               : 4294967295.0;
                 for (double d : idx.v)
                     if (d >= static_cast<double>(count) || d == restart)
                         return fail(error, what + ": index " + std::to_string(static_cast<uint64_t>(d)) +
@@ -206,9 +208,9 @@ bool check_meshes(const Model& m, std::string* error) {
             }
             if (in_range(p.material, m.materials.size())) {
                 const tinygltf::Material& mat = m.materials[p.material];
-                for (const tinygltf::TextureInfo* info : {&mat.pbrMetallicRoughness.baseColorTexture,
-                                                          &mat.pbrMetallicRoughness.metallicRoughnessTexture,
-                                                          &mat.emissiveTexture})
+                for (const tinygltf::TextureInfo* info :
+                     {&mat.pbrMetallicRoughness.baseColorTexture, &mat.pbrMetallicRoughness.metallicRoughnessTexture,
+                      &mat.emissiveTexture})
                     if (info->index >= 0 && !sets["TEXCOORD"].count(info->texCoord))
                         return fail(error, what + ": its material needs TEXCOORD_" + std::to_string(info->texCoord));
             }
@@ -254,7 +256,8 @@ bool check_nodes(const Model& m, const std::vector<int>& parent, std::string* er
     }
     for (size_t i = 0; i < m.scenes.size(); ++i) {
         for (int n : m.scenes[i].nodes) {
-            if (!in_range(n, m.nodes.size())) return fail(error, "scene " + std::to_string(i) + " names a node that does not exist");
+            if (!in_range(n, m.nodes.size()))
+                return fail(error, "scene " + std::to_string(i) + " names a node that does not exist");
             if (parent[n] >= 0)
                 return fail(error, gltf_label("node", m.nodes[n].name, static_cast<size_t>(n)) +
                                        " is a root of a scene but has a parent");
@@ -303,7 +306,8 @@ bool check_skins(const Model& m, const std::vector<int>& parent, std::string* er
                 return fail(error, label + ": " + std::to_string(a.count) + " inverse bind matrices for " +
                                        std::to_string(s.joints.size()) + " joints");
             GltfValues v;
-            if (!gltf_read_accessor(m, s.inverseBindMatrices, label + " inverse bind matrices", &v, error)) return false;
+            if (!gltf_read_accessor(m, s.inverseBindMatrices, label + " inverse bind matrices", &v, error))
+                return false;
             for (size_t k = 0; v.from_data && k < v.count; ++k)
                 if (v.at(k, 3) != 0 || v.at(k, 7) != 0 || v.at(k, 11) != 0 || v.at(k, 15) != 1)
                     return fail(error, label + ": inverse bind matrix " + std::to_string(k) + " is not affine");
@@ -321,16 +325,19 @@ bool check_animations(const Model& m, std::string* error) {
         for (size_t ci = 0; ci < anim.channels.size(); ++ci) {
             const tinygltf::AnimationChannel& ch = anim.channels[ci];
             std::string what = label + " channel " + std::to_string(ci);
-            if (!in_range(ch.sampler, anim.samplers.size())) return fail(error, what + " names a sampler that does not exist");
+            if (!in_range(ch.sampler, anim.samplers.size()))
+                return fail(error, what + " names a sampler that does not exist");
             if (ch.target_node == -1) continue;
-            if (!in_range(ch.target_node, m.nodes.size())) return fail(error, what + " targets a node that does not exist");
+            if (!in_range(ch.target_node, m.nodes.size()))
+                return fail(error, what + " targets a node that does not exist");
             if (!targets.insert({ch.target_node, ch.target_path}).second)
                 return fail(error, what + " animates what another channel does");
             const tinygltf::Node& node = m.nodes[ch.target_node];
             if (!node.matrix.empty()) return fail(error, what + " animates a node placed by a matrix");
             if (ch.target_path == "weights" &&
-                (node.mesh < 0 || std::all_of(m.meshes[node.mesh].primitives.begin(), m.meshes[node.mesh].primitives.end(),
-                                              [](const tinygltf::Primitive& p) { return p.targets.empty(); })))
+                (node.mesh < 0 ||
+                 std::all_of(m.meshes[node.mesh].primitives.begin(), m.meshes[node.mesh].primitives.end(),
+                             [](const tinygltf::Primitive& p) { return p.targets.empty(); })))
                 return fail(error, what + " animates morph weights of a node without morph targets");
         }
         for (size_t si = 0; si < anim.samplers.size(); ++si) {
@@ -339,7 +346,8 @@ bool check_animations(const Model& m, std::string* error) {
             if (!in_range(s.input, m.accessors.size()) || !in_range(s.output, m.accessors.size()))
                 return fail(error, what + " names an accessor that does not exist");
             const tinygltf::Accessor& in = m.accessors[s.input];
-            if (in.minValues.empty() || in.maxValues.empty()) return fail(error, what + ": key times must declare their bounds");
+            if (in.minValues.empty() || in.maxValues.empty())
+                return fail(error, what + ": key times must declare their bounds");
             if (s.interpolation == "CUBICSPLINE" && in.count < 2)
                 return fail(error, what + ": a cubic spline needs two keys or more");
         }
@@ -351,10 +359,11 @@ bool check_animations(const Model& m, std::string* error) {
             if (v.components != 4) return fail(error, label + ": rotations must be quaternions");
             bool cubic = s.interpolation == "CUBICSPLINE";
             for (size_t k = 0; v.from_data && k < v.count; ++k) {
-                if (cubic && k % 3 != 1) continue;  // tangents need not be unit
+                if (cubic && k % 3 != 1) continue; // tangents need not be unit
                 double len = std::sqrt(v.at(k, 0) * v.at(k, 0) + v.at(k, 1) * v.at(k, 1) + v.at(k, 2) * v.at(k, 2) +
                                        v.at(k, 3) * v.at(k, 3));
-                if (std::fabs(len - 1) > 5e-4) return fail(error, label + ": rotation key " + std::to_string(k) + " is not a unit quaternion");
+                if (std::fabs(len - 1) > 5e-4)
+                    return fail(error, label + ": rotation key " + std::to_string(k) + " is not a unit quaternion");
             }
         }
     }
@@ -386,23 +395,35 @@ bool check_extensions(const Model& m, std::string* error) {
     std::set<std::string> used(m.extensionsUsed.begin(), m.extensionsUsed.end());
     if (used.size() != m.extensionsUsed.size()) return fail(error, "extensionsUsed lists an extension twice");
     std::set<std::string> required(m.extensionsRequired.begin(), m.extensionsRequired.end());
-    if (required.size() != m.extensionsRequired.size()) return fail(error, "extensionsRequired lists an extension twice");
+    if (required.size() != m.extensionsRequired.size())
+        return fail(error, "extensionsRequired lists an extension twice");
     for (const std::string& r : required)
         if (!used.count(r)) return fail(error, "extension " + r + " is required but not used");
     if (used.count("KHR_mesh_quantization") && !required.count("KHR_mesh_quantization"))
         return fail(error, "KHR_mesh_quantization must be required where it is used");
-    static const std::map<std::string, std::string> kHost = {
-        {"KHR_materials_unlit", "material"}, {"KHR_materials_pbrSpecularGlossiness", "material"},
-        {"KHR_materials_clearcoat", "material"}, {"KHR_materials_sheen", "material"},
-        {"KHR_materials_specular", "material"}, {"KHR_materials_transmission", "material"},
-        {"KHR_materials_volume", "material"}, {"KHR_materials_ior", "material"},
-        {"KHR_materials_iridescence", "material"}, {"KHR_materials_emissive_strength", "material"},
-        {"KHR_materials_anisotropy", "material"}, {"KHR_materials_dispersion", "material"},
-        {"KHR_lights_punctual", "node model"}, {"KHR_node_visibility", "node"},
-        {"KHR_materials_variants", "primitive model"}, {"KHR_texture_transform", "textureinfo"},
-        {"EXT_texture_webp", "texture"}, {"KHR_texture_basisu", "texture"}, {"KHR_animation_pointer", "channel"},
-        {"KHR_mesh_quantization", ""}, {"KHR_draco_mesh_compression", "primitive"}, {"EXT_meshopt_compression", "bufferview buffer"},
-        {"EXT_mesh_gpu_instancing", "node"}};
+    static const std::map<std::string, std::string> kHost = {{"KHR_materials_unlit", "material"},
+                                                             {"KHR_materials_pbrSpecularGlossiness", "material"},
+                                                             {"KHR_materials_clearcoat", "material"},
+                                                             {"KHR_materials_sheen", "material"},
+                                                             {"KHR_materials_specular", "material"},
+                                                             {"KHR_materials_transmission", "material"},
+                                                             {"KHR_materials_volume", "material"},
+                                                             {"KHR_materials_ior", "material"},
+                                                             {"KHR_materials_iridescence", "material"},
+                                                             {"KHR_materials_emissive_strength", "material"},
+                                                             {"KHR_materials_anisotropy", "material"},
+                                                             {"KHR_materials_dispersion", "material"},
+                                                             {"KHR_lights_punctual", "node model"},
+                                                             {"KHR_node_visibility", "node"},
+                                                             {"KHR_materials_variants", "primitive model"},
+                                                             {"KHR_texture_transform", "textureinfo"},
+                                                             {"EXT_texture_webp", "texture"},
+                                                             {"KHR_texture_basisu", "texture"},
+                                                             {"KHR_animation_pointer", "channel"},
+                                                             {"KHR_mesh_quantization", ""},
+                                                             {"KHR_draco_mesh_compression", "primitive"},
+                                                             {"EXT_meshopt_compression", "bufferview buffer"},
+                                                             {"EXT_mesh_gpu_instancing", "node"}};
     auto check = [&](const tinygltf::ExtensionMap& exts, const char* host, const std::string& where) {
         for (const auto& [name, value] : exts) {
             (void)value;
@@ -419,8 +440,7 @@ bool check_extensions(const Model& m, std::string* error) {
     for (size_t i = 0; i < m.materials.size(); ++i) {
         const tinygltf::Material& mat = m.materials[i];
         std::string label = gltf_label("material", mat.name, i);
-        if (!check(mat.extensions, "material", label) ||
-            !check(mat.pbrMetallicRoughness.extensions, "pbr", label) ||
+        if (!check(mat.extensions, "material", label) || !check(mat.pbrMetallicRoughness.extensions, "pbr", label) ||
             !check(mat.pbrMetallicRoughness.baseColorTexture.extensions, "textureinfo", label) ||
             !check(mat.pbrMetallicRoughness.metallicRoughnessTexture.extensions, "textureinfo", label) ||
             !check(mat.emissiveTexture.extensions, "textureinfo", label) ||
@@ -464,6 +484,6 @@ bool check_extensions(const Model& m, std::string* error) {
 
 bool gltf_check_model(const tinygltf::Model& m, const std::vector<int>& parent, std::string* error) {
     return check_asset(m, error) && check_extensions(m, error) && check_buffers(m, error) &&
-           check_materials(m, error) && check_meshes(m, error) && check_nodes(m, parent, error) && check_skins(m, parent, error) &&
-           check_animations(m, error) && check_cameras(m, error);
+           check_materials(m, error) && check_meshes(m, error) && check_nodes(m, parent, error) &&
+           check_skins(m, parent, error) && check_animations(m, error) && check_cameras(m, error);
 }

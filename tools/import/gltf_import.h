@@ -19,7 +19,7 @@ struct GltfProfile {
 };
 
 struct GltfImportOptions {
-    float fps = 25.0f;  // animation samples per second; key times are frame numbers
+    float fps = 25.0f; // animation samples per second; key times are frame numbers
     // Texture files are named prefix + image index + ".png" and the scene
     // names them so; they are meant to lie beside the scene file.
     std::string texture_prefix = "texture_";
@@ -36,15 +36,15 @@ struct GltfImportTexture {
 struct GltfImportResult {
     SceneDesc scene;
     std::vector<GltfImportTexture> textures;
-    std::vector<std::string> warnings;  // what was left out, one line each
+    std::vector<std::string> warnings; // what was left out, one line each
 };
 
 // Converts a .gltf or .glb held in memory. External files (buffers, images)
 // are read only from base_dir and below it; an empty base_dir allows none.
 // False with one line in *error (naming the node, mesh or skin at fault)
 // when the model is malformed or holds what the engine cannot show.
-bool gltf_import_memory(const uint8_t* data, size_t size, const std::string& base_dir,
-                        const GltfImportOptions& options, GltfImportResult* out, std::string* error);
+bool gltf_import_memory(const uint8_t* data, size_t size, const std::string& base_dir, const GltfImportOptions& options,
+                        GltfImportResult* out, std::string* error);
 
 // Reads in_path, converts it and writes out_path plus the textures beside it.
 bool gltf_import_file(const std::string& in_path, const std::string& out_path, const GltfImportOptions& options,

@@ -26,9 +26,11 @@ struct GltfValues {
     size_t count = 0;
     int components = 0;
     int component_type = 0;
-    bool from_data = false;  // false: no buffer view and no sparse values, all zeros
+    bool from_data = false; // false: no buffer view and no sparse values, all zeros
     std::vector<double> v;  // count x components
-    double at(size_t element, int component) const { return v[element * static_cast<size_t>(components) + static_cast<size_t>(component)]; }
+    double at(size_t element, int component) const {
+        return v[element * static_cast<size_t>(components) + static_cast<size_t>(component)];
+    }
 };
 
 // Reads and bounds-checks accessor `index`. False with one line in *error
@@ -68,9 +70,9 @@ struct GltfContext {
     const GltfImportOptions* options = nullptr;
     const std::vector<GltfProfile>* profiles = nullptr;
     GltfImportResult* out = nullptr;
-    std::vector<int> material_of;  // glTF material -> engine material, -1 before first use
+    std::vector<int> material_of; // glTF material -> engine material, -1 before first use
     int default_material = -1;
-    std::vector<int> texture_of_image;  // glTF image -> engine texture, -1 before, -2 refused
+    std::vector<int> texture_of_image; // glTF image -> engine texture, -1 before, -2 refused
 };
 
 // The bones a skinned mesh binds to: bone index per skin joint.

@@ -85,12 +85,22 @@ void put_vertex(const GltfProfile& p, const Vertex& v, uint8_t* out) {
     for (const VertexClient& c : p.clients) {
         uint8_t* at = out + c.offset;
         switch (role_of(c)) {
-        case ROLE_POSITION: for (int i = 0; i < 3; ++i) put_f32(at + 4 * i, v.position[i]); break;
-        case ROLE_NORMAL: for (int i = 0; i < 3; ++i) put_f32(at + 4 * i, v.normal[i]); break;
-        case ROLE_COLOUR: for (int i = 0; i < c.components; ++i) put_f32(at + 4 * i, v.colour[i]); break;
-        case ROLE_UV: for (int i = 0; i < 2; ++i) put_f32(at + 4 * i, v.uv[i]); break;
+        case ROLE_POSITION:
+            for (int i = 0; i < 3; ++i) put_f32(at + 4 * i, v.position[i]);
+            break;
+        case ROLE_NORMAL:
+            for (int i = 0; i < 3; ++i) put_f32(at + 4 * i, v.normal[i]);
+            break;
+        case ROLE_COLOUR:
+            for (int i = 0; i < c.components; ++i) put_f32(at + 4 * i, v.colour[i]);
+            break;
+        case ROLE_UV:
+            for (int i = 0; i < 2; ++i) put_f32(at + 4 * i, v.uv[i]);
+            break;
         case ROLE_JOINTS: std::memcpy(at, v.joints, 16); break;
-        case ROLE_WEIGHTS: for (int i = 0; i < 4; ++i) put_f32(at + 4 * i, v.weights[i]); break;
+        case ROLE_WEIGHTS:
+            for (int i = 0; i < 4; ++i) put_f32(at + 4 * i, v.weights[i]);
+            break;
         default: break;
         }
     }
@@ -117,7 +127,8 @@ void make_normals(std::vector<Vertex>* verts, size_t first, const std::vector<ui
     for (size_t v = first; v < verts->size(); ++v) {
         double* n = &acc[(v - first) * 3];
         double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-        for (int j = 0; j < 3; ++j) (*verts)[v].normal[j] = len > 0 ? static_cast<float>(n[j] / len) : (j == 2 ? 1.f : 0.f);
+        for (int j = 0; j < 3; ++j)
+            (*verts)[v].normal[j] = len > 0 ? static_cast<float>(n[j] / len) : (j == 2 ? 1.f : 0.f);
     }
 }
 
@@ -133,7 +144,8 @@ int texture_for_image(GltfContext* ctx, int image) {
     slot = -2;
     if (img.width <= 0 || img.height <= 0 || img.component != 4 ||
         img.image.size() != static_cast<size_t>(img.width) * static_cast<size_t>(img.height) * 4) {
-        ctx->out->warnings.push_back(gltf_label("image", img.name, image) + " has no picture we can read; left untextured");
+        ctx->out->warnings.push_back(gltf_label("image", img.name, image) +
+                                     " has no picture we can read; left untextured");
         return -1;
     }
     bool opaque = true;
@@ -185,12 +197,12 @@ int material_for(GltfContext* ctx, int index) {
     const tinygltf::TextureInfo& info = g.pbrMetallicRoughness.baseColorTexture;
     if (info.index >= 0) {
         if (static_cast<size_t>(info.index) >= m.textures.size()) {
-            ctx->out->warnings.push_back(gltf_label("material", g.name, index) + " names a texture that does not exist");
+            ctx->out->warnings.push_back(gltf_label("material", g.name, index) +
+                                         " names a texture that does not exist");
         } else {
             if (info.texCoord != 0)
-                ctx->out->warnings.push_back(gltf_label("material", g.name, index) +
-                                             ": texture uses coordinate set " + std::to_string(info.texCoord) +
-                                             "; only the first set is imported");
+                ctx->out->warnings.push_back(gltf_label("material", g.name, index) + ": texture uses coordinate set " +
+                                             std::to_string(info.texCoord) + "; only the first set is imported");
             int tex = texture_for_image(ctx, m.textures[info.index].source);
             if (tex >= 0) mat.layers.push_back({tex, COMBINE_MODULATE});
         }
@@ -276,7 +288,7 @@ bool gltf_convert_mesh(GltfContext* ctx, int mesh_index, const GltfSkinBinding* 
     const std::string label = gltf_label("mesh", mesh.name, mesh_index);
     *mesh_out = -1;
     std::vector<Vertex> verts;
-    std::map<int, std::vector<uint32_t>> by_material;  // engine material -> indices
+    std::map<int, std::vector<uint32_t>> by_material; // engine material -> indices
     std::vector<int> material_order;
     Needs needs;
     needs.skinned = binding != nullptr;
@@ -347,7 +359,8 @@ bool gltf_convert_mesh(GltfContext* ctx, int mesh_index, const GltfSkinBinding* 
             for (size_t v = 0; v < count; ++v) {
                 double n[3] = {vals.at(v, 0), vals.at(v, 1), vals.at(v, 2)};
                 double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-                for (int k = 0; k < 3; ++k) verts[first + v].normal[k] = len > 0 ? static_cast<float>(n[k] / len) : (k == 2 ? 1.f : 0.f);
+                for (int k = 0; k < 3; ++k)
+                    verts[first + v].normal[k] = len > 0 ? static_cast<float>(n[k] / len) : (k == 2 ? 1.f : 0.f);
             }
         } else {
             make_normals(&verts, first, indices);

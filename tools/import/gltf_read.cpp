@@ -34,9 +34,9 @@ constexpr long kMaxExternalFile = 512L << 20;
 constexpr long long kMaxPixels = 16LL << 20;
 
 struct FsGuard {
-    std::string base;       // as given, may be empty (no external files)
-    std::string base_real;  // canonical, for the symlink check
-    std::string refused;    // the first reference that left the folder
+    std::string base;      // as given, may be empty (no external files)
+    std::string base_real; // canonical, for the symlink check
+    std::string refused;   // the first reference that left the folder
 };
 
 // The part of `path` below the base folder, or empty when it is not below.
@@ -188,7 +188,8 @@ bool json_walk(const nlohmann::json& j, const std::string& path, int depth, std:
                 *error = "extensions at " + at + " is not an object";
                 return false;
             }
-            if ((key == "attributes" || path.find("/targets/") != std::string::npos) && it->is_object() && it->empty()) {
+            if ((key == "attributes" || path.find("/targets/") != std::string::npos) && it->is_object() &&
+                it->empty()) {
                 *error = "empty object at " + at;
                 return false;
             }
@@ -212,11 +213,12 @@ bool json_walk(const nlohmann::json& j, const std::string& path, int depth, std:
 }
 
 bool check_json_text(const uint8_t* data, size_t size, std::string* error) {
-    static const char* const kCollections[] = {"accessors", "animations", "buffers", "bufferViews", "cameras",
-                                               "images", "materials", "meshes", "nodes", "samplers",
-                                               "scenes", "skins", "textures", "extensionsUsed", "extensionsRequired"};
+    static const char* const kCollections[] = {
+        "accessors", "animations", "buffers",  "bufferViews",    "cameras",
+        "images",    "materials",  "meshes",   "nodes",          "samplers",
+        "scenes",    "skins",      "textures", "extensionsUsed", "extensionsRequired"};
     nlohmann::json doc = nlohmann::json::parse(data, data + size, nullptr, false);
-    if (doc.is_discarded() || !doc.is_object()) return true;  // tinygltf says what is wrong
+    if (doc.is_discarded() || !doc.is_object()) return true; // tinygltf says what is wrong
     for (const char* name : kCollections)
         if (doc.contains(name) && !doc[name].is_array()) {
             *error = std::string(name) + " is not an array";
@@ -267,7 +269,9 @@ bool nested_too_deeply(const uint8_t* data, size_t size, bool binary) {
     return guard.too_deep;
 }
 
-bool starts_with_bom(const uint8_t* p, size_t size) { return size >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF; }
+bool starts_with_bom(const uint8_t* p, size_t size) {
+    return size >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF;
+}
 
 } // namespace
 
@@ -332,7 +336,7 @@ bool gltf_read_model(const uint8_t* data, size_t size, const std::string& base_d
             *error = line;
             return false;
         }
-        if (line.rfind("File not found", 0) == 0) continue;  // followed by the line above
+        if (line.rfind("File not found", 0) == 0) continue; // followed by the line above
         warnings->push_back(line);
     }
     if (!binary) {

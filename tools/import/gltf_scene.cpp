@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr size_t kMaxBones = 32;  // what the skinning shader's matrix array holds
+constexpr size_t kMaxBones = 32; // what the skinning shader's matrix array holds
 constexpr double kMaxFrames = 100000;
 // Frames x nodes x (skins + 1) transforms to resample: ample for real
 // models, and it keeps a crafted file from taking minutes.
@@ -20,8 +20,8 @@ constexpr double kMaxFrameWork = 5e6;
 
 struct Channel {
     int node = -1;
-    int path = 0;  // 0 translation, 1 rotation, 2 scale
-    int interpolation = 0;  // 0 linear, 1 step, 2 cubic spline
+    int path = 0;          // 0 translation, 1 rotation, 2 scale
+    int interpolation = 0; // 0 linear, 1 step, 2 cubic spline
     std::vector<double> times;
     GltfValues values;
 };
@@ -29,14 +29,14 @@ struct Channel {
 struct Walk {
     const tinygltf::Model* model = nullptr;
     GltfContext ctx;
-    std::vector<int> parent;      // per node, -1 for roots
-    std::vector<int> order;       // every node, parents before children
-    std::vector<int> rank;        // position in order
-    std::vector<Trs> rest;        // static local transforms
+    std::vector<int> parent; // per node, -1 for roots
+    std::vector<int> order;  // every node, parents before children
+    std::vector<int> rank;   // position in order
+    std::vector<Trs> rest;   // static local transforms
     std::vector<Channel> channels;
     double duration = 0;
-    int frames = 0;               // samples 0 .. frames - 1
-    std::vector<int> object_of;   // node -> object, -1 when not emitted
+    int frames = 0;             // samples 0 .. frames - 1
+    std::vector<int> object_of; // node -> object, -1 when not emitted
 };
 
 std::string node_label(const Walk& w, int node) {
@@ -135,7 +135,7 @@ bool read_animation(Walk* w, std::string* error) {
             *error = what + " names a sampler that does not exist";
             return false;
         }
-        if (ch.target_node == -1) continue;  // aimed by an extension, not at a node
+        if (ch.target_node == -1) continue; // aimed by an extension, not at a node
         if (!in_range(ch.target_node, m.nodes.size())) {
             *error = what + " targets a node that does not exist";
             return false;
@@ -145,7 +145,7 @@ bool read_animation(Walk* w, std::string* error) {
         if (ch.target_path == "translation") c.path = 0;
         else if (ch.target_path == "rotation") c.path = 1;
         else if (ch.target_path == "scale") c.path = 2;
-        else continue;  // morph weights: meshes with targets are refused anyway
+        else continue; // morph weights: meshes with targets are refused anyway
         const tinygltf::AnimationSampler& s = anim.samplers[ch.sampler];
         if (s.interpolation.empty() || s.interpolation == "LINEAR") c.interpolation = 0;
         else if (s.interpolation == "STEP") c.interpolation = 1;
@@ -165,8 +165,8 @@ bool read_animation(Walk* w, std::string* error) {
         int want = c.path == 1 ? 4 : 3;
         size_t per_key = c.interpolation == 2 ? 3 : 1;
         if (c.values.components != want || c.values.count != in.count * per_key) {
-            *error = what + ": " + std::to_string(c.values.count) + " values do not match " +
-                     std::to_string(in.count) + " key times";
+            *error = what + ": " + std::to_string(c.values.count) + " values do not match " + std::to_string(in.count) +
+                     " key times";
             return false;
         }
         c.times = in.v;
@@ -456,7 +456,7 @@ struct SkinnedUse {
 // children's.
 bool emit_nodes(Walk* w, const std::vector<int>& roots, std::vector<SkinnedUse>* skinned, std::string* error) {
     const tinygltf::Model& m = *w->model;
-    std::map<int, int> mesh_of;  // glTF mesh -> engine mesh (still meshes)
+    std::map<int, int> mesh_of; // glTF mesh -> engine mesh (still meshes)
     std::vector<int> stack(roots.rbegin(), roots.rend());
     while (!stack.empty()) {
         int i = stack.back();
@@ -516,7 +516,7 @@ bool emit_nodes(Walk* w, const std::vector<int>& roots, std::vector<SkinnedUse>*
 // Skinned meshes hang under their armature's object at the scene root:
 // glTF places them by their joints alone, never by their own node.
 bool emit_skins(Walk* w, const std::vector<SkinnedUse>& uses, std::string* error) {
-    std::map<int, int> armature_object;  // skin -> object
+    std::map<int, int> armature_object; // skin -> object
     std::map<int, GltfSkinBinding> bindings;
     std::map<std::pair<int, int>, int> mesh_of;
     for (const SkinnedUse& use : uses) {
@@ -586,8 +586,8 @@ bool import_model(const uint8_t* data, size_t size, const std::string& base_dir,
 
 } // namespace
 
-bool gltf_import_memory(const uint8_t* data, size_t size, const std::string& base_dir,
-                        const GltfImportOptions& options, GltfImportResult* out, std::string* error) {
+bool gltf_import_memory(const uint8_t* data, size_t size, const std::string& base_dir, const GltfImportOptions& options,
+                        GltfImportResult* out, std::string* error) {
     bool ok = import_model(data, size, base_dir, options, out, error);
     if (!ok && error->empty()) *error = "refused";
     one_line(error);

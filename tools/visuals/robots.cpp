@@ -39,9 +39,9 @@ enum Bone {
     BONE_COUNT
 };
 
-const int kParents[BONE_COUNT] = {-1, B_ROOT,   B_SPINE, B_CHEST, B_CHEST, B_CLAV_L, B_UARM_L,
-                                  B_FARM_L, B_CHEST, B_CLAV_R, B_UARM_R, B_FARM_R, B_ROOT, B_HIP_L,
-                                  B_THIGH_L, B_SHIN_L, B_ROOT, B_HIP_R, B_THIGH_R, B_SHIN_R, B_HEAD};
+const int kParents[BONE_COUNT] = {-1,        B_ROOT,   B_SPINE,  B_CHEST,  B_CHEST,   B_CLAV_L, B_UARM_L,
+                                  B_FARM_L,  B_CHEST,  B_CLAV_R, B_UARM_R, B_FARM_R,  B_ROOT,   B_HIP_L,
+                                  B_THIGH_L, B_SHIN_L, B_ROOT,   B_HIP_R,  B_THIGH_R, B_SHIN_R, B_HEAD};
 
 // Proportions: every bone's head sits at its parent's tail, so the rest
 // pose skins to the identity.
@@ -123,8 +123,8 @@ void box_on(MeshBuilder* b, int bone, Vec3 lo, Vec3 hi, const Paint& paint) {
 struct Pose {
     std::array<Vec3, BONE_COUNT> euler{}; // x, y, z angles per bone
     Vec3 root_offset{0, 0, 0};
-    float bend = 0;            // knee bend, the pelvis dropping to keep the feet down
-    float lift[2] = {0, 0};    // knee lift of the left and right leg, radians
+    float bend = 0;         // knee bend, the pelvis dropping to keep the feet down
+    float lift[2] = {0, 0}; // knee lift of the left and right leg, radians
 };
 
 void pose_add(Pose* into, const Pose& p, float w) {
@@ -221,8 +221,7 @@ SceneDescArmature dance_armature(const Skeleton& s, const SyncBlock& block, Pose
     const int per_beat = 16;
     SceneDescArmature a;
     a.name = "Armature";
-    for (int b = 0; b < BONE_COUNT; ++b)
-        a.bones.push_back({kParents[b], s.tail[b], s.head[b]});
+    for (int b = 0; b < BONE_COUNT; ++b) a.bones.push_back({kParents[b], s.tail[b], s.head[b]});
     int last = static_cast<int>(std::ceil(sync_beats(block) * per_beat)) + 1;
     for (int j = -1; j <= last; ++j) {
         float beats = static_cast<float>(j) / per_beat;
@@ -257,8 +256,8 @@ MeshBuilder wheee_body(const Skeleton& s) {
     box_on(&b, B_ROOT, {-0.23f, -0.06f, -0.14f}, {0.23f, -0.02f, 0.14f}, orange);
     for (int i = 0; i < 3; ++i) {
         b.bind = bind_blend_y(B_ROOT, B_SPINE, 0.0f, 0.25f);
-        mesh_cylinder(&b, place({0, 0, 0}), 0.14f - i * 0.01f, 0.12f - i * 0.01f, 0.04f + i * 0.09f,
-                      0.11f + i * 0.09f, 14, i % 2 ? dark : metal);
+        mesh_cylinder(&b, place({0, 0, 0}), 0.14f - i * 0.01f, 0.12f - i * 0.01f, 0.04f + i * 0.09f, 0.11f + i * 0.09f,
+                      14, i % 2 ? dark : metal);
     }
     // Chest: a wedge of plates around a glowing core.
     box_on(&b, B_CHEST, {-0.27f, 0.36f, -0.16f}, {0.27f, 0.88f, 0.16f}, metal);
@@ -349,17 +348,18 @@ Pose wheee_dance(float b, const Skeleton&) {
     c.bend = 0.14f + 0.1f * dip(b);
     const Vec3 arms[4][4] = {
         // upper arm L, forearm L, upper arm R, forearm R (Euler x, y, z)
-        {{0, 0, 2.6f}, {0, 0, 0}, {0, 0, -2.6f}, {0, 0, 0}},           // arms up
-        {{0, 0, 1.5f}, {0, 0, 1.5f}, {0, 0, -1.5f}, {0, 0, -1.5f}},   // goalposts
-        {{0, 0, 1.5f}, {0, 0, -1.5f}, {0, 0, -1.5f}, {0, 0, 1.5f}},   // elbows out, hands down
-        {{-1.5f, 0, 0.1f}, {0, 0, 0}, {-1.5f, 0, -0.1f}, {0, 0, 0}},  // arms straight ahead
+        {{0, 0, 2.6f}, {0, 0, 0}, {0, 0, -2.6f}, {0, 0, 0}},         // arms up
+        {{0, 0, 1.5f}, {0, 0, 1.5f}, {0, 0, -1.5f}, {0, 0, -1.5f}},  // goalposts
+        {{0, 0, 1.5f}, {0, 0, -1.5f}, {0, 0, -1.5f}, {0, 0, 1.5f}},  // elbows out, hands down
+        {{-1.5f, 0, 0.1f}, {0, 0, 0}, {-1.5f, 0, -0.1f}, {0, 0, 0}}, // arms straight ahead
     };
     {
         // Held still on the bar lines in and out, where the whole move
         // changes, so that only one snap lands on those beats.
         float k = std::round(b);
         float u = smoothstep(-w, w, b - k);
-        int from = static_cast<int>(std::clamp(k - 1, pops, build - 1)) % 4, to = static_cast<int>(std::clamp(k, pops, build - 1)) % 4;
+        int from = static_cast<int>(std::clamp(k - 1, pops, build - 1)) % 4,
+            to = static_cast<int>(std::clamp(k, pops, build - 1)) % 4;
         const int bones[4] = {B_UARM_L, B_FARM_L, B_UARM_R, B_FARM_R};
         for (int i = 0; i < 4; ++i) {
             Vec3 p = arms[from][i], q = arms[to][i];
@@ -444,9 +444,9 @@ MeshBuilder afro_body(const Skeleton& s) {
     mesh_sphere(&b, place({0, 1.24f, -0.1f}), 0.3f, 16, 10, part(0.9f, 0.3f, 0.05f, 0.2f, 0.55f), {1.15f, 0.9f, 1.0f});
     for (int i = 0; i < 46; ++i) {
         float a = rng_float(&rng) * 2 * kPi, e = rng_float(&rng) * 1.3f - 0.2f;
-        Vec3 p = {0.34f * std::cos(e) * std::cos(a), 1.24f + 0.27f * std::sin(e), -0.1f + 0.3f * std::cos(e) * std::sin(a)};
-        if (p.z > -0.05f && p.y < 1.2f)
-            continue; // keep the face clear
+        Vec3 p = {0.34f * std::cos(e) * std::cos(a), 1.24f + 0.27f * std::sin(e),
+                  -0.1f + 0.3f * std::cos(e) * std::sin(a)};
+        if (p.z > -0.05f && p.y < 1.2f) continue; // keep the face clear
         joint(&b, p, B_EXTRA, 0.07f + rng_float(&rng) * 0.04f,
               part(1.0f, 0.35f + rng_float(&rng) * 0.3f, 0.08f, 0.1f, 0.7f));
     }
@@ -530,7 +530,8 @@ Pose afro_dance(float b, const Skeleton&) {
     return out;
 }
 
-SceneDesc robot_scene(MeshBuilder body, const Skeleton& s, const SyncBlock& block, Pose (*dance)(float, const Skeleton&)) {
+SceneDesc robot_scene(MeshBuilder body, const Skeleton& s, const SyncBlock& block,
+                      Pose (*dance)(float, const Skeleton&)) {
     SceneDesc d;
     SceneDescMaterial m;
     m.name = "Material";
