@@ -64,6 +64,10 @@ bool app_options_parse(int argc, const char* const* argv, AppOptions* out, std::
         };
         if (opt == "--windowed") {
             o.windowed = true;
+        } else if (opt == "--desktop") {
+            o.desktop = true;
+        } else if (opt == "--loop") {
+            o.loop = true;
         } else if (opt == "--data") {
             if (value.empty()) return bad_value("a directory");
             o.data_dir = value;
@@ -80,10 +84,9 @@ bool app_options_parse(int argc, const char* const* argv, AppOptions* out, std::
             o.offline_options = true;
         } else if (opt == "--size") {
             if (!parse_size(value, &o.width, &o.height)) return bad_value("WxH, e.g. 800x600");
-            o.offline_options = true;
+            o.size_given = true;
         } else if (opt == "--from") {
             if (!parse_int(value, 0, 100000000, &o.from_ms)) return bad_value("milliseconds");
-            o.offline_options = true;
         } else if (opt == "--to") {
             if (!parse_int(value, 0, 100000000, &o.to_ms)) return bad_value("milliseconds");
             o.offline_options = true;
@@ -115,6 +118,15 @@ bool app_options_parse(int argc, const char* const* argv, AppOptions* out, std::
         *error = "--scene-fps goes with --view";
         return false;
     }
+    if (o.desktop && (o.size_given || o.windowed)) {
+        *error = "--desktop takes the desktop's size: it excludes --size and --windowed";
+        return false;
+    }
+    bool offline = o.capture || o.benchmark;
+    if (offline && (o.desktop || o.loop)) {
+        *error = "--desktop and --loop are for live playback, not --capture or --benchmark";
+        return false;
+    }
     if (o.capture && o.benchmark) {
         *error = "--capture and --benchmark exclude each other";
         return false;
@@ -125,7 +137,14 @@ bool app_options_parse(int argc, const char* const* argv, AppOptions* out, std::
 
 const char* app_options_usage() {
     return "usage: vantor [options]\n"
-           "  --windowed          a framed 800 x 600 window instead of the full-screen mode switch\n"
+           "  --windowed          a framed window (800 x 600, or --size) instead of the\n"
+           "                      full-screen mode switch to 800 x 600; it can be resized\n"
+           "  --desktop           full screen at the desktop's resolution, no mode switch\n"
+           "  --size WxH          output size: the window (live, implies --windowed), the\n"
+           "                      capture or the benchmark (default 800x600); the picture is\n"
+           "                      scaled, never stretched\n"
+           "  --from MS           start there (live, capture, benchmark)\n"
+           "  --loop              live: start again from 0 where the demo would end\n"
            "  --data DIR          content root; default: the working directory when it holds\n"
            "                      scripts/vertexprofiles.vsl, else the content installed or\n"
            "                      built with the program\n"
@@ -136,8 +155,8 @@ const char* app_options_usage() {
            "                      OUT ending in .mp4, .mkv or .webm is a video with the music,\n"
            "                      any other OUT a directory of PNG frames\n"
            "  --fps N             capture frame rate (default 60)\n"
-           "  --size WxH          capture size (default 800x600)\n"
-           "  --from MS --to MS   capture time range in music milliseconds (default 0 and 100000)\n"
+           "  --to MS             end of the capture or benchmark range in music milliseconds\n"
+           "                      (default 100000)\n"
            "  --benchmark         render the range offline without writing frames and print\n"
            "                      frame-time statistics per block (--json for machine-readable output)\n"
            "  --view FILE         show one scene file instead of the demo: drag to orbit, wheel\n"
@@ -147,7 +166,9 @@ const char* app_options_usage() {
            "  --scene-fps N       key frames per second of the viewed animation (default 25,\n"
            "                      as vantor-import writes them)\n"
            "  --help, --version\n"
-           "Keys: hold A for the frame-rate overlay; release Escape to quit.\n";
+           "Keys while playing live: hold A for the frame rate and time; release Escape to\n"
+           "quit; Space pauses and resumes; Left and Right seek 5 s; Page Up and Page Down\n"
+           "jump to the previous and next block; Home restarts.\n";
 }
 
 const char* app_version_text() { return "vantor " VANTOR_VERSION " (V4 Graphic Engine Project, build \"vantor\")\n"; }

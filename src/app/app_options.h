@@ -4,7 +4,10 @@
 #include <string>
 
 struct AppOptions {
-    bool windowed = false;   // framed 800 x 600 window instead of the mode switch
+    bool windowed = false;   // framed window (800 x 600, or --size) instead of the mode switch
+    bool desktop = false;    // full screen at the desktop's resolution, no mode switch
+    bool size_given = false; // --size: the window's size live, the output's off-line
+    bool loop = false;       // live: start again from 0 where the demo would end
     std::string data_dir;    // content root; empty: app_find_data_root()
     std::string report_path; // report log; empty: app_report_path()
 
@@ -16,9 +19,9 @@ struct AppOptions {
     int fps = 60;
     int width = 800;
     int height = 600;
-    int from_ms = 0;
+    int from_ms = 0; // live too: where playback starts
     int to_ms = 100000;
-    bool offline_options = false; // any of the options above was given
+    bool offline_options = false; // --fps or --to (off-line only) was given
 
     // Scene viewer instead of the demo.
     std::string view_path; // --view: the .vscene file

@@ -3,6 +3,7 @@
 #include "app/app_notice.h"
 #include "app/app_options.h"
 #include "app/frame_driver.h"
+#include "app/playback.h"
 #include "audio/audio.h"
 #include "core/gl.h"
 #include "core/log.h"
@@ -64,6 +65,19 @@ int end_after_fatal_error() {
     return 1;
 }
 
+// The window the command line asks for when playing live.
+void live_window(const AppOptions& options, int* width, int* height, int* flags) {
+    if (options.desktop) {
+        *flags = VL_WINDOW_DESKTOP;
+    } else if (options.windowed || options.size_given) {
+        *flags = VL_WINDOW_FRAMED | VL_WINDOW_RESIZABLE;
+        *width = options.width;
+        *height = options.height;
+    } else {
+        *flags = VL_WINDOW_FULLSCREEN;
+    }
+}
+
 } // namespace
 
 void demo_frame_draw(Timeline* timeline) {
@@ -87,9 +101,10 @@ int demo_main(const AppOptions& options) {
     app_notice_install(frames.mode == FRAME_LIVE);
 
     // --- Start-up ---
-    int flags = options.windowed ? VL_WINDOW_FRAMED : VL_WINDOW_FULLSCREEN;
+    int flags = 0;
     int width = screen_width;
     int height = screen_height;
+    live_window(options, &width, &height, &flags);
     frame_driver_window(&frames, &width, &height, &flags);
     if (!window_create(window_title, 0, 0, width, height, flags)) return 1;
     gl_clear_color(0, 0, 0, 255);
@@ -113,6 +128,13 @@ int demo_main(const AppOptions& options) {
 
     float music_time = 0.0f;
     frame_driver_prime(&frames, &timeline.current_time, &music_time);
+    Playback playback;
+    playback.live = frames.mode == FRAME_LIVE;
+    playback.loop = options.loop;
+    if (playback.live && options.from_ms > 0) {
+        playback_seek(&timeline, options.from_ms);
+        music_time = static_cast<float>(timeline.current_time);
+    }
 
     // --- Frame loop: one window message handled per pass ---
     while (message_pump()) {
@@ -123,13 +145,16 @@ int demo_main(const AppOptions& options) {
 
         font_set_style(VL_FONT_SMALL | VL_FONT_LEFT);
         if (key_query(key_a, KEY_QUERY_DOWN))
-            font_print(10.0f, 10.0f, overlay_colour, "FPS %.2f Time %d",
+            font_print(10.0f, 10.0f + frame_visible_top(), overlay_colour, "FPS %.2f Time %d",
                        static_cast<double>(frame_timer.displayed_rate), timeline.current_time);
 
         frame_driver_present(&frames);
         if (key_query(key_escape, KEY_QUERY_RELEASED) || frame_driver_done(&frames)) break;
 
         music_time = static_cast<float>(frame_driver_position(&frames));
+        // A seek, a pause or the loop: the next frame draws the new time.
+        int moved = playback_update(&playback, &timeline, static_cast<unsigned>(music_time));
+        if (moved >= 0) music_time = static_cast<float>(moved);
         frame_driver_spectrum(&frames);
     }
 

@@ -245,7 +245,7 @@ bool capture_check_options(const AppOptions& options, std::string* error) {
         return false;
     }
     if (options.offline_options && !options.capture && !options.benchmark) {
-        *error = "--fps, --size, --from and --to go with --capture or --benchmark";
+        *error = "--fps and --to go with --capture or --benchmark";
         return false;
     }
     return true;

@@ -52,6 +52,7 @@ using Clock = std::chrono::steady_clock;
 double clock_ms = 0.0;
 Clock::time_point clock_at = Clock::now();
 bool clock_started = false;
+bool paused = false;
 int64_t last_spectrum_frame = 0;
 
 void ring_push(Shared& s, const float* frames, int count) {
@@ -123,6 +124,7 @@ void audio_init() {
 
 void audio_shutdown() {
     platform_audio_close(); // the callback is gone after this
+    paused = false;
     shared = Shared{};
     streams.clear();
 }
@@ -176,6 +178,8 @@ unsigned audio_get_position() {
     double ms;
     if (live) {
         ms = double(frame * 1000 / AUDIO_RATE);
+    } else if (paused) {
+        ms = clock_ms;
     } else {
         // No music, or it has ended: carry on from the last value.
         ms = clock_ms + elapsed_ms(clock_at, now);
@@ -204,6 +208,17 @@ void audio_set_position(unsigned ms) {
     }
     clock_set(ms);
 }
+
+void audio_set_paused(bool pause) {
+    if (pause == paused) return;
+    // Freeze the stand-in clock where it is now.
+    unsigned now = audio_get_position();
+    paused = pause;
+    clock_set(now);
+    if (platform_audio_is_open()) platform_audio_pause(pause);
+}
+
+bool audio_is_paused() { return paused; }
 
 void audio_get_spectrum(float* out) {
     if (!out) return;

@@ -33,6 +33,10 @@ void audio_play(AudioStream* stream);
 // value, so the demo always reaches its end.
 unsigned audio_get_position();
 void audio_set_position(unsigned ms);
+// Stops and restarts the music where it is; the position, the wall clock
+// that stands in for a missing stream, and the spectrum all hold still.
+void audio_set_paused(bool paused);
+bool audio_is_paused();
 
 // Fills 256 magnitudes of the 512 most recent left-channel samples handed
 // to the device (rectangular window; a full-scale sine on a bin centre reads

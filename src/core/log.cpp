@@ -105,6 +105,10 @@ void log_write(const char* format, ...) {
     write_paragraph(text);
 }
 
+void log_flush() {
+    if (report.file && !report.closed) std::fflush(report.file);
+}
+
 void log_close() {
     if (!report.file || report.closed) return;
     std::fputs("\n</body>\n</html>", report.file);

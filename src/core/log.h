@@ -25,6 +25,9 @@ void log_write(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Writes the document trailer (once) and flushes the file, which stays
 // open; nothing is written after it.
 void log_close();
+// Hands what was written so far to the file: for lines people (and tests)
+// read while the program runs.
+void log_flush();
 
 // Fatal loader error: the critical line, and the text kept for the program,
 // which ends the run with status 1 (after log_close, with the text on

@@ -5,6 +5,7 @@
 #include "gfx/screen_pass.h"
 #include "scene/scene.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <set>
@@ -52,6 +53,29 @@ void demo_blocks_create(Timeline* timeline, Content* content) {
         blocks[i]->content = content;
         timeline_add(timeline, blocks[i]);
     }
+}
+
+void demo_blocks_rearm_captures(Timeline* timeline) {
+    ListNode* cursor = nullptr;
+    while (list_next(&timeline->blocks, &cursor)) {
+        auto* block = static_cast<demoblock*>(cursor->data);
+        // The constructors' value: one run to set the camera, then the capture.
+        if (dynamic_cast<robot_wheee_block*>(block) || dynamic_cast<robot_afropowa_block*>(block))
+            static_cast<heavy_demoblock*>(block)->capture_countdown = 0.9f;
+    }
+}
+
+int demo_block_previous_start(int time) {
+    int current = 0;
+    for (int i = 0; i < 9; ++i)
+        if (time >= demo_block_spans[i].start) current = i;
+    return current > 0 ? demo_block_spans[current - 1].start : 0;
+}
+
+int demo_block_next_start(int time) {
+    for (int i = 0; i < 9; ++i)
+        if (demo_block_spans[i].start > time) return std::min(demo_block_spans[i].start, demo_end_ms);
+    return demo_end_ms;
 }
 
 int loading_bar_width(int time) {

@@ -95,6 +95,16 @@ inline constexpr BlockSpan demo_block_spans[9] = {
 // them to the timeline in play order. They are never freed.
 void demo_blocks_create(Timeline* timeline, Content* content);
 
+// After a jump in time: the robot blocks capture their reflection again in
+// their next frames (they capture once, on their second frame, otherwise).
+void demo_blocks_rearm_captures(Timeline* timeline);
+// Start of the block before / after the one playing at `time` (0 before the
+// first, the demo's end after the last).
+int demo_block_previous_start(int time);
+int demo_block_next_start(int time);
+// Where the show ends: the end block's start.
+inline constexpr int demo_end_ms = 100000;
+
 // Width in pixels of the loading bar at `time` ms (600 at 100 ms).
 int loading_bar_width(int time);
 // Alpha byte of the orange flash behind the honeycomb (core_title_block and blender_title_block).
@@ -111,7 +121,7 @@ float glow_strength(int block_number, float s0);
 extern long demo_scene_draw_count;
 // scene_draw without bones, counted.
 void demo_scene_draw(Scene* scene);
-// The blocks' 3D projection: window aspect, fovy 35, far 10000, near 0.1.
+// The blocks' 3D projection: the frame's aspect (4:3), fovy 35, far 10000, near 0.1.
 void demo_perspective();
 
 // The glow of a block: its draw_scene through the content's glow targets

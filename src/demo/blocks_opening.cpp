@@ -140,7 +140,6 @@ void demo_scene_draw(Scene* scene) {
 }
 
 void demo_perspective() {
-    const float aspect =
-        window_size.height > 0 ? static_cast<float>(window_size.width) / static_cast<float>(window_size.height) : 1.0f;
-    view_perspective(aspect, 35.0f, 10000.0f, 0.1f);
+    // The frame's aspect, not the window's: every size keeps the 800 x 600 framing.
+    view_perspective(frame_aspect(), 35.0f, 10000.0f, 0.1f);
 }

@@ -13,6 +13,8 @@ struct PlatformWindowDesc {
     bool centered = false;   // centre in the usable display bounds
     bool fullscreen = false; // switch the display mode to width x height x 32 @ 60
     bool hidden = false;     // tests and off-line rendering
+    bool resizable = false;  // the user may resize a framed window
+    bool desktop = false;    // full screen at the desktop's resolution, no mode switch
 };
 
 // Returns false with a reason in platform_last_error() when the window or

@@ -70,7 +70,10 @@ bool platform_window_open(const PlatformWindowDesc& desc) {
     bool fullscreen = desc.fullscreen && platform_has_display();
     if (desc.hidden) flags |= SDL_WINDOW_HIDDEN;
     else flags |= SDL_WINDOW_SHOWN;
-    if (!desc.framed || desc.fullscreen) flags |= SDL_WINDOW_BORDERLESS;
+    if (!desc.framed || desc.fullscreen || desc.desktop) flags |= SDL_WINDOW_BORDERLESS;
+    if (desc.resizable && desc.framed && !desc.fullscreen && !desc.desktop) flags |= SDL_WINDOW_RESIZABLE;
+    // Without a display there is no desktop: the offscreen window keeps the given size.
+    if (desc.desktop && platform_has_display()) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
 
     int x = desc.x;
     int y = desc.y;
@@ -108,6 +111,16 @@ bool platform_window_open(const PlatformWindowDesc& desc) {
             y = 0;
             w = mode.w;
             h = mode.h;
+        }
+    }
+
+    if (desc.desktop && platform_has_display()) {
+        SDL_DisplayMode current;
+        if (SDL_GetDesktopDisplayMode(0, &current) == 0) {
+            x = 0;
+            y = 0;
+            w = current.w;
+            h = current.h;
         }
     }
 

@@ -6,6 +6,7 @@
 #include "platform/platform_window.h"
 #include "shell/input.h"
 
+#include <cstdint>
 #include <cstdio>
 
 WindowSize window_size;
@@ -21,7 +22,9 @@ bool window_create(const char* title, int x, int y, int width, int height, int f
     desc.y = y;
     desc.width = width;
     desc.height = height;
-    desc.fullscreen = (flags & VL_WINDOW_FULLSCREEN) != 0;
+    desc.desktop = (flags & VL_WINDOW_DESKTOP) != 0;
+    desc.fullscreen = (flags & VL_WINDOW_FULLSCREEN) != 0 && !desc.desktop;
+    desc.resizable = (flags & VL_WINDOW_RESIZABLE) != 0;
     desc.framed = (flags & VL_WINDOW_FRAMED) != 0 && !desc.fullscreen;
     desc.centered = (flags & VL_WINDOW_CENTERED) != 0;
     desc.hidden = (flags & VL_WINDOW_HIDDEN) != 0;
@@ -37,6 +40,8 @@ bool window_create(const char* title, int x, int y, int width, int height, int f
     }
     window_size.width = width;
     window_size.height = height;
+    // The desktop's size is known only now; the size message follows too.
+    if (desc.desktop) platform_window_client_size(&window_size.width, &window_size.height);
     gl_clear_color(155, 155, 155, 255);
     glEnable(GL_NORMALIZE);
 
@@ -62,13 +67,59 @@ void viewport_pixels(int x, int y, int width, int height) {
     glViewport(x, window_size.height - y - height, width, height);
 }
 
-void viewport_percent(int x, int y, int width, int height) {
-    int pw = window_size.width * width / 100;
-    int ph = window_size.height * height / 100;
-    int px = window_size.width * x / 100;
-    int py = window_size.height * y / 100;
-    glViewport(px, window_size.height - ph - py, pw, ph);
+namespace {
+
+// Division rounding toward minus infinity: centring offsets can be negative.
+int floor_half(int v) { return v >= 0 ? v / 2 : -((1 - v) / 2); }
+
+int round_scaled(int units, int64_t num, int64_t den) {
+    return static_cast<int>((static_cast<int64_t>(units) * num * 2 + den) / (den * 2));
 }
+
+} // namespace
+
+FramePlacement frame_placement(int window_width, int window_height) {
+    FramePlacement p;
+    if (window_width <= 0 || window_height <= 0) return p;
+    // W / H <= 20 / 11 in integers: scale to the width, else the picture to the height.
+    if (static_cast<int64_t>(window_width) * FRAME_PICTURE_HEIGHT <=
+        static_cast<int64_t>(window_height) * FRAME_WIDTH) {
+        p.width = window_width;
+        p.height = round_scaled(FRAME_HEIGHT, window_width, FRAME_WIDTH);
+        p.x = 0;
+        p.y = floor_half(window_height - p.height);
+        p.scale = static_cast<float>(window_width) / FRAME_WIDTH;
+    } else {
+        p.width = round_scaled(FRAME_WIDTH, window_height, FRAME_PICTURE_HEIGHT);
+        p.height = round_scaled(FRAME_HEIGHT, window_height, FRAME_PICTURE_HEIGHT);
+        p.x = floor_half(window_width - p.width);
+        p.y =
+            -round_scaled(FRAME_HEIGHT - FRAME_PICTURE_TOP - FRAME_PICTURE_HEIGHT, window_height, FRAME_PICTURE_HEIGHT);
+        p.scale = static_cast<float>(window_height) / FRAME_PICTURE_HEIGHT;
+    }
+    return p;
+}
+
+FramePlacement frame_placement_current() { return frame_placement(window_size.width, window_size.height); }
+
+float frame_aspect() { return static_cast<float>(FRAME_WIDTH) / static_cast<float>(FRAME_HEIGHT); }
+
+float frame_visible_top() {
+    FramePlacement p = frame_placement_current();
+    int cut = p.y + p.height - window_size.height;
+    return cut > 0 ? static_cast<float>(cut) / p.scale : 0.0f;
+}
+
+void viewport_percent(int x, int y, int width, int height) {
+    FramePlacement f = frame_placement_current();
+    int pw = f.width * width / 100;
+    int ph = f.height * height / 100;
+    int px = f.x + f.width * x / 100;
+    int py = f.height * y / 100;
+    glViewport(px, f.y + f.height - ph - py, pw, ph);
+}
+
+void viewport_window() { glViewport(0, 0, window_size.width, window_size.height); }
 
 void view_ortho(float width, float height) {
     glMatrixMode(GL_PROJECTION);

@@ -5,7 +5,9 @@ enum {
     VL_WINDOW_FRAMED = 1,
     VL_WINDOW_CENTERED = 2,
     VL_WINDOW_FULLSCREEN = 4,
-    VL_WINDOW_HIDDEN = 8, // no visible window: off-line rendering
+    VL_WINDOW_HIDDEN = 8,     // no visible window: off-line rendering
+    VL_WINDOW_RESIZABLE = 16, // a framed window the user can resize
+    VL_WINDOW_DESKTOP = 32,   // full screen at the desktop's resolution, no mode switch
 };
 
 // Client size in pixels; kept current by the window procedure.
@@ -25,8 +27,39 @@ void window_destroy();
 void gl_clear();
 void gl_clear_color(int red, int green, int blue, int alpha);
 
+// The demo draws into an 800 x 600 frame whose picture lies between the
+// letterbox bars (rows 80 to 519). Any window shows that frame scaled by one
+// factor, never stretched: up to 20:11 the frame fills the width with the
+// picture centred (what lies outside is cut, at 4:3 or narrower nothing of
+// the picture is), wider windows fit the picture to the height with black at
+// the sides. The rectangle is in glViewport's terms (y from the bottom) and
+// may reach beyond the window.
+constexpr int FRAME_WIDTH = 800;
+constexpr int FRAME_HEIGHT = 600;
+constexpr int FRAME_PICTURE_TOP = 80;
+constexpr int FRAME_PICTURE_HEIGHT = 440;
+
+struct FramePlacement {
+    int x = 0;
+    int y = 0;
+    int width = FRAME_WIDTH;
+    int height = FRAME_HEIGHT;
+    float scale = 1.0f; // window pixels per frame unit
+};
+FramePlacement frame_placement(int window_width, int window_height);
+// The placement for the current window size.
+FramePlacement frame_placement_current();
+// Aspect of the 3D views: the frame's, whatever the window's.
+float frame_aspect();
+// Frame units cut off above the window (0 unless the window is wider than
+// 4:3): where the topmost visible frame row lies.
+float frame_visible_top();
+
 void viewport_pixels(int x, int y, int width, int height);
+// Percent of the frame (not of the window), so blocks keep their framing.
 void viewport_percent(int x, int y, int width, int height);
+// The whole window, in pixels: for what is drawn over the window itself.
+void viewport_window();
 void view_ortho(float width, float height);
 void view_ortho_viewport();
 void view_perspective(float aspect, float fovy, float far_plane, float near_plane);

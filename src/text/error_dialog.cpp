@@ -98,7 +98,7 @@ int error_dialog_frame(const char* text, const char* caption) {
     int cx = window_size.width / 2, cy = window_size.height / 2;
     gl_clear_color(50, 50, 50, 255);
     gl_clear();
-    viewport_percent(0, 0, 100, 100);
+    viewport_window();
     view_ortho_viewport();
 
     glEnable(GL_BLEND);

@@ -70,7 +70,9 @@ TEST(CaptureClock, OfflineSettingsNeedAnOfflineMode) {
     EXPECT_FALSE(check({"--json"}));
     EXPECT_FALSE(check({"--capture", "out", "--json"}));
     EXPECT_FALSE(check({"--fps", "30"}));
-    EXPECT_FALSE(check({"--from", "1000"}));
+    EXPECT_FALSE(check({"--to", "5000"}));
+    // Live playback starts at --from and opens its window at --size.
+    EXPECT_TRUE(check({"--from", "1000", "--size", "1280x720"}));
 }
 
 // The loop draws frame n with the position read at the end of frame n - 2,

@@ -4,6 +4,8 @@
 #include <png.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -235,3 +237,86 @@ TEST_F(CaptureEndToEnd, FrameTimeComesFromTheFrameNumberAlone) {
 }
 
 } // namespace
+
+namespace {
+
+// The frame at other output sizes: the 800 x 600 picture scaled by one factor,
+// never stretched. `left` and `top` place the frame's top-left corner in the
+// image, `scale` is image pixels per frame unit. Each frame pixel of the band
+// is compared with the mean of the image pixels whose centres it covers.
+double scaled_band_difference(const Image& frame, const Image& image, double left, double top, double scale) {
+    double sum = 0;
+    long count = 0;
+    for (int y = 80; y < 520; ++y)
+        for (int x = 0; x < frame.width; ++x) {
+            int x0 = static_cast<int>(std::ceil(left + x * scale - 0.5));
+            int x1 = static_cast<int>(std::ceil(left + (x + 1) * scale - 0.5));
+            int y0 = static_cast<int>(std::ceil(top + y * scale - 0.5));
+            int y1 = static_cast<int>(std::ceil(top + (y + 1) * scale - 0.5));
+            double acc[3] = {0, 0, 0};
+            int n = 0;
+            for (int sy = std::max(y0, 0); sy < std::min(y1, image.height); ++sy)
+                for (int sx = std::max(x0, 0); sx < std::min(x1, image.width); ++sx, ++n)
+                    for (int c = 0; c < 3; ++c)
+                        acc[c] += image.rgb[(static_cast<size_t>(sy) * image.width + sx) * 3 + c];
+            if (n == 0) continue;
+            const uint8_t* p = &frame.rgb[(static_cast<size_t>(y) * frame.width + x) * 3];
+            for (int c = 0; c < 3; ++c) sum += std::abs(acc[c] / n - p[c]);
+            count += 3;
+        }
+    return count ? sum / static_cast<double>(count) : 1e9;
+}
+
+// Columns [first, last] are pure black, the clear colour beside the picture.
+bool columns_are_black(const Image& image, int first, int last) {
+    for (int y = 0; y < image.height; ++y)
+        for (int x = first; x <= last; ++x)
+            for (int c = 0; c < 3; ++c)
+                if (image.rgb[(static_cast<size_t>(y) * image.width + x) * 3 + c] != 0) return false;
+    return true;
+}
+
+} // namespace
+
+TEST_F(CaptureEndToEnd, EverySizeShowsTheFrameScaledNeverStretched) {
+    // 4:3 scales the whole frame; 16:9 fills the width and cuts the bars to
+    // 12 rows; 64:27 fits the picture to the height with black at the sides.
+    struct SizeCase {
+        int width, height;
+        double left, top, scale;
+        int bar_rows;
+    };
+    const SizeCase sizes[] = {
+        {1024, 768, 0, 0, 1.28, 102},
+        {1920, 1080, 0, -180, 2.4, 12},
+        {2560, 1080, 298, -197, 1080.0 / 440.0, 0},
+    };
+    for (const char* name : {"block2", "block5", "block7", "block8"}) {
+        const BlockCase* c = nullptr;
+        for (const BlockCase& b : block_cases)
+            if (std::string(b.name) == name) c = &b;
+        for (const SizeCase& s : sizes) {
+            SCOPED_TRACE(std::string(name) + " at " + std::to_string(s.width) + "x" + std::to_string(s.height));
+            std::string size = std::to_string(s.width) + "x" + std::to_string(s.height);
+            std::string out = std::string("cap_size_") + name + "_" + size;
+            ASSERT_EQ(capture(out, c->from, c->from + 200, "--size " + size), 0);
+            std::vector<Image> shots = frames_in(out);
+            ASSERT_EQ(shots.size(), 2u);
+            // The second frame: the robot blocks have their reflection by then.
+            const Image& image = shots[1];
+            ASSERT_EQ(image.width, s.width);
+            ASSERT_EQ(image.height, s.height);
+            std::string where;
+            if (s.bar_rows > 0) {
+                EXPECT_TRUE(rows_are_letterbox(image, 0, s.bar_rows - 1, &where)) << where;
+                EXPECT_TRUE(rows_are_letterbox(image, s.height - s.bar_rows, s.height - 1, &where)) << where;
+            } else {
+                EXPECT_TRUE(columns_are_black(image, 0, 297));
+                EXPECT_TRUE(columns_are_black(image, s.width - 298, s.width - 1));
+            }
+            double d = scaled_band_difference(frames()[name][1], image, s.left, s.top, s.scale);
+            std::printf("%s %s: mean difference %.2f levels\n", name, size.c_str(), d);
+            EXPECT_LT(d, 5.0);
+        }
+    }
+}

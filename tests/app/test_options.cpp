@@ -52,6 +52,13 @@ TEST(Options, EveryOptionIsRead) {
     ASSERT_TRUE(parse({"--view", "a b/hero.vscene", "--scene-fps=30"}, &o, &error)) << error;
     EXPECT_EQ(o.view_path, "a b/hero.vscene");
     EXPECT_EQ(o.scene_fps, 30);
+    // Live playback takes a window size, a start and the loop; --desktop its own size.
+    ASSERT_TRUE(parse({"--size", "1280x720", "--from", "72000", "--loop"}, &o, &error)) << error;
+    EXPECT_TRUE(o.size_given && o.loop && !o.capture && !o.benchmark);
+    EXPECT_EQ(o.width, 1280);
+    EXPECT_EQ(o.from_ms, 72000);
+    ASSERT_TRUE(parse({"--desktop", "--from", "5000"}, &o, &error)) << error;
+    EXPECT_TRUE(o.desktop && !o.size_given);
 }
 
 TEST(Options, BadCommandLinesAreRefusedWithAReason) {
@@ -75,6 +82,10 @@ TEST(Options, BadCommandLinesAreRefusedWithAReason) {
         {"--view="},
         {"--scene-fps", "30"},
         {"--view", "x", "--scene-fps", "0"},
+        {"--desktop", "--size", "1280x720"},
+        {"--desktop", "--windowed"},
+        {"--loop", "--benchmark"},
+        {"--desktop", "--capture", "out"},
     };
     for (const auto& args : bad) {
         AppOptions o;

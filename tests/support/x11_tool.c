@@ -7,9 +7,15 @@
  *                                client area as RRGGBB
  *   vantor_x11 bright WINDOW X Y W H
  *                                prints how many pixels of that rectangle are
- *                                near white (every channel 0xC0 or more) */
+ *                                near white (every channel 0xC0 or more)
+ *   vantor_x11 diff WINDOW FILE  prints the mean difference per channel, in
+ *                                levels, between the window and a PNG of the
+ *                                same size over the picture between the
+ *                                letterbox bars (rows 80 to 519) */
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+
+#include <png.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -53,6 +59,37 @@ static int count_bright(Display* display, Window window, int x, int y, int w, in
     return 0;
 }
 
+static int print_difference(Display* display, Window window, const char* file) {
+    png_image png;
+    memset(&png, 0, sizeof png);
+    png.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&png, file)) return 1;
+    png.format = PNG_FORMAT_RGB;
+    unsigned char* pixels = malloc(PNG_IMAGE_SIZE(png));
+    if (!pixels || !png_image_finish_read(&png, NULL, pixels, 0, NULL)) {
+        free(pixels);
+        return 1;
+    }
+    int w = (int)png.width, h = (int)png.height;
+    XImage* image = h >= 520 ? XGetImage(display, window, 0, 80, (unsigned)w, 440, AllPlanes, ZPixmap) : NULL;
+    if (!image) {
+        free(pixels);
+        return 1;
+    }
+    double sum = 0;
+    for (int j = 0; j < 440; ++j)
+        for (int i = 0; i < w; ++i) {
+            unsigned long p = XGetPixel(image, i, j);
+            int rgb[3] = {(int)((p & image->red_mask) >> 16), (int)((p & image->green_mask) >> 8), (int)(p & image->blue_mask)};
+            const unsigned char* q = pixels + ((size_t)(j + 80) * (size_t)w + (size_t)i) * 3;
+            for (int c = 0; c < 3; ++c) sum += abs(rgb[c] - q[c]);
+        }
+    printf("%.1f\n", sum / (440.0 * w * 3));
+    XDestroyImage(image);
+    free(pixels);
+    return 0;
+}
+
 static int ignore_errors(Display* display, XErrorEvent* error) {
     (void)display;
     (void)error;
@@ -63,8 +100,10 @@ int main(int argc, char** argv) {
     int is_close = argc == 3 && strcmp(argv[1], "close") == 0;
     int is_pixel = argc == 5 && strcmp(argv[1], "pixel") == 0;
     int is_bright = argc == 7 && strcmp(argv[1], "bright") == 0;
-    if (!is_close && !is_pixel && !is_bright) {
-        fprintf(stderr, "usage: %s close WINDOW | pixel WINDOW X Y | bright WINDOW X Y W H\n", argv[0]);
+    int is_diff = argc == 4 && strcmp(argv[1], "diff") == 0;
+    if (!is_close && !is_pixel && !is_bright && !is_diff) {
+        fprintf(stderr, "usage: %s close WINDOW | pixel WINDOW X Y | bright WINDOW X Y W H | diff WINDOW FILE\n",
+                argv[0]);
         return 2;
     }
     Display* display = XOpenDisplay(NULL);
@@ -78,6 +117,7 @@ int main(int argc, char** argv) {
     int status;
     if (is_close) status = close_window(display, window);
     else if (is_pixel) status = print_pixel(display, window, atoi(argv[3]), atoi(argv[4]));
+    else if (is_diff) status = print_difference(display, window, argv[3]);
     else status = count_bright(display, window, atoi(argv[3]), atoi(argv[4]), atoi(argv[5]), atoi(argv[6]));
     XCloseDisplay(display);
     return status;
