@@ -5,6 +5,7 @@
 #include "demo/content.h"
 #include "demo/demoblock.h"
 #include "core/gl.h"
+#include "gfx/gpu_stats.h"
 #include "gfx/primitives.h"
 #include "gfx/texture.h"
 #include "platform/platform_window.h"
@@ -62,6 +63,7 @@ void demo_frame_draw(Timeline* timeline) {
     view_ortho(static_cast<float>(screen_width), static_cast<float>(screen_height));
     timeline_draw(timeline);
     glDisable(GL_DEPTH_TEST);
+    gpu_pass_begin(GPU_PASS_OVERLAY);
     draw_letterbox();
 }
 

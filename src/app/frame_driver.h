@@ -63,6 +63,8 @@ struct FrameDriver {
     std::chrono::steady_clock::time_point frame_mark{};
     Progress progress;
     BenchmarkReport report;
+    std::vector<double> floor_samples; // the yardstick before the run
+    double floor_ms_spent = 0;
 };
 
 // The offline modes' frame arithmetic: frames in [from, to) at fps, and the
