@@ -7,6 +7,7 @@
 
 #include "audio/audio.h"
 #include "app/benchmark.h"
+#include "app/frame_output.h"
 #include "app/progress.h"
 
 #include <chrono>
@@ -56,8 +57,14 @@ struct FrameDriver {
 
     std::unique_ptr<AudioTrack, TrackCloser> track; // the decoded music, for the spectrum
     VideoPipe video;
-    std::vector<uint8_t> pixels;
-    std::vector<uint8_t> rows_flipped;
+    // Read-back through pixel-buffer objects: a frame is mapped two frames
+    // after its read was queued, so up to two reads are in flight.
+    static constexpr int readback_ring = 3;
+    unsigned readback_buffers[readback_ring] = {};
+    long readback_frame[readback_ring] = {};
+    long readback_issued = 0;
+    long readback_collected = 0;
+    FrameOutput output;
 
     std::chrono::steady_clock::time_point started{};
     std::chrono::steady_clock::time_point frame_mark{};
