@@ -414,7 +414,7 @@ int frame_driver_finish(FrameDriver* d) {
     }
     if (d->mode == FRAME_CAPTURE_VIDEO) {
         bool closed = video_close(&d->video);
-        if (!closed && ok) log_failure("ffmpeg could not make \"" + d->out + "\"");
+        if (!closed) log_failure("ffmpeg could not make \"" + d->out + "\"");
         ok = ok && closed;
         // A video cut by a failed write or a failing ffmpeg may be unreadable
         // (its index comes last): better none than a broken file.
