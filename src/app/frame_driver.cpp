@@ -91,7 +91,9 @@ std::vector<std::string> ffmpeg_arguments(const FrameDriver* d, const std::strin
         a.insert(a.end(), {"-c:v", "libvpx", "-deadline", "good", "-cpu-used", "4", "-b:v", "6M"});
         if (!music.empty()) a.insert(a.end(), {"-c:a", "libvorbis", "-q:a", "6"});
     } else {
-        a.insert(a.end(), {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18"});
+        // The encoder shares the cores with the renderer: superfast costs about
+        // half of veryfast per frame, at a bit more size for the same quality.
+        a.insert(a.end(), {"-c:v", "libx264", "-preset", "superfast", "-crf", "18"});
         if (!music.empty()) a.insert(a.end(), {"-c:a", "aac", "-b:a", "192k"});
         if (lower_extension(d->out) == ".mp4") a.insert(a.end(), {"-movflags", "+faststart"});
     }
