@@ -102,6 +102,7 @@ int demo_main(const AppOptions& options) {
     demo_blocks_create(&timeline, &content);
 
     float music_time = 0.0f;
+    frame_driver_measure_start(&frames);
     frame_driver_prime(&frames, &timeline.current_time, &music_time);
 
     // --- Frame loop: one window message handled per pass ---

@@ -327,16 +327,17 @@ void frame_driver_prime(FrameDriver* d, int* timeline_time, float* music_time) {
     *timeline_time = static_cast<int>(capture_frame_time(d->from_ms, d->fps, 0));
     *music_time = static_cast<float>(capture_frame_time(d->from_ms, d->fps, 1));
     audio_track_spectrum_at(d->track.get(), static_cast<unsigned>(*timeline_time), music_spectrum);
-    if (d->mode == FRAME_BENCHMARK) {
-        // The yardstick is drawn before the clock of the first frame starts.
-        Clock::time_point floor_start = Clock::now();
-        d->floor_samples = benchmark_floor_samples(floor_quads);
-        d->floor_ms_spent = ms_between(floor_start, Clock::now());
-        gpu_stats_enable(true);
-        gpu_stats_frame_begin();
-    }
     d->frame_mark = Clock::now();
     progress_start(&d->progress, d->frame_count);
+}
+
+void frame_driver_measure_start(FrameDriver* d) {
+    if (d->mode != FRAME_BENCHMARK) return;
+    Clock::time_point floor_start = Clock::now();
+    d->floor_samples = benchmark_floor_samples(floor_quads);
+    d->floor_ms_spent = ms_between(floor_start, Clock::now());
+    gpu_stats_enable(true);
+    gpu_stats_frame_begin();
 }
 
 void frame_driver_present(FrameDriver* d) {
@@ -436,7 +437,8 @@ int frame_driver_finish(FrameDriver* d) {
         d->report.to_ms = d->to_ms;
         d->report.peak_rss_mb = benchmark_peak_rss_mb();
         gpu_stats_enable(false);
-        std::vector<double> after = benchmark_floor_samples(floor_quads);
+        std::vector<double> after;
+        if (!d->floor_samples.empty()) after = benchmark_floor_samples(floor_quads);
         d->report.floor_ms_before = median(d->floor_samples);
         d->report.floor_ms_after = median(after);
         d->floor_samples.insert(d->floor_samples.end(), after.begin(), after.end());

@@ -99,6 +99,9 @@ void frame_driver_audio_init(FrameDriver* driver);
 // time stored for the second (the loop draws with the position read two
 // frames earlier), and the first frame's spectrum. Live playback keeps 0.
 void frame_driver_prime(FrameDriver* driver, int* timeline_time, float* music_time);
+// Benchmark only, with the GL context current, just before frame_driver_prime:
+// draws the textured-quad yardstick and switches the GPU counters on.
+void frame_driver_measure_start(FrameDriver* driver);
 // Ends a frame in place of present(): swap, and capture or time the frame.
 void frame_driver_present(FrameDriver* driver);
 // True when the range is done (or a frame could not be written).
