@@ -1,10 +1,10 @@
 // The off-line modes' arithmetic, clock and reports, without a window.
-#include "audio/audio.h"
 #include "app/app_options.h"
 #include "app/benchmark.h"
 #include "app/frame_driver.h"
-#include "core/paths.h"
 #include "app/progress.h"
+#include "audio/audio.h"
+#include "core/paths.h"
 
 #include <gtest/gtest.h>
 
@@ -16,8 +16,8 @@ namespace {
 
 TEST(CaptureClock, FrameTimesAreTruncatedMilliseconds) {
     EXPECT_EQ(capture_frame_time(0, 60, 0), 0);
-    EXPECT_EQ(capture_frame_time(0, 60, 1), 16);  // 16.67
-    EXPECT_EQ(capture_frame_time(0, 60, 2), 33);  // 33.33
+    EXPECT_EQ(capture_frame_time(0, 60, 1), 16); // 16.67
+    EXPECT_EQ(capture_frame_time(0, 60, 2), 33); // 33.33
     EXPECT_EQ(capture_frame_time(0, 60, 59), 983);
     EXPECT_EQ(capture_frame_time(0, 60, 60), 1000);
     EXPECT_EQ(capture_frame_time(12000, 7, 3), 12428); // 428.57
@@ -102,7 +102,7 @@ TEST(CaptureClock, LoopSeesEachFramesOwnTimeAndSpectrum) {
         audio_track_spectrum_at(track, static_cast<unsigned>(frame_time), expected);
         for (int i = 0; i < 5; ++i) EXPECT_FLOAT_EQ(music_spectrum[i], expected[i]) << "frame " << n << " band " << i;
         timeline_time = static_cast<int>(music_time); // step 7
-        ++driver.frames_done;                          // present
+        ++driver.frames_done;                         // present
         music_time = static_cast<float>(frame_driver_position(&driver));
         frame_driver_spectrum(&driver);
     }
@@ -153,16 +153,19 @@ TEST(Benchmark, JsonHasTheAgreedShape) {
     r.floor_ms_before = 9;
     r.floor_ms_after = 11;
     ASSERT_EQ(r.blocks.size(), 2u);
-    EXPECT_EQ(benchmark_json(r),
-              "{\"size\":\"1920x1080\",\"fps\":60,\"load_ms\":1234.50,\"peak_rss_mb\":99.25,"
-              "\"floor_ms\":10.000,\"floor_ms_before\":9.000,\"floor_ms_after\":11.000,\"blocks\":["
-              "{\"name\":\"block2\",\"title\":\"first title\",\"frames\":3,\"median_ms\":20.000,\"p95_ms\":30.000,\"max_ms\":30.000,"
-              "\"p95_fills\":3.000,\"overdraw\":2.000,\"gpu_ms\":{\"glow\":1.500}},"
-              "{\"name\":\"block3\",\"title\":\"second title\",\"frames\":1,\"median_ms\":5.000,\"p95_ms\":5.000,\"max_ms\":5.000,"
-              "\"p95_fills\":0.500,\"overdraw\":0.000,\"gpu_ms\":{}}]}\n");
+    EXPECT_EQ(benchmark_json(r), "{\"size\":\"1920x1080\",\"fps\":60,\"load_ms\":1234.50,\"peak_rss_mb\":99.25,"
+                                 "\"floor_ms\":10.000,\"floor_ms_before\":9.000,\"floor_ms_after\":11.000,\"blocks\":["
+                                 "{\"name\":\"block2\",\"title\":\"first "
+                                 "title\",\"frames\":3,\"median_ms\":20.000,\"p95_ms\":30.000,\"max_ms\":30.000,"
+                                 "\"p95_fills\":3.000,\"overdraw\":2.000,\"gpu_ms\":{\"glow\":1.500}},"
+                                 "{\"name\":\"block3\",\"title\":\"second "
+                                 "title\",\"frames\":1,\"median_ms\":5.000,\"p95_ms\":5.000,\"max_ms\":5.000,"
+                                 "\"p95_fills\":0.500,\"overdraw\":0.000,\"gpu_ms\":{}}]}\n");
     std::string text = benchmark_text(r);
-    EXPECT_NE(text.find("block2         3      20.00    30.00    30.00       3.00      2.00    1.50   0.00   0.00   0.00  first title"),
-              std::string::npos) << text;
+    EXPECT_NE(text.find("block2         3      20.00    30.00    30.00       3.00      2.00    1.50   0.00   0.00   "
+                        "0.00  first title"),
+              std::string::npos)
+        << text;
     EXPECT_NE(text.find("1234.5 ms"), std::string::npos) << text;
     EXPECT_GT(benchmark_peak_rss_mb(), 1.0);
 }
@@ -170,7 +173,8 @@ TEST(Benchmark, JsonHasTheAgreedShape) {
 TEST(Progress, LineShowsFramesRateAndTimeLeft) {
     EXPECT_EQ(progress_line(0, 1000, 0.0), "[------------------------------]    0/1000 frames  0.0 fps  --:-- left");
     EXPECT_EQ(progress_line(500, 1000, 20.0), "[###############---------------]  500/1000 frames  25.0 fps  0:20 left");
-    EXPECT_EQ(progress_line(1000, 1000, 40.0), "[##############################] 1000/1000 frames  25.0 fps  0:00 left");
+    EXPECT_EQ(progress_line(1000, 1000, 40.0),
+              "[##############################] 1000/1000 frames  25.0 fps  0:00 left");
     // 10 frames in 1 s, 3590 left: 5:59.
     EXPECT_EQ(progress_line(10, 3600, 1.0), "[------------------------------]   10/3600 frames  10.0 fps  5:59 left");
     // Out-of-range input stays sane.

@@ -5,9 +5,9 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <chrono>
 
 namespace {
 
@@ -130,20 +130,21 @@ double benchmark_peak_rss_mb() {
 std::string benchmark_text(const BenchmarkReport& report) {
     long total = 0;
     for (const BenchmarkBlock& b : report.blocks) total += static_cast<long>(b.frame_ms.size());
-    std::string out = format("benchmark %dx%d, %d fps, %d-%d ms, %ld frames\n", report.width, report.height,
-                             report.fps, report.from_ms, report.to_ms, total);
+    std::string out = format("benchmark %dx%d, %d fps, %d-%d ms, %ld frames\n", report.width, report.height, report.fps,
+                             report.from_ms, report.to_ms, total);
     out += format("start-up to first frame  %.1f ms\n", report.load_ms);
     out += format("peak resident memory     %.1f MB\n", report.peak_rss_mb);
     out += format("floor (one textured quad) %.2f ms (before %.2f, after %.2f)\n", report.floor_ms,
                   report.floor_ms_before, report.floor_ms_after);
-    out += "block     frames  median ms   p95 ms   max ms  p95 fills  overdraw  gpu glow/scene/comp/overlay ms  shows\n";
+    out +=
+        "block     frames  median ms   p95 ms   max ms  p95 fills  overdraw  gpu glow/scene/comp/overlay ms  shows\n";
     for (const BenchmarkBlock& b : report.blocks) {
         BenchmarkSummary s = benchmark_summarize(b.frame_ms);
-        out += format("%-8s %7ld %10.2f %8.2f %8.2f %10.2f %9.2f  %6.2f %6.2f %6.2f %6.2f  %s\n", b.name.c_str(),
-                      s.frames, s.median_ms, s.p95_ms, s.max_ms, fills(s.p95_ms, report.floor_ms),
-                      median_of(b.overdraw), median_of(b.pass_ms[GPU_PASS_GLOW]), median_of(b.pass_ms[GPU_PASS_SCENE]),
-                      median_of(b.pass_ms[GPU_PASS_COMPOSITE]), median_of(b.pass_ms[GPU_PASS_OVERLAY]),
-                      b.title.c_str());
+        out +=
+            format("%-8s %7ld %10.2f %8.2f %8.2f %10.2f %9.2f  %6.2f %6.2f %6.2f %6.2f  %s\n", b.name.c_str(), s.frames,
+                   s.median_ms, s.p95_ms, s.max_ms, fills(s.p95_ms, report.floor_ms), median_of(b.overdraw),
+                   median_of(b.pass_ms[GPU_PASS_GLOW]), median_of(b.pass_ms[GPU_PASS_SCENE]),
+                   median_of(b.pass_ms[GPU_PASS_COMPOSITE]), median_of(b.pass_ms[GPU_PASS_OVERLAY]), b.title.c_str());
     }
     return out;
 }

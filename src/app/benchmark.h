@@ -8,10 +8,10 @@
 #include <vector>
 
 struct BenchmarkBlock {
-    std::string name;           // "block1" ... "block9"
-    std::string title;          // what the block shows, for people
-    std::vector<double> frame_ms; // CPU wall time of each frame, glFinish included
-    std::vector<double> overdraw; // fragments passed per frame / (width x height)
+    std::string name;                            // "block1" ... "block9"
+    std::string title;                           // what the block shows, for people
+    std::vector<double> frame_ms;                // CPU wall time of each frame, glFinish included
+    std::vector<double> overdraw;                // fragments passed per frame / (width x height)
     std::vector<double> pass_ms[GPU_PASS_COUNT]; // GPU time per pass, frames that ran it
 };
 
@@ -28,12 +28,12 @@ struct BenchmarkReport {
     int fps = 60;
     int from_ms = 0;
     int to_ms = 0;
-    double load_ms = 0;     // start-up to the end of the first frame
+    double load_ms = 0; // start-up to the end of the first frame
     double peak_rss_mb = 0;
     // The machine's yardstick: one full-screen textured quad, before and after the run.
     double floor_ms_before = 0;
     double floor_ms_after = 0;
-    double floor_ms = 0; // median of both sets
+    double floor_ms = 0;                // median of both sets
     std::vector<BenchmarkBlock> blocks; // in play order, only blocks that rendered
 };
 

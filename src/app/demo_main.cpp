@@ -1,22 +1,22 @@
 #include "app/demo_main.h"
 
+#include "app/app_notice.h"
+#include "app/app_options.h"
+#include "app/frame_driver.h"
 #include "audio/audio.h"
+#include "core/gl.h"
+#include "core/log.h"
+#include "core/paths.h"
 #include "demo/blocks.h"
 #include "demo/content.h"
 #include "demo/demoblock.h"
-#include "core/gl.h"
 #include "gfx/gpu_stats.h"
 #include "gfx/primitives.h"
 #include "gfx/texture.h"
 #include "platform/platform_window.h"
 #include "script/vertex_profile.h"
-#include "app/app_notice.h"
-#include "app/app_options.h"
-#include "app/frame_driver.h"
 #include "shell/frame_timer.h"
 #include "shell/input.h"
-#include "core/log.h"
-#include "core/paths.h"
 #include "shell/window.h"
 #include "text/font.h"
 
@@ -114,8 +114,8 @@ int demo_main(const AppOptions& options) {
 
         font_set_style(VL_FONT_SMALL | VL_FONT_LEFT);
         if (key_query(key_a, KEY_QUERY_DOWN))
-            font_print(10.0f, 10.0f, overlay_colour, "FPS %.2f Time %d", static_cast<double>(frame_timer.displayed_rate),
-                       timeline.current_time);
+            font_print(10.0f, 10.0f, overlay_colour, "FPS %.2f Time %d",
+                       static_cast<double>(frame_timer.displayed_rate), timeline.current_time);
 
         frame_driver_present(&frames);
         if (key_query(key_escape, KEY_QUERY_RELEASED) || frame_driver_done(&frames)) break;

@@ -1,14 +1,14 @@
 #include "app/frame_driver.h"
 
-#include "demo/blocks.h"
+#include "app/app_options.h"
 #include "core/gl.h"
+#include "core/log.h"
+#include "core/paths.h"
+#include "demo/blocks.h"
 #include "gfx/gpu_stats.h"
 #include "gfx/image_write.h"
 #include "platform/platform_dialog.h"
-#include "app/app_options.h"
 #include "shell/frame_timer.h"
-#include "core/log.h"
-#include "core/paths.h"
 #include "shell/window.h"
 
 #include <fcntl.h>
@@ -75,15 +75,26 @@ std::string seconds_text(int64_t ms) {
 // The ffmpeg command for raw RGB frames on standard input and the music,
 // cut to the captured range, muxed in.
 std::vector<std::string> ffmpeg_arguments(const FrameDriver* d, const std::string& music) {
-    std::vector<std::string> a = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-y",
-                                  "-f", "rawvideo", "-pix_fmt", "rgb24",
-                                  "-video_size", std::to_string(d->width) + "x" + std::to_string(d->height),
-                                  "-framerate", std::to_string(d->fps), "-i", "pipe:0"};
+    std::vector<std::string> a = {"ffmpeg",
+                                  "-hide_banner",
+                                  "-loglevel",
+                                  "error",
+                                  "-y",
+                                  "-f",
+                                  "rawvideo",
+                                  "-pix_fmt",
+                                  "rgb24",
+                                  "-video_size",
+                                  std::to_string(d->width) + "x" + std::to_string(d->height),
+                                  "-framerate",
+                                  std::to_string(d->fps),
+                                  "-i",
+                                  "pipe:0"};
     // Seconds of video the range makes: frame_count frames at fps.
     int64_t duration_ms = (static_cast<int64_t>(d->frame_count) * 1000 + d->fps - 1) / d->fps;
     if (!music.empty()) {
-        a.insert(a.end(), {"-ss", seconds_text(d->from_ms), "-t", seconds_text(duration_ms), "-i", music,
-                           "-map", "0:v", "-map", "1:a"});
+        a.insert(a.end(), {"-ss", seconds_text(d->from_ms), "-t", seconds_text(duration_ms), "-i", music, "-map", "0:v",
+                           "-map", "1:a"});
     }
     // 4:2:0 needs even sizes: pad odd ones by a pixel.
     a.insert(a.end(), {"-vf", "pad=ceil(iw/2)*2:ceil(ih/2)*2", "-pix_fmt", "yuv420p"});
@@ -380,9 +391,7 @@ void frame_driver_present(FrameDriver* d) {
     progress_update(&d->progress, d->frames_done);
 }
 
-bool frame_driver_done(const FrameDriver* d) {
-    return offline(d) && (d->failed || d->frames_done >= d->frame_count);
-}
+bool frame_driver_done(const FrameDriver* d) { return offline(d) && (d->failed || d->frames_done >= d->frame_count); }
 
 unsigned frame_driver_position(FrameDriver* d) {
     if (!offline(d)) return audio_get_position();
@@ -422,8 +431,7 @@ int frame_driver_finish(FrameDriver* d) {
         // A video cut by a failed write or a failing ffmpeg may be unreadable
         // (its index comes last): better none than a broken file.
         std::error_code ec;
-        if (!ok && std::filesystem::remove(d->out, ec))
-            log_failure("removed the unfinished video \"" + d->out + "\"");
+        if (!ok && std::filesystem::remove(d->out, ec)) log_failure("removed the unfinished video \"" + d->out + "\"");
     }
     if (capturing(d) && ok)
         std::fprintf(stderr, "vantor: captured %ld frames to \"%s\" in %.1f s (%.2f frames per second)\n",

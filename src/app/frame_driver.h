@@ -5,10 +5,10 @@
 // loop itself is the same in all three.
 #pragma once
 
-#include "audio/audio.h"
 #include "app/benchmark.h"
 #include "app/frame_output.h"
 #include "app/progress.h"
+#include "audio/audio.h"
 
 #include <chrono>
 #include <cstdint>
@@ -50,10 +50,10 @@ struct FrameDriver {
     bool json = false;
     std::string out;
 
-    long frame_count = 0;  // frames in [from, to)
-    long frames_done = 0;  // frames presented (and written)
-    long clock_reads = 0;  // end-of-frame position reads so far
-    bool failed = false;   // a frame could not be written: stop, exit 1
+    long frame_count = 0; // frames in [from, to)
+    long frames_done = 0; // frames presented (and written)
+    long clock_reads = 0; // end-of-frame position reads so far
+    bool failed = false;  // a frame could not be written: stop, exit 1
 
     std::unique_ptr<AudioTrack, TrackCloser> track; // the decoded music, for the spectrum
     VideoPipe video;

@@ -42,11 +42,12 @@ int low_byte(double value) {
     return static_cast<int>(t);
 }
 
-}  // namespace
+} // namespace
 
 void demo_blocks_create(Timeline* timeline, Content* content) {
-    demoblock* blocks[9] = {new loading_block, new core_title_block, new blender_title_block, new circuits_block, new robot_wheee_block,
-                            new robot_afropowa_block, new shaft_block, new credits_block, new end_block};
+    demoblock* blocks[9] = {new loading_block,  new core_title_block,  new blender_title_block,
+                            new circuits_block, new robot_wheee_block, new robot_afropowa_block,
+                            new shaft_block,    new credits_block,     new end_block};
     for (int i = 0; i < 9; ++i) {
         demoblock_set_span(blocks[i], demo_block_spans[i].start, demo_block_spans[i].end);
         blocks[i]->content = content;
@@ -129,7 +130,8 @@ GlowSetup demo_glow_setup(const Content* content) {
 bool demo_glow_pass(demoblock* block, float strength) {
     if (!block || !block->content) return false;
     gpu_pass_begin(GPU_PASS_GLOW);
-    bool ok = glow_pass(demo_glow_setup(block->content), [block] { block->draw_scene(); }, strength);
+    bool ok = glow_pass(
+        demo_glow_setup(block->content), [block] { block->draw_scene(); }, strength);
     // Whatever the block draws until its composite is its on-screen picture.
     gpu_pass_begin(GPU_PASS_SCENE);
     return ok;

@@ -2,12 +2,12 @@
 #include "demo/blocks.h"
 
 #include "audio/audio.h"
-#include "demo/content.h"
 #include "core/gl.h"
+#include "demo/content.h"
 #include "gfx/primitives.h"
 #include "gfx/screen_pass.h"
-#include "scene/scene.h"
 #include "scene/animation.h"
+#include "scene/scene.h"
 #include "scene/scene_draw.h"
 #include "shell/window.h"
 #include "text/font.h"
@@ -109,7 +109,7 @@ void run_title_frame(demoblock* block, float strength) {
     demo_glow_composite(block);
 }
 
-}  // namespace
+} // namespace
 
 void loading_block::run() {
     font_set_style(VL_FONT_LARGE | VL_FONT_CENTER | VL_FONT_MIDDLE);
@@ -165,6 +165,7 @@ void demo_scene_draw(Scene* scene) {
 }
 
 void demo_perspective() {
-    const float aspect = window_size.height > 0 ? static_cast<float>(window_size.width) / static_cast<float>(window_size.height) : 1.0f;
+    const float aspect =
+        window_size.height > 0 ? static_cast<float>(window_size.width) / static_cast<float>(window_size.height) : 1.0f;
     view_perspective(aspect, 35.0f, 10000.0f, 0.1f);
 }

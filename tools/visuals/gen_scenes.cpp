@@ -24,8 +24,7 @@ int add_material(SceneDesc* s, const std::string& name, std::vector<int> texture
     m.name = name;
     m.colour[3] = alpha;
     m.flags = flags;
-    for (int t : textures)
-        m.layers.push_back({t, COMBINE_MODULATE});
+    for (int t : textures) m.layers.push_back({t, COMBINE_MODULATE});
     s->materials.push_back(m);
     return static_cast<int>(s->materials.size() - 1);
 }
@@ -109,21 +108,19 @@ SceneDesc make_circuits() {
         float x, y, w, h, z;
         int light;
     };
-    const Chip chips[] = {{0.6f, 0.4f, 2.2f, 2.2f, 0.28f, 1}, {-2.9f, 2.6f, 1.4f, 0.9f, 0.22f, 3},
+    const Chip chips[] = {{0.6f, 0.4f, 2.2f, 2.2f, 0.28f, 1},  {-2.9f, 2.6f, 1.4f, 0.9f, 0.22f, 3},
                           {-2.6f, -2.4f, 1.0f, 1.8f, 0.2f, 1}, {3.2f, -2.9f, 1.6f, 0.8f, 0.2f, 3},
                           {3.4f, 3.0f, 0.9f, 0.9f, 0.18f, 5},  {-0.8f, -3.4f, 1.2f, 0.7f, 0.16f, 3},
                           {-3.6f, 0.2f, 0.7f, 1.2f, 0.16f, 5}};
     auto clear_of_chips = [&](float x, float y, float margin) {
         for (const Chip& c : chips)
-            if (std::fabs(x - c.x) < c.w / 2 + margin && std::fabs(y - c.y) < c.h / 2 + margin)
-                return false;
+            if (std::fabs(x - c.x) < c.w / 2 + margin && std::fabs(y - c.y) < c.h / 2 + margin) return false;
         return true;
     };
     // Vias: glowing posts where traces change layer.
     for (int i = 0; i < 40; ++i) {
         float x = -4.6f + rng_float(&rng) * 9.2f, y = -4.6f + rng_float(&rng) * 9.2f;
-        if (!clear_of_chips(x, y, 0.2f))
-            continue;
+        if (!clear_of_chips(x, y, 0.2f)) continue;
         Matrix m = place({x, y, 0}, 0, kPi / 2);
         mesh_cylinder(&parts, m, 0.07f, 0.05f, 0, 0.08f, 8, swatch(i % 3 == 0 ? 5 : 3));
     }
@@ -146,25 +143,23 @@ SceneDesc make_circuits() {
         // A die window of lit cells, and a notch mark on top.
         int cols = std::max(2, static_cast<int>(c.w * 3)), rows = std::max(2, static_cast<int>(c.h * 3));
         float iw = c.w * 0.32f, ih = c.h * 0.32f;
-        mesh_box(&parts, id, {c.x - iw - 0.04f, c.y - ih - 0.04f, c.z}, {c.x + iw + 0.04f, c.y + ih + 0.04f, c.z + 0.01f},
-                 swatch(6), 0, 16);
+        mesh_box(&parts, id, {c.x - iw - 0.04f, c.y - ih - 0.04f, c.z},
+                 {c.x + iw + 0.04f, c.y + ih + 0.04f, c.z + 0.01f}, swatch(6), 0, 16);
         for (int j = 0; j < rows; ++j)
             for (int i = 0; i < cols; ++i) {
-                if (rng_int(&rng, 0, 5) == 0)
-                    continue;
+                if (rng_int(&rng, 0, 5) == 0) continue;
                 float x0 = c.x - iw + 2 * iw * i / cols, y0 = c.y - ih + 2 * ih * j / rows;
                 float x1 = x0 + 2 * iw / cols * 0.8f, y1 = y0 + 2 * ih / rows * 0.8f;
                 mesh_box(&parts, id, {x0, y0, c.z + 0.01f}, {x1, y1, c.z + 0.02f},
                          swatch(rng_int(&rng, 0, 3) == 0 ? 4 : c.light), 0, 16);
             }
-        mesh_box(&parts, id, {lo.x + 0.08f, hi.y - 0.2f, c.z}, {lo.x + 0.2f, hi.y - 0.08f, c.z + 0.015f},
-                 swatch(4), 0, 16);
+        mesh_box(&parts, id, {lo.x + 0.08f, hi.y - 0.2f, c.z}, {lo.x + 0.2f, hi.y - 0.08f, c.z + 0.015f}, swatch(4), 0,
+                 16);
     }
     // Capacitors: short cans with glowing tops.
     for (int i = 0; i < 14; ++i) {
         float x = -4.4f + rng_float(&rng) * 8.8f, y = -4.4f + rng_float(&rng) * 8.8f;
-        if (!clear_of_chips(x, y, 0.35f))
-            continue;
+        if (!clear_of_chips(x, y, 0.35f)) continue;
         Matrix m = place({x, y, 0}, 0, kPi / 2);
         mesh_cylinder(&parts, m, 0.16f, 0.16f, 0, 0.35f, 12, swatch(2));
         mesh_cylinder(&parts, m, 0.12f, 0.0f, 0.35f, 0.38f, 12, swatch(i % 2 ? 5 : 3), false);
@@ -240,9 +235,8 @@ const float kX0 = -2, kX1 = 26, kZ0 = -12, kZ1 = 16;
 std::vector<Light> warehouse_lights() {
     std::vector<Light> l;
     const float lamps[][2] = {{4, -4}, {12, -5}, {20, -4}, {4, 9}, {20, 9}, {12, 11}};
-    for (auto& p : lamps)
-        l.push_back({{p[0], 6.0f, p[1]}, 1.0f, 0.55f, 0.2f, 0.9f, 4.5f});
-    l.push_back({{12, 5.5f, 2}, 0.2f, 0.8f, 1.0f, 1.1f, 4.0f}); // cyan spot over the dance floor
+    for (auto& p : lamps) l.push_back({{p[0], 6.0f, p[1]}, 1.0f, 0.55f, 0.2f, 0.9f, 4.5f});
+    l.push_back({{12, 5.5f, 2}, 0.2f, 0.8f, 1.0f, 1.1f, 4.0f});   // cyan spot over the dance floor
     l.push_back({{12, -0.6f, 2}, 0.1f, 0.6f, 0.9f, 0.35f, 2.5f}); // the floor ring's own light
     l.push_back({{kX0 + 0.5f, 0.0f, 2}, 1.0f, 0.4f, 0.05f, 0.5f, 3.0f});
     l.push_back({{kX1 - 0.5f, 0.0f, 2}, 1.0f, 0.4f, 0.05f, 0.5f, 3.0f});
@@ -261,8 +255,7 @@ void warehouse_rack(MeshBuilder* b, int steel, int crates, float x0, float x1, f
         mesh_use_material(b, steel);
         for (float dz : {0.0f, depth})
             mesh_box(b, id, {x - 0.06f, kFloor, z + dz - 0.06f}, {x + 0.06f, 5.6f, z + dz + 0.06f}, upright, 1.0f);
-        if (i == bays)
-            break;
+        if (i == bays) break;
         for (float y : levels) {
             mesh_use_material(b, steel);
             mesh_box(b, id, {x, y - 0.1f, z - 0.05f}, {x + 2.5f, y, z + 0.05f}, beam, 1.0f);
@@ -274,8 +267,7 @@ void warehouse_rack(MeshBuilder* b, int steel, int crates, float x0, float x1, f
             float cx = x + 0.15f;
             while (cx < x + 2.2f) {
                 float w = 0.55f + rng_float(rng) * 0.45f;
-                if (cx + w > x + 2.4f)
-                    break;
+                if (cx + w > x + 2.4f) break;
                 float h = std::min(0.5f + rng_float(rng) * 0.6f, 1.6f);
                 if (rng_int(rng, 0, 4) > 0)
                     mesh_box(b, id, {cx, y, z + 0.1f}, {cx + w, y + h, z + depth - 0.1f}, crate, 0.6f);
@@ -320,14 +312,14 @@ SceneDesc make_armazem() {
     mesh_use_material(&shell, m_walls);
     Paint wall = paint(0.55f, 0.6f, 0.7f, 0, 4);
     int nx = static_cast<int>((kX1 - kX0) / 0.7f), nz = static_cast<int>((kZ1 - kZ0) / 0.7f), ny = 13;
-    mesh_quad(&shell, id, {kX0, kFloor, kZ0}, {kX1, kFloor, kZ0}, {kX1, kCeiling, kZ0}, {kX0, kCeiling, kZ0}, wall,
-              nx, ny);
-    mesh_quad(&shell, id, {kX1, kFloor, kZ1}, {kX0, kFloor, kZ1}, {kX0, kCeiling, kZ1}, {kX1, kCeiling, kZ1}, wall,
-              nx, ny);
-    mesh_quad(&shell, id, {kX0, kFloor, kZ1}, {kX0, kFloor, kZ0}, {kX0, kCeiling, kZ0}, {kX0, kCeiling, kZ1}, wall,
-              nz, ny);
-    mesh_quad(&shell, id, {kX1, kFloor, kZ0}, {kX1, kFloor, kZ1}, {kX1, kCeiling, kZ1}, {kX1, kCeiling, kZ0}, wall,
-              nz, ny);
+    mesh_quad(&shell, id, {kX0, kFloor, kZ0}, {kX1, kFloor, kZ0}, {kX1, kCeiling, kZ0}, {kX0, kCeiling, kZ0}, wall, nx,
+              ny);
+    mesh_quad(&shell, id, {kX1, kFloor, kZ1}, {kX0, kFloor, kZ1}, {kX0, kCeiling, kZ1}, {kX1, kCeiling, kZ1}, wall, nx,
+              ny);
+    mesh_quad(&shell, id, {kX0, kFloor, kZ1}, {kX0, kFloor, kZ0}, {kX0, kCeiling, kZ0}, {kX0, kCeiling, kZ1}, wall, nz,
+              ny);
+    mesh_quad(&shell, id, {kX1, kFloor, kZ0}, {kX1, kFloor, kZ1}, {kX1, kCeiling, kZ1}, {kX1, kCeiling, kZ0}, wall, nz,
+              ny);
     mesh_quad(&shell, id, {kX0, kCeiling, kZ0}, {kX1, kCeiling, kZ0}, {kX1, kCeiling, kZ1}, {kX0, kCeiling, kZ1},
               paint(0.25f, 0.27f, 0.3f, 0, 4), 20, 20);
 
@@ -363,8 +355,7 @@ SceneDesc make_armazem() {
     const float lamps[][2] = {{4, -4}, {12, -5}, {20, -4}, {4, 9}, {20, 9}, {12, 11}};
     for (auto& p : lamps) {
         mesh_use_material(&lights, m_steel);
-        mesh_cylinder(&lights, place({p[0], 6.25f, p[1]}), 0.7f, 0.25f, 0, 0.5f, 16,
-                      paint(0.3f, 0.3f, 0.32f, 0, 1));
+        mesh_cylinder(&lights, place({p[0], 6.25f, p[1]}), 0.7f, 0.25f, 0, 0.5f, 16, paint(0.3f, 0.3f, 0.32f, 0, 1));
         mesh_cylinder(&lights, place({p[0], 6.75f, p[1]}), 0.02f, 0.02f, 0, 1.25f, 4, paint(0.2f, 0.2f, 0.2f));
         mesh_use_material(&lights, m_lights);
         mesh_ring(&lights, place({p[0], 6.24f, p[1]}, 0, kPi), 0.0f, 0.66f, 16, paint(1.0f, 0.75f, 0.45f, 1.0f));
@@ -527,8 +518,7 @@ bool write_scene(const std::filesystem::path& root, const std::string& name, con
     size_t faces = 0, verts = 0;
     for (const SceneDescMesh& m : s.meshes) {
         verts += m.vertex_count;
-        for (const SceneDescGroup& g : m.groups)
-            faces += g.indices.size() / 3;
+        for (const SceneDescGroup& g : m.groups) faces += g.indices.size() / 3;
     }
     std::printf("gen_scenes: %-22s %5zu vertices %6zu faces %3zu objects%s\n", name.c_str(), verts, faces,
                 s.objects.size(), ok ? "" : "  WRITE FAILED");
