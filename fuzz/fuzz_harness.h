@@ -21,21 +21,21 @@
 
 #include <cmath>
 #include <cstdint>
-#include <memory>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 // A broken invariant: say which and abort, so libFuzzer saves the input and
 // the regression test fails with the reason.
-#define fuzz_check(condition)                                                                     \
-    do {                                                                                          \
-        if (!(condition)) {                                                                       \
-            std::fprintf(stderr, "fuzz check failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__); \
-            std::abort();                                                                         \
-        }                                                                                         \
+#define fuzz_check(condition)                                                                                          \
+    do {                                                                                                               \
+        if (!(condition)) {                                                                                            \
+            std::fprintf(stderr, "fuzz check failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__);                   \
+            std::abort();                                                                                              \
+        }                                                                                                              \
     } while (0)
 
 // FUZZ_VERBOSE=1 says what each input came to (for checking seeds and
@@ -121,8 +121,9 @@ inline int fuzz_pack_input(const uint8_t* data, size_t size) {
     fuzz_check(position >= static_cast<long>(name.size() + 5) && static_cast<size_t>(position) <= archive_size);
     TextureImage img;
     bool ok = texture_decode(entry, name.c_str(), &img);
-    if (fuzz_verbose()) std::fprintf(stderr, "pack: entry %s %dx%dx%d\n", ok ? "decoded" : "refused", img.width,
-                                     img.height, img.bytes_per_pixel);
+    if (fuzz_verbose())
+        std::fprintf(stderr, "pack: entry %s %dx%dx%d\n", ok ? "decoded" : "refused", img.width, img.height,
+                     img.bytes_per_pixel);
     if (ok) fuzz_check_texture_image(img);
     return 0;
 }
@@ -149,8 +150,7 @@ inline int fuzz_vertex_profile_input(const uint8_t* data, size_t size) {
             // vertex record of stride bytes: more runs into the next vertex
             // and, at the last one, past the vertex buffer. The unit picks a
             // texture-coordinate array.
-            if (vertex_client_drawable(client))
-                fuzz_check(client.unit >= 0 && client.unit < 32);
+            if (vertex_client_drawable(client)) fuzz_check(client.unit >= 0 && client.unit < 32);
             if (vertex_client_drawable(client))
                 fuzz_check(static_cast<int64_t>(client.offset) + client.components * 4 <= p.stride);
         }

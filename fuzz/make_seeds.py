@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Writes the seed corpora under fuzz/corpus/ from the built content, the
-hand-written scripts and the shared PNG test files, plus a few hand-made
+hand-written scripts and the PNG test files in tests/data/png, plus a few hand-made
 inputs for shapes the content does not use (volume and cube containers).
 
 Seeds are named for what they are; the other files in the corpus folders
@@ -23,7 +23,7 @@ import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(HERE)
-TESTDATA = os.path.join(REPO, "..", "shared", "testdata", "png")
+TESTDATA = os.path.join(REPO, "tests", "data", "png")
 CORPUS = os.path.join(HERE, "corpus")
 
 # Bytes per vertex of the content's vertex profiles (see fuzz_scene_stride).

@@ -4,7 +4,7 @@
 #   scripts/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]
 #
 # SECONDS_PER_TARGET defaults to 600; TARGET is any of pack, texture,
-# vertex_profile, shader, scene (default: all). Environment: FUZZ_BUILD (build
+# vertex_profile, shader, scene, gltf_import (default: all). Environment: FUZZ_BUILD (build
 # folder, default build-fuzz), FUZZ_WORK (run folder, default
 # $FUZZ_BUILD/work), FUZZ_JOBS (compile jobs, default 2).
 #
@@ -20,7 +20,7 @@ ROOT=$PWD
 SECONDS_PER_TARGET=${1:-600}
 shift || true
 TARGETS=("$@")
-[ ${#TARGETS[@]} -eq 0 ] && TARGETS=(pack texture vertex_profile shader scene)
+[ ${#TARGETS[@]} -eq 0 ] && TARGETS=(pack texture vertex_profile shader scene gltf_import)
 
 BUILD=${FUZZ_BUILD:-$ROOT/build-fuzz}
 WORK=${FUZZ_WORK:-$BUILD/work}
@@ -45,6 +45,7 @@ for target in "${TARGETS[@]}"; do
   case $target in
     texture | pack) dict=(-dict="$ROOT/fuzz/dict/texture.dict") ;;
     vertex_profile | shader) dict=(-dict="$ROOT/fuzz/dict/vsl.dict") ;;
+    gltf_import) dict=(-dict="$ROOT/fuzz/dict/gltf.dict") ;;
   esac
   mkdir -p "corpus/$target" "crashes/$target"
   log="$WORK/$target.log"

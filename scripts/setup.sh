@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the demo and the tests need.
 # Only missing packages are installed; safe to run again.
+#   scripts/setup.sh              build, run and test
+#   scripts/setup.sh --packaging  the same and the packaging tools (dpkg-dev,
+#                                 desktop-file-utils, lintian): the install test
+#                                 and `cpack -G DEB` use them
 set -euo pipefail
 
 packages=(
@@ -9,12 +13,17 @@ packages=(
   # engine libraries
   libsdl2-dev libepoxy-dev libpng-dev zlib1g-dev libglu1-mesa-dev libgl-dev libegl-dev
   libvorbis-dev libogg-dev libkissfft-dev libx11-dev
+  # glTF import: tinygltf (header-only use) with its JSON and image headers
+  libtinygltf-dev nlohmann-json3-dev libstb-dev
   # tests: real GL on llvmpipe, a real X server and input, Ogg samples
   libgtest-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0 mesa-utils
   xvfb xdotool x11-utils sound-theme-freedesktop valgrind
   # video capture
   ffmpeg
 )
+if [ "${1:-}" = "--packaging" ]; then
+  packages+=(dpkg-dev desktop-file-utils lintian)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

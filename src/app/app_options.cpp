@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string_view>
 
+#include <unistd.h>
+
 namespace {
 
 bool parse_int(std::string_view text, int min, int max, int* out) {
@@ -25,8 +27,8 @@ bool parse_size(std::string_view text, int* w, int* h) {
 }
 
 bool takes_value(std::string_view opt) {
-    return opt == "--data" || opt == "--capture" || opt == "--fps" || opt == "--size" || opt == "--from" ||
-           opt == "--to";
+    return opt == "--data" || opt == "--report" || opt == "--capture" || opt == "--fps" || opt == "--size" ||
+           opt == "--from" || opt == "--to";
 }
 
 } // namespace
@@ -65,6 +67,9 @@ bool app_options_parse(int argc, const char* const* argv, AppOptions* out, std::
         } else if (opt == "--data") {
             if (value.empty()) return bad_value("a directory");
             o.data_dir = value;
+        } else if (opt == "--report") {
+            if (value.empty()) return bad_value("a file");
+            o.report_path = value;
         } else if (opt == "--capture") {
             if (value.empty()) return bad_value("a file or directory");
             o.capture = true;
@@ -113,8 +118,11 @@ const char* app_options_usage() {
     return "usage: vantor [options]\n"
            "  --windowed          a framed 800 x 600 window instead of the full-screen mode switch\n"
            "  --data DIR          content root; default: the working directory when it holds\n"
-           "                      scripts/vertexprofiles.vsl, else the content directory built\n"
-           "                      with the program\n"
+           "                      scripts/vertexprofiles.vsl, else the content installed or\n"
+           "                      built with the program\n"
+           "  --report FILE       where the report log goes (default report.htm in the working\n"
+           "                      directory, or ~/.local/state/vantor/ when that is the home\n"
+           "                      folder or cannot be written)\n"
            "  --capture OUT       render offline at a fixed frame rate instead of playing live:\n"
            "                      OUT ending in .mp4, .mkv or .webm is a video with the music,\n"
            "                      any other OUT a directory of PNG frames\n"
@@ -129,8 +137,40 @@ const char* app_options_usage() {
 
 const char* app_version_text() { return "vantor " VANTOR_VERSION " (V4 Graphic Engine Project, build \"vantor\")\n"; }
 
-std::string app_default_data_root() {
+bool app_find_data_root(const std::string& exe_dir, std::string* root, std::string* looked) {
+    namespace fs = std::filesystem;
     std::error_code ec;
-    if (std::filesystem::is_regular_file("scripts/vertexprofiles.vsl", ec)) return "";
-    return VANTOR_CONTENT_DIR;
+    auto holds_content = [&](const fs::path& dir) {
+        return fs::is_regular_file(dir / "scripts/vertexprofiles.vsl", ec);
+    };
+    looked->clear();
+    if (holds_content(".")) {
+        root->clear();
+        return true;
+    }
+    *looked = "the working directory";
+    if (exe_dir.empty()) return false;
+    // Installed: bin/vantor beside share/vantor, wherever the prefix went.
+    // Built: the build folder keeps the content next to the program.
+    for (const fs::path& dir : {fs::path(exe_dir) / "../share/vantor", fs::path(exe_dir) / "content"}) {
+        std::string name = dir.lexically_normal().string();
+        if (holds_content(dir)) {
+            *root = name;
+            return true;
+        }
+        *looked += ", " + name;
+    }
+    return false;
+}
+
+std::string app_report_path(const std::string& cwd, const char* home, const char* xdg_state_home) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    bool is_home = home && *home && fs::equivalent(cwd, home, ec);
+    if (!is_home && ::access(cwd.c_str(), W_OK) == 0) return "report.htm";
+    fs::path state;
+    if (xdg_state_home && xdg_state_home[0] == '/') state = xdg_state_home; // relative values are invalid and ignored
+    else if (home && *home) state = fs::path(home) / ".local/state";
+    else return "report.htm"; // nowhere better; the log copes if it cannot open
+    return (state / "vantor/report.htm").string();
 }

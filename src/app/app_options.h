@@ -4,12 +4,13 @@
 #include <string>
 
 struct AppOptions {
-    bool windowed = false;    // framed 800 x 600 window instead of the mode switch
-    std::string data_dir;     // content root; empty: app_default_data_root()
+    bool windowed = false;   // framed 800 x 600 window instead of the mode switch
+    std::string data_dir;    // content root; empty: app_find_data_root()
+    std::string report_path; // report log; empty: app_report_path()
 
     // Off-line rendering (capture or benchmark): no display, no audio device.
     bool capture = false;
-    std::string capture_out;  // .mp4/.mkv/.webm: a video; anything else: a PNG directory
+    std::string capture_out; // .mp4/.mkv/.webm: a video; anything else: a PNG directory
     bool benchmark = false;
     bool json = false;
     int fps = 60;
@@ -30,6 +31,15 @@ bool app_options_parse(int argc, const char* const* argv, AppOptions* out, std::
 const char* app_options_usage();
 const char* app_version_text();
 
-// The working directory when it holds scripts/vertexprofiles.vsl ("" so paths
-// stay relative to it), else the content directory built with the program.
-std::string app_default_data_root();
+// The content root when --data is not given, the first that holds
+// scripts/vertexprofiles.vsl of: the working directory (*root "" so paths stay
+// relative to it), exe_dir/../share/vantor (installed), exe_dir/content (the
+// build folder). exe_dir is the program's own folder. Returns false when none
+// does, with the places tried in *looked, comma-separated.
+bool app_find_data_root(const std::string& exe_dir, std::string* root, std::string* looked);
+
+// Where report.htm goes when --report is not given: the working directory,
+// unless it cannot be written or is the home folder (a desktop launcher
+// starts programs there); then $XDG_STATE_HOME/vantor/report.htm, by default
+// $HOME/.local/state/vantor/report.htm. home and xdg_state_home may be null.
+std::string app_report_path(const std::string& cwd, const char* home, const char* xdg_state_home);

@@ -22,6 +22,14 @@ struct BenchmarkSummary {
     double max_ms = 0;
 };
 
+// The glow's parts timed on their own after the frames, on the real content.
+struct ScreenPassTimes {
+    bool measured = false;
+    double glow_pass_ms = 0;      // the block's scene into the target and two 256 x 256 blurs
+    double glow_composite_ms = 0; // the additive quad over the view
+    double texture_draw_ms = 0;   // a plain textured quad over the view
+};
+
 struct BenchmarkReport {
     int width = 800;
     int height = 600;
@@ -35,7 +43,13 @@ struct BenchmarkReport {
     double floor_ms_after = 0;
     double floor_ms = 0;                // median of both sets
     std::vector<BenchmarkBlock> blocks; // in play order, only blocks that rendered
+    ScreenPassTimes screen_passes;
 };
+
+class demoblock;
+// Times the screen passes with the block's glow (mean of 40 runs each,
+// glFinish included).
+ScreenPassTimes benchmark_screen_passes(demoblock* block);
 
 // Adds one frame to the named block (appended, with its title, when new).
 void benchmark_add_frame(BenchmarkReport* report, const char* block_name, const char* title, double ms);

@@ -1,9 +1,9 @@
 #include "audio/audio.h"
 
-#include "platform/platform_audio.h"
-#include "platform/platform_ogg.h"
 #include "core/log.h"
 #include "core/paths.h"
+#include "platform/platform_audio.h"
+#include "platform/platform_ogg.h"
 
 #include <kiss_fftr.h>
 
@@ -41,7 +41,7 @@ struct Shared {
     int64_t seek_frame = 0; // where the last seek (or the start) put the stream
     int64_t handed = 0;     // stream frames handed to the device since then
     float ring[AUDIO_FFT_SIZE] = {};
-    int ring_next = 0;      // oldest sample, next to be overwritten
+    int ring_next = 0; // oldest sample, next to be overwritten
 };
 
 Shared shared;

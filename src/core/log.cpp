@@ -1,7 +1,9 @@
 #include "core/log.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -9,7 +11,9 @@ namespace {
 struct LogState {
     int level = LOG_OK;
     FILE* file = nullptr;
+    std::string path = "report.htm";
     bool closed = false;
+    bool open_failed = false;
     std::string fatal_message;
 };
 LogState report;
@@ -51,8 +55,14 @@ const char* level_word(int level) {
 
 bool open_log() {
     if (report.file) return true;
-    report.file = std::fopen("report.htm", "w");
-    if (!report.file) return false;
+    if (report.open_failed) return false;
+    report.file = std::fopen(report.path.c_str(), "w");
+    if (!report.file) {
+        // Said once, so a missing report is not a surprise; the run goes on.
+        std::fprintf(stderr, "vantor: cannot write the report %s: %s\n", report.path.c_str(), std::strerror(errno));
+        report.open_failed = true;
+        return false;
+    }
     std::fputs("<html>\n<head>\n<title>VELDRA4 REPORT</title>\n</head>\n", report.file);
     std::fputs("<body bgcolor=\"#464646\" link=\"#333333\" vlink=\"#333333\" alink=\"#333333\">\n", report.file);
     std::fputs("<font face=\"Arial\" size=\"4\" color=\"#333333\">\n", report.file);
@@ -76,6 +86,11 @@ void write_paragraph(const std::string& text) {
 }
 
 } // namespace
+
+void log_set_path(const std::string& path) {
+    report.path = path;
+    report.open_failed = false;
+}
 
 void log_set_level(int level) { report.level = level; }
 

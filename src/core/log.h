@@ -1,4 +1,5 @@
-// The HTML report log ("report.htm" in the working directory).
+// The HTML report log ("report.htm" in the working directory unless told
+// otherwise).
 #pragma once
 
 #include <string>
@@ -9,6 +10,10 @@ enum {
     LOG_INFO = 4,
     LOG_CRITICAL = 8,
 };
+
+// Where the report goes; takes effect for a report not yet opened. The file
+// is created on the first message.
+void log_set_path(const std::string& path);
 
 // The level stays in force for every later message until changed.
 void log_set_level(int level);

@@ -87,7 +87,7 @@ inline constexpr const char* demo_block_titles[9] = {
     "loading bar", "first title", "second title", "circuits", "robot one", "robot two", "shaft", "credits", "end",
 };
 inline constexpr BlockSpan demo_block_spans[9] = {
-    {0, 100},       {100, 12000},   {12000, 24000}, {24000, 36000},  {36000, 60000},
+    {0, 100},       {100, 12000},   {12000, 24000},  {24000, 36000},   {36000, 60000},
     {60000, 71800}, {71800, 84000}, {84000, 100000}, {100000, 200000},
 };
 

@@ -2,11 +2,11 @@
 #include "demo/blocks.h"
 
 #include "audio/audio.h"
-#include "demo/content.h"
 #include "core/gl.h"
+#include "demo/content.h"
 #include "gfx/screen_pass.h"
-#include "scene/scene.h"
 #include "scene/animation.h"
+#include "scene/scene.h"
 #include "scene/scene_draw.h"
 #include "script/shader.h"
 #include "shell/input.h"
@@ -93,7 +93,7 @@ void run_glow_frame(demoblock* block, float strength) {
     demo_glow_composite(block);
 }
 
-}  // namespace
+} // namespace
 
 robot_wheee_block::robot_wheee_block() { capture_countdown = 0.9f; }
 

@@ -1,10 +1,10 @@
 #include "demo/content.h"
 
 #include "core/gl.h"
+#include "core/log.h"
 #include "gfx/render_target.h"
 #include "scene/material.h"
 #include "scene/scene_file.h"
-#include "core/log.h"
 
 float skin_camera_pos[4] = {0.0f, 0.0f, 0.0f, 0.0f};
 
@@ -23,7 +23,7 @@ int uniform_location(const ShaderProgram& program, const char* name) {
     return glGetUniformLocationARB(program.program, name);
 }
 
-}  // namespace
+} // namespace
 
 void content_init(Content* content) {
     texture_init(&content->glow_target);
@@ -50,7 +50,8 @@ void content_wire_skin(Scene* scene, const char* scene_name, ShaderProgram* prog
     }
     // Never hand GL more matrices than the armature really holds.
     int count = armature->bone_count;
-    if (count < 0 || static_cast<size_t>(count) > armature->skin.size()) count = static_cast<int>(armature->skin.size());
+    if (count < 0 || static_cast<size_t>(count) > armature->skin.size())
+        count = static_cast<int>(armature->skin.size());
     shader_uniform_matrices(program, "bmatrix", count, armature->skin.data());
     if (with_camera_pos) shader_uniform_vec4(program, "camera_pos", skin_camera_pos);
 }

@@ -2,8 +2,8 @@
 // the show; the timeline runs every block whose span holds the current time.
 #pragma once
 
-#include "math/math3d.h"
 #include "core/list.h"
+#include "math/math3d.h"
 
 struct Content;
 
@@ -13,10 +13,10 @@ public:
     virtual void draw_scene() {}
     virtual void draw_environment() {}
 
-    int start = 0;        // first millisecond of the span (inclusive)
-    int end = 0;          // end of the span (exclusive)
-    int time = 0;         // the timeline's time at the last run
-    float progress = 0;   // (time - start) / (end - start)
+    int start = 0;      // first millisecond of the span (inclusive)
+    int end = 0;        // end of the span (exclusive)
+    int time = 0;       // the timeline's time at the last run
+    float progress = 0; // (time - start) / (end - start)
     Content* content = nullptr;
 
 protected:

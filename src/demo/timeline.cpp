@@ -22,8 +22,8 @@ void timeline_draw(Timeline* timeline) {
         if (t < block->start || t >= block->end) continue;
         block->time = t;
         const float s = static_cast<float>(block->start);
-        block->progress = static_cast<float>((static_cast<long double>(t) - s) /
-                                             (static_cast<long double>(block->end) - s));
+        block->progress =
+            static_cast<float>((static_cast<long double>(t) - s) / (static_cast<long double>(block->end) - s));
         block->run();
     }
 }

@@ -1,7 +1,7 @@
 #include "gfx/render_target.h"
 
-#include "platform/platform_pbuffer.h"
 #include "core/log.h"
+#include "platform/platform_pbuffer.h"
 #include "shell/window.h"
 
 #include <cstdlib>
@@ -53,11 +53,11 @@ void create_plain(Texture* t) {
     glBindTexture(t->target, t->gl_name);
     if (t->target == GL_TEXTURE_CUBE_MAP) {
         for (GLenum face = 0; face < 6; ++face)
-            glTexImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, 0, static_cast<GLint>(format), t->width,
-                         t->height, 0, format, GL_UNSIGNED_BYTE, nullptr);
+            glTexImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, 0, static_cast<GLint>(format), t->width, t->height, 0,
+                         format, GL_UNSIGNED_BYTE, nullptr);
     } else if (t->target == GL_TEXTURE_2D || t->target == GL_TEXTURE_RECTANGLE_ARB) {
-        glTexImage2D(t->target, 0, static_cast<GLint>(format), t->width, t->height, 0, format,
-                     GL_UNSIGNED_BYTE, nullptr);
+        glTexImage2D(t->target, 0, static_cast<GLint>(format), t->width, t->height, 0, format, GL_UNSIGNED_BYTE,
+                     nullptr);
     }
     texture_set_filter(t->target);
 }
@@ -160,7 +160,8 @@ bool create_pbuffer(Texture* t) {
 
 } // namespace
 
-void render_target_create(Texture* t, GLenum target, int width, int height, int bytes_per_pixel, RenderTargetKind kind) {
+void render_target_create(Texture* t, GLenum target, int width, int height, int bytes_per_pixel,
+                          RenderTargetKind kind) {
     t->target = target;
     t->kind = kind;
     t->width = width;
@@ -168,12 +169,9 @@ void render_target_create(Texture* t, GLenum target, int width, int height, int 
     t->bytes_per_pixel = bytes_per_pixel;
 
     bool named = true;
-    if (kind == RENDER_TARGET_PLAIN)
-        create_plain(t);
-    else if (kind == RENDER_TARGET_FBO)
-        named = create_framebuffer(t);
-    else if (kind == RENDER_TARGET_PBUFFER)
-        named = create_pbuffer(t);
+    if (kind == RENDER_TARGET_PLAIN) create_plain(t);
+    else if (kind == RENDER_TARGET_FBO) named = create_framebuffer(t);
+    else if (kind == RENDER_TARGET_PBUFFER) named = create_pbuffer(t);
     if (named) set_name(t);
 }
 
@@ -201,8 +199,7 @@ bool render_target_begin(Texture t, int face) {
         glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, t.framebuffer);
         glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, t.renderbuffer);
         glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, attach, t.gl_name, 0);
-        glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT,
-                                     t.renderbuffer);
+        glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, t.renderbuffer);
     } else {
         // A plain texture has no surface of its own.
         return false;

@@ -1,9 +1,9 @@
 #include "gfx/texture.h"
 
-#include "gfx/pack.h"
-#include "platform/platform_pbuffer.h"
 #include "core/log.h"
 #include "core/paths.h"
+#include "gfx/pack.h"
+#include "platform/platform_pbuffer.h"
 
 #include <png.h>
 
@@ -24,7 +24,6 @@ constexpr png_alloc_size_t max_png_chunk = 8u << 20;
 // Bytes a single decoded plane or volume may take.
 constexpr uint64_t max_plane_bytes = 256ull << 20;
 
-
 void log_error(const char* format, const char* arg) {
     log_set_level(LOG_ERROR);
     log_write(format, arg);
@@ -38,8 +37,7 @@ void png_fail(FILE* stream, int code) {
 
 // The libpng part, kept in its own frame so nothing with a destructor
 // lives across the error jump.
-uint8_t* decode_png(FILE* stream, png_structp png, png_infop info, int* width, int* height, int* bpp,
-                    int* error_code) {
+uint8_t* decode_png(FILE* stream, png_structp png, png_infop info, int* width, int* height, int* bpp, int* error_code) {
     if (setjmp(png_jmpbuf(png))) {
         *error_code = 3;
         return nullptr;
@@ -56,10 +54,8 @@ uint8_t* decode_png(FILE* stream, png_structp png, png_infop info, int* width, i
     int depth = png_get_bit_depth(png, info);
     int type = png_get_color_type(png, info);
     int bytes;
-    if (type == PNG_COLOR_TYPE_RGB && depth == 8)
-        bytes = 3;
-    else if (type == PNG_COLOR_TYPE_RGB_ALPHA && depth == 8)
-        bytes = 4;
+    if (type == PNG_COLOR_TYPE_RGB && depth == 8) bytes = 3;
+    else if (type == PNG_COLOR_TYPE_RGB_ALPHA && depth == 8) bytes = 4;
     else {
         *error_code = 4;
         return nullptr;
@@ -234,14 +230,10 @@ bool read_container(FILE* f, const char* path, TextureImage* img) {
     Body body = Body::corrupt;
     if (std::fread(magic, 1, 4, f) == 4 && read_i32(f, &flag_word)) {
         int flags = flag_word & 0xFF;
-        if (flags & 0x10)
-            body = read_volume(f, flags, img);
-        else if (flags & 0x08)
-            body = read_2d(f, flags, img);
-        else if (flags & 0x20)
-            body = read_cube(f, flags, img);
-        else
-            body = Body::ok; // no shape: an empty 2D texture
+        if (flags & 0x10) body = read_volume(f, flags, img);
+        else if (flags & 0x08) body = read_2d(f, flags, img);
+        else if (flags & 0x20) body = read_cube(f, flags, img);
+        else body = Body::ok; // no shape: an empty 2D texture
     }
     if (body == Body::png_failed) return false; // the PNG reader logged and closed the stream
     std::fclose(f);
@@ -263,8 +255,7 @@ bool texture_decode(FILE* stream, const char* path, TextureImage* out) {
     if (header[0] == 'V' && header[1] == 'T' && header[2] == 'X') return read_container(stream, path, out);
     if (header[1] == 'P' && header[2] == 'N' && header[3] == 'G') {
         out->planes.resize(1);
-        if (!read_png_plane(stream, &out->planes[0], &out->width, &out->height, &out->bytes_per_pixel))
-            return false;
+        if (!read_png_plane(stream, &out->planes[0], &out->width, &out->height, &out->bytes_per_pixel)) return false;
         std::fclose(stream);
         return true;
     }
@@ -309,10 +300,9 @@ void upload(const TextureImage& img, GLuint* gl_name) {
     }
     texture_set_filter(img.target);
     // An image without pixels (a container with no shape) stays an empty texture.
-    if (img.target == GL_TEXTURE_2D && img.width > 0 && img.height > 0 && !img.planes.empty() &&
-        !img.planes[0].empty())
-        gluBuild2DMipmaps(GL_TEXTURE_2D, static_cast<GLint>(format), img.width, img.height, format,
-                          GL_UNSIGNED_BYTE, img.planes[0].data());
+    if (img.target == GL_TEXTURE_2D && img.width > 0 && img.height > 0 && !img.planes.empty() && !img.planes[0].empty())
+        gluBuild2DMipmaps(GL_TEXTURE_2D, static_cast<GLint>(format), img.width, img.height, format, GL_UNSIGNED_BYTE,
+                          img.planes[0].data());
 }
 
 } // namespace
@@ -358,12 +348,9 @@ Texture texture_load(const char* path) {
 
 void texture_set_filter(GLenum target) {
     GLint filter;
-    if (texture_filter_mode == 1)
-        filter = GL_LINEAR;
-    else if (texture_filter_mode == 2)
-        filter = GL_NEAREST;
-    else
-        return;
+    if (texture_filter_mode == 1) filter = GL_LINEAR;
+    else if (texture_filter_mode == 2) filter = GL_NEAREST;
+    else return;
     glTexParameteri(target, GL_TEXTURE_MAG_FILTER, filter);
     glTexParameteri(target, GL_TEXTURE_MIN_FILTER, filter);
 }

@@ -20,17 +20,17 @@ enum TextureKind : int {
 // The name is allocated with malloc (strdup, calloc) by the creating call;
 // texture_free releases it with free().
 struct Texture {
-    char* name;           // path as passed to texture_load, or "Buffer Texture"; null when empty
+    char* name; // path as passed to texture_load, or "Buffer Texture"; null when empty
     int width;
     int height;
-    int bytes_per_pixel;  // 3 or 4 for loaded textures
-    int depth;            // slices of a volume texture, else 0
-    GLenum target;        // GL_TEXTURE_2D, GL_TEXTURE_3D, GL_TEXTURE_CUBE_MAP (or rectangle for targets)
+    int bytes_per_pixel; // 3 or 4 for loaded textures
+    int depth;           // slices of a volume texture, else 0
+    GLenum target;       // GL_TEXTURE_2D, GL_TEXTURE_3D, GL_TEXTURE_CUBE_MAP (or rectangle for targets)
     TextureKind kind;
-    unsigned framebuffer; // framebuffer object; for a pbuffer, its surface handle
+    unsigned framebuffer;  // framebuffer object; for a pbuffer, its surface handle
     unsigned renderbuffer; // depth renderbuffer; for a pbuffer, its context handle
-    unsigned pbuffer;     // the pbuffer handle
-    GLuint gl_name;       // texture object, 0 when none
+    unsigned pbuffer;      // the pbuffer handle
+    GLuint gl_name;        // texture object, 0 when none
 };
 
 // 1 linear, 2 nearest, anything else leaves the GL defaults. Initially 1.

@@ -67,5 +67,4 @@ Vec3 matrix_transform_point(const Matrix& m, float x, float y, float z);
 Vec3 matrix_translation(const Matrix& m);
 void matrix_apply(const Matrix& m);
 // A box only touching a plane counts as outside.
-bool box_in_frustum(const Vec4 planes[6], float min_x, float min_y, float min_z, float max_x, float max_y,
-                    float max_z);
+bool box_in_frustum(const Vec4 planes[6], float min_x, float min_y, float min_z, float max_x, float max_y, float max_z);

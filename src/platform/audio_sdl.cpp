@@ -38,8 +38,8 @@ NullOutput* null_output = nullptr;
 void null_run(NullOutput* out) {
     using Clock = std::chrono::steady_clock;
     int frames = int(out->buffer.size()) / device_channels;
-    auto period = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>(double(frames) / out->rate));
+    auto period =
+        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(double(frames) / out->rate));
     Clock::time_point next = Clock::now();
     std::unique_lock<std::mutex> lock(out->mutex);
     while (out->running) {

@@ -95,8 +95,8 @@ bool write_pages(FILE* f, ogg_stream_state* os, bool flush) {
 
 } // namespace
 
-bool platform_ogg_write(const char* path, const float* samples, int64_t frames, int channels, int rate,
-                        float quality, int serial) {
+bool platform_ogg_write(const char* path, const float* samples, int64_t frames, int channels, int rate, float quality,
+                        int serial) {
     if (!path || (!samples && frames > 0) || frames < 0 || channels < 1 || channels > 2 || rate < 1) return false;
     vorbis_info vi;
     vorbis_info_init(&vi);

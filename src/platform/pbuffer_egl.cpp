@@ -57,14 +57,22 @@ bool egl_window_current() {
 
 bool choose_config(EGLDisplay display, EGLConfig* config) {
     const EGLint attributes[] = {
-        EGL_SURFACE_TYPE, EGL_PBUFFER_BIT,
-        EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
-        EGL_BIND_TO_TEXTURE_RGBA, EGL_TRUE,
-        EGL_RED_SIZE, 8,
-        EGL_GREEN_SIZE, 8,
-        EGL_BLUE_SIZE, 8,
-        EGL_ALPHA_SIZE, 8,
-        EGL_DEPTH_SIZE, 16,
+        EGL_SURFACE_TYPE,
+        EGL_PBUFFER_BIT,
+        EGL_RENDERABLE_TYPE,
+        EGL_OPENGL_BIT,
+        EGL_BIND_TO_TEXTURE_RGBA,
+        EGL_TRUE,
+        EGL_RED_SIZE,
+        8,
+        EGL_GREEN_SIZE,
+        8,
+        EGL_BLUE_SIZE,
+        8,
+        EGL_ALPHA_SIZE,
+        8,
+        EGL_DEPTH_SIZE,
+        16,
         EGL_NONE,
     };
     EGLint count = 0;
@@ -78,11 +86,8 @@ bool make_surface(int width, int height, Pbuffer* out) {
     EGLConfig config;
     if (!choose_config(display, &config)) return false;
     const EGLint surface_attributes[] = {
-        EGL_WIDTH, width,
-        EGL_HEIGHT, height,
-        EGL_TEXTURE_FORMAT, EGL_TEXTURE_RGBA,
-        EGL_TEXTURE_TARGET, EGL_TEXTURE_2D,
-        EGL_NONE,
+        EGL_WIDTH,          width,          EGL_HEIGHT, height, EGL_TEXTURE_FORMAT, EGL_TEXTURE_RGBA,
+        EGL_TEXTURE_TARGET, EGL_TEXTURE_2D, EGL_NONE,
     };
     EGLSurface surface = eglCreatePbufferSurface(display, config, surface_attributes);
     if (surface == EGL_NO_SURFACE) return false;

@@ -21,5 +21,5 @@ int platform_ogg_read_stereo(PlatformOgg* ogg, float* out, int frames);
 // Encodes interleaved float frames (1 or 2 channels) as Ogg Vorbis at the
 // given VBR quality (-0.1 .. 1). A fixed serial number makes the bytes the
 // same on every run. Returns false when the file cannot be written.
-bool platform_ogg_write(const char* path, const float* samples, int64_t frames, int channels, int rate,
-                        float quality, int serial);
+bool platform_ogg_write(const char* path, const float* samples, int64_t frames, int channels, int rate, float quality,
+                        int serial);

@@ -136,7 +136,8 @@ bool platform_window_open(const PlatformWindowDesc& desc) {
     // Showing a window sends it its size message, so the picture follows it.
     int cw = 0, ch = 0;
     SDL_GL_GetDrawableSize(window, &cw, &ch);
-    platform_post_message(WM_SIZE, 0, static_cast<int64_t>((static_cast<uint32_t>(ch) << 16) | static_cast<uint32_t>(cw & 0xFFFF)));
+    platform_post_message(WM_SIZE, 0,
+                          static_cast<int64_t>((static_cast<uint32_t>(ch) << 16) | static_cast<uint32_t>(cw & 0xFFFF)));
     return true;
 }
 

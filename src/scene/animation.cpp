@@ -4,8 +4,7 @@ namespace {
 
 // Keeps the cached interval when it still holds t, else takes the first
 // interval that does; outside every interval the cache stays as it was.
-template <typename TimeOf>
-int32_t interval_search(int32_t cached, int32_t n, float t, TimeOf time_of) {
+template <typename TimeOf> int32_t interval_search(int32_t cached, int32_t n, float t, TimeOf time_of) {
     if (cached >= 0 && cached + 1 < n && time_of(cached) <= t && t <= time_of(cached + 1)) return cached;
     for (int32_t i = 0; i + 1 < n; ++i)
         if (time_of(i) <= t && t <= time_of(i + 1)) return i;
@@ -56,8 +55,7 @@ void armature_pose_evaluate(Armature* armature, float time) {
     const PoseFrame& b = armature->frames[has_next ? static_cast<size_t>(k) + 1 : 0];
     for (size_t j = 0; j < armature->bones.size(); ++j) {
         // Frames shorter than the armature are refused when loading; skip any that slipped in.
-        if (j >= a.rotations.size() || j >= b.rotations.size() || j >= a.locations.size() ||
-            j >= b.locations.size())
+        if (j >= a.rotations.size() || j >= b.rotations.size() || j >= a.locations.size() || j >= b.locations.size())
             break;
         armature->bones[j].pose_rotation = quat_slerp(a.rotations[j], b.rotations[j], u);
         armature->bones[j].pose_location = vec3_lerp(a.locations[j], b.locations[j], u);

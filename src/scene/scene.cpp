@@ -40,8 +40,7 @@ void free_material(Material* material) {
     delete material;
 }
 
-template <typename T, typename F>
-void destroy_list(List* list, F&& free_one) {
+template <typename T, typename F> void destroy_list(List* list, F&& free_one) {
     scene_list_each<T>(list, free_one);
     list_destroy(list);
 }
@@ -63,8 +62,7 @@ void scene_free(Scene* scene) {
 
 namespace {
 
-template <typename T>
-T* find_by_name(List* list, const char* name) {
+template <typename T> T* find_by_name(List* list, const char* name) {
     if (!name) return nullptr;
     ListNode* cursor = nullptr;
     while (list_next(list, &cursor)) {

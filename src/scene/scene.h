@@ -3,8 +3,8 @@
 // record reachable from its six lists; the lists hold pointers.
 #pragma once
 
-#include "math/math3d.h"
 #include "core/list.h"
+#include "math/math3d.h"
 
 #include <cstdint>
 #include <memory>
@@ -92,7 +92,7 @@ struct Mesh {
     // Client copy of vertex_count x stride bytes; empty once uploaded to vertex_buffer.
     std::vector<uint8_t> vertices;
     uint32_t vertex_buffer = 0;
-    List groups;  // MeshGroup*, in reverse file order
+    List groups; // MeshGroup*, in reverse file order
     BoundingBox box;
     std::vector<VertexGroup> vertex_groups;
     int32_t vertex_count = 0;
@@ -116,9 +116,9 @@ struct Material {
     float reserved_2 = 1.0f;
     float reserved_3 = 0.0f;
     uint32_t flags = 0;
-    int32_t layer_count = 0;  // as read from the file; material_add_layer leaves it
+    int32_t layer_count = 0; // as read from the file; material_add_layer leaves it
     ShaderProgram* shader = nullptr;
-    List layers;  // MaterialLayer*
+    List layers; // MaterialLayer*
 };
 
 struct Bone {
@@ -140,8 +140,8 @@ struct PoseFrame {
 struct Armature {
     std::string name;
     int32_t bone_count = 0;
-    std::vector<Bone> bones;   // parents before children
-    std::vector<Matrix> skin;  // one per bone; the "bmatrix" uniform array
+    std::vector<Bone> bones;  // parents before children
+    std::vector<Matrix> skin; // one per bone; the "bmatrix" uniform array
     std::vector<PoseFrame> frames;
     int32_t frame_count = 0;
     int32_t current_frame = 0;
@@ -149,7 +149,7 @@ struct Armature {
 
 struct Camera {
     std::string name;
-    const Matrix* matrix = nullptr;  // the holding object's matrix; null while unclaimed
+    const Matrix* matrix = nullptr; // the holding object's matrix; null while unclaimed
     uint32_t parameter = 0;
 };
 
@@ -172,7 +172,7 @@ struct SceneObject {
     Vec3 scale{0, 0, 0};
     Vec4 rotation{0, 0, 0, 1};
     Matrix matrix = matrix_identity();
-    void* data = nullptr;  // Mesh, Armature or Camera by the flags
+    void* data = nullptr; // Mesh, Armature or Camera by the flags
     uint32_t flags = 0;
     SceneObject* parent = nullptr;
     std::unique_ptr<ObjectTrack> track;
@@ -185,12 +185,12 @@ struct Scene {
     int32_t texture_count = 0;
     int32_t armature_count = 0;
     int32_t camera_count = 0;
-    List objects;    // SceneObject*
-    List meshes;     // Mesh*
-    List materials;  // Material*
-    List textures;   // Texture*
-    List armatures;  // Armature*
-    List cameras;    // Camera*
+    List objects;   // SceneObject*
+    List meshes;    // Mesh*
+    List materials; // Material*
+    List textures;  // Texture*
+    List armatures; // Armature*
+    List cameras;   // Camera*
     Vec3 position{0, 0, 0};
     Vec3 rotation{0, 0, 0};
     Vec3 scale{1, 1, 1};
@@ -233,8 +233,7 @@ void object_update_matrix(SceneObject* object);
 void armature_update_matrices(Armature* armature);
 
 // Walks a scene list as records of type T: f(T*) for each, in list order.
-template <typename T, typename F>
-void scene_list_each(List* list, F&& f) {
+template <typename T, typename F> void scene_list_each(List* list, F&& f) {
     ListNode* cursor = nullptr;
     while (list_next(list, &cursor)) f(static_cast<T*>(cursor->data));
 }

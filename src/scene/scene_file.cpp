@@ -1,10 +1,10 @@
 #include "scene/scene_file.h"
 
+#include "core/log.h"
+#include "core/paths.h"
 #include "gfx/texture.h"
 #include "scene/vbo_model.h"
 #include "script/vertex_profile.h"
-#include "core/log.h"
-#include "core/paths.h"
 
 #include <cstring>
 #include <memory>
@@ -133,8 +133,7 @@ void decode_mesh(Reader& r, SceneDescMesh& m, SceneStrideFn stride_of) {
     int stride = stride_of(m.profile);
     // Stride 0 is a profile without registrations: vertices with no data.
     if (stride < 0) {
-        r.fail("mesh \"" + m.name + "\" uses vertex profile " + std::to_string(m.profile) +
-               ", which is not loaded");
+        r.fail("mesh \"" + m.name + "\" uses vertex profile " + std::to_string(m.profile) + ", which is not loaded");
         return;
     }
     if (static_cast<uint64_t>(vertex_group_count) * VERTEX_GROUP_MIN > r.left() ||
@@ -184,8 +183,8 @@ void decode_armature(Reader& r, SceneDescArmature& a) {
         b.tail = r.vec3("bone");
         b.head = r.vec3("bone");
         if (!r.failed() && (b.parent < -1 || b.parent >= static_cast<int32_t>(i)))
-            r.fail("armature \"" + a.name + "\" bone " + std::to_string(i) + " has parent " +
-                   std::to_string(b.parent) + ", which is not an earlier bone");
+            r.fail("armature \"" + a.name + "\" bone " + std::to_string(i) + " has parent " + std::to_string(b.parent) +
+                   ", which is not an earlier bone");
     }
     int32_t frames = r.count("pose frame count", FRAME_MIN);
     a.frames.resize(static_cast<size_t>(frames));
@@ -235,8 +234,7 @@ void decode_object(Reader& r, SceneDescObject& o, size_t position, const SceneDe
     else if ((o.flags & OBJECT_MESH) && !in_range(o.mesh, desc.meshes.size()))
         r.fail(who + "has mesh " + std::to_string(o.mesh) + " of " + std::to_string(desc.meshes.size()));
     else if ((o.flags & OBJECT_ARMATURE) && !in_range(o.armature, desc.armatures.size()))
-        r.fail(who + "has armature " + std::to_string(o.armature) + " of " +
-               std::to_string(desc.armatures.size()));
+        r.fail(who + "has armature " + std::to_string(o.armature) + " of " + std::to_string(desc.armatures.size()));
     else if ((o.flags & OBJECT_CAMERA) && !in_range(o.camera, desc.cameras.size()))
         r.fail(who + "has camera " + std::to_string(o.camera) + " of " + std::to_string(desc.cameras.size()));
 }
@@ -261,8 +259,7 @@ void check_references(Reader& r, const SceneDesc& desc) {
     }
 }
 
-template <typename T, typename F>
-void decode_section(Reader& r, std::vector<T>& items, int32_t count, F&& decode_one) {
+template <typename T, typename F> void decode_section(Reader& r, std::vector<T>& items, int32_t count, F&& decode_one) {
     items.clear();
     for (int32_t i = 0; i < count && !r.failed(); ++i) {
         items.emplace_back();
@@ -297,8 +294,7 @@ bool scene_decode(const uint8_t* bytes, size_t size, SceneDesc* out, std::string
         c.parameter = r.u32("camera parameter");
     });
     size_t position = 0;
-    decode_section(r, out->objects, objects,
-                   [&](SceneDescObject& o) { decode_object(r, o, position++, *out); });
+    decode_section(r, out->objects, objects, [&](SceneDescObject& o) { decode_object(r, o, position++, *out); });
     if (!r.failed()) check_references(r, *out);
     if (r.failed()) {
         if (error) *error = r.error + " (at byte " + std::to_string(r.pos) + ")";
@@ -309,8 +305,7 @@ bool scene_decode(const uint8_t* bytes, size_t size, SceneDesc* out, std::string
 
 namespace {
 
-template <typename T>
-std::vector<T*> table_of(List* list) {
+template <typename T> std::vector<T*> table_of(List* list) {
     std::vector<T*> table;
     scene_list_each<T>(list, [&](T* record) { table.push_back(record); });
     return table;
@@ -327,8 +322,7 @@ Mesh* build_mesh(const SceneDescMesh& d, const std::vector<Material*>& materials
     mesh->box.max = d.box_a;
     mesh->box.min = d.box_b;
     for (const SceneDescVertexGroup& vg : d.vertex_groups)
-        mesh->vertex_groups.push_back(
-            VertexGroup{vg.entries, vg.name, static_cast<int32_t>(vg.entries.size())});
+        mesh->vertex_groups.push_back(VertexGroup{vg.entries, vg.name, static_cast<int32_t>(vg.entries.size())});
     for (const SceneDescGroup& g : d.groups) {
         MeshGroup* group = new MeshGroup{};
         group->face_count = static_cast<int32_t>(g.indices.size() / 3);
@@ -426,8 +420,7 @@ void scene_build(Scene* scene, const SceneDesc& desc) {
         m->flags = d.flags;
         m->layer_count = static_cast<int32_t>(d.layers.size());
         for (const SceneDescLayer& l : d.layers)
-            list_push_back(&m->layers,
-                           new MaterialLayer{textures[static_cast<size_t>(l.texture)], LAYER_BIND, l.mode});
+            list_push_back(&m->layers, new MaterialLayer{textures[static_cast<size_t>(l.texture)], LAYER_BIND, l.mode});
         list_push_back(&scene->materials, m);
     }
     std::vector<Material*> materials = table_of<Material>(&scene->materials);

@@ -11,7 +11,7 @@
 #include <vector>
 
 struct SceneDescLayer {
-    int32_t texture = 0;  // position among the file's textures
+    int32_t texture = 0; // position among the file's textures
     int32_t mode = COMBINE_MODULATE;
 };
 
@@ -30,8 +30,8 @@ struct SceneDescVertexGroup {
 };
 
 struct SceneDescGroup {
-    int32_t material = 0;            // position among the file's materials
-    std::vector<uint32_t> indices;   // three per triangle; face count = size / 3
+    int32_t material = 0;          // position among the file's materials
+    std::vector<uint32_t> indices; // three per triangle; face count = size / 3
 };
 
 struct SceneDescMesh {
@@ -39,30 +39,30 @@ struct SceneDescMesh {
     int32_t vertex_count = 0;
     int32_t profile = 0;
     uint32_t flags = 0;
-    Vec3 box_a{0, 0, 0};  // read back as box.max
-    Vec3 box_b{0, 0, 0};  // read back as box.min
+    Vec3 box_a{0, 0, 0}; // read back as box.max
+    Vec3 box_b{0, 0, 0}; // read back as box.min
     std::vector<SceneDescVertexGroup> vertex_groups;
-    std::vector<SceneDescGroup> groups;  // file order
+    std::vector<SceneDescGroup> groups; // file order
     // vertex_count x the profile's stride bytes, interleaved 32-bit components.
     std::vector<uint8_t> vertices;
 };
 
 struct SceneDescBone {
-    int32_t parent = -1;  // -1 for a root, else an earlier bone
+    int32_t parent = -1; // -1 for a root, else an earlier bone
     Vec3 tail{0, 0, 0};
     Vec3 head{0, 0, 0};
 };
 
 struct SceneDescFrame {
     float time = 0;
-    std::vector<Vec4> rotations;  // one per bone; the entry count written is its size
-    std::vector<Vec3> locations;  // written padded or cut to rotations.size()
+    std::vector<Vec4> rotations; // one per bone; the entry count written is its size
+    std::vector<Vec3> locations; // written padded or cut to rotations.size()
 };
 
 struct SceneDescArmature {
     std::string name;
     std::vector<SceneDescBone> bones;
-    std::vector<SceneDescFrame> frames;  // increasing time
+    std::vector<SceneDescFrame> frames; // increasing time
 };
 
 struct SceneDescCamera {
@@ -77,15 +77,15 @@ struct SceneDescObject {
     Vec3 scale{1, 1, 1};
     uint32_t flags = 0;
     // Each is written only when its flag is set.
-    int32_t parent = -1;    // OBJECT_PARENT: an earlier object
-    int32_t mesh = -1;      // OBJECT_MESH
-    int32_t armature = -1;  // OBJECT_ARMATURE
-    int32_t camera = -1;    // OBJECT_CAMERA
-    std::vector<TrackKey> keys;  // OBJECT_ANIMATED; increasing time
+    int32_t parent = -1;        // OBJECT_PARENT: an earlier object
+    int32_t mesh = -1;          // OBJECT_MESH
+    int32_t armature = -1;      // OBJECT_ARMATURE
+    int32_t camera = -1;        // OBJECT_CAMERA
+    std::vector<TrackKey> keys; // OBJECT_ANIMATED; increasing time
 };
 
 struct SceneDesc {
-    std::vector<std::string> textures;  // paths as texture_load takes them
+    std::vector<std::string> textures; // paths as texture_load takes them
     std::vector<SceneDescMaterial> materials;
     std::vector<SceneDescMesh> meshes;
     std::vector<SceneDescArmature> armatures;

@@ -1,9 +1,9 @@
 #include "scene/vbo_model.h"
 
 #include "core/gl.h"
+#include "core/log.h"
 #include "scene/material.h"
 #include "script/vertex_profile.h"
-#include "core/log.h"
 
 int mesh_total_faces(Mesh* mesh) {
     int total = 0;

@@ -115,7 +115,7 @@ int script_classify(const char* statement) {
         int statement_class;
     };
     static const Keyword keywords[] = {
-        {"def", STATEMENT_DEF},   {"#define", STATEMENT_DEFINE},   {"if", STATEMENT_IF},
+        {"def", STATEMENT_DEF},   {"#define", STATEMENT_DEFINE}, {"if", STATEMENT_IF},
         {"else", STATEMENT_ELSE}, {"return", STATEMENT_RETURN},
     };
     if (!statement[0]) return STATEMENT_EMPTY;
@@ -193,13 +193,9 @@ int32_t script_value(const char* statement, int k, bool* ok) {
     }
     script_trim(text);
     switch (script_value_kind(text)) {
-    case VALUE_STRING:
-        notice_message_box("Usar só constantes e defines !", "");
-        return 0;
-    case VALUE_NUMBER:
-        return script_atoi(text);
-    default:
-        break;
+    case VALUE_STRING: notice_message_box("Usar só constantes e defines !", ""); return 0;
+    case VALUE_NUMBER: return script_atoi(text);
+    default: break;
     }
     const Define* define = define_lookup(text);
     if (!define) {

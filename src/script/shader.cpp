@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "core/gl.h"
+#include "core/log.h"
+#include "core/notice.h"
+#include "core/paths.h"
 #include "math/math3d.h"
 #include "script/script_reader.h"
-#include "core/log.h"
-#include "core/paths.h"
-#include "core/notice.h"
 
 static_assert(sizeof(GLhandleARB) == sizeof(uint32_t), "program handles are stored as 32-bit values");
 
@@ -117,7 +117,8 @@ bool handle_program(ShaderProgram* shader, const char* statement, const char* na
     else shader->vertex_shader = handle;
     std::vector<char> log;
     if (!gl_compile(handle, source.data(), &log))
-        notice_message_box(log.data(), pixel ? "Erro de compilação do pixel shader" : "Erro de compilação do vertex shader");
+        notice_message_box(log.data(),
+                           pixel ? "Erro de compilação do pixel shader" : "Erro de compilação do vertex shader");
     return true;
 }
 
@@ -126,7 +127,8 @@ void handle_link(ShaderProgram* shader) {
     if (shader->settings & 5) gl_attach(shader->program, shader->vertex_shader);
     if (shader->settings & 6) gl_attach(shader->program, shader->pixel_shader);
     std::vector<char> log;
-    if (!gl_link(shader->program, &log)) notice_message_box(log.data(), "Erro de ligação dos shaders ao programa principal");
+    if (!gl_link(shader->program, &log))
+        notice_message_box(log.data(), "Erro de ligação dos shaders ao programa principal");
 }
 
 bool handle_assign(ShaderProgram* shader, const char* statement, const char* name) {
@@ -199,9 +201,7 @@ void shader_bind(const ShaderProgram* shader) {
     while (list_next(&uniforms, &cursor)) {
         const ShaderUniform* u = static_cast<const ShaderUniform*>(cursor->data);
         switch (u->kind) {
-        case UNIFORM_INT:
-            glUniform1iARB(u->location, u->value);
-            break;
+        case UNIFORM_INT: glUniform1iARB(u->location, u->value); break;
         case UNIFORM_VEC4:
             if (u->data) glUniform4fvARB(u->location, 1, u->data);
             break;
@@ -211,8 +211,7 @@ void shader_bind(const ShaderProgram* shader) {
         case UNIFORM_MATRIX4:
             if (u->data && u->count > 0) glUniformMatrix4fvARB(u->location, u->count, GL_FALSE, u->data);
             break;
-        default:
-            break;
+        default: break;
         }
     }
 }

@@ -25,19 +25,19 @@ enum {
 struct ShaderUniform {
     char* name;
     int32_t kind;
-    int32_t value;      // UNIFORM_INT: the integer itself
-    const float* data;  // other kinds: the application's floats, kept alive by it
+    int32_t value;     // UNIFORM_INT: the integer itself
+    const float* data; // other kinds: the application's floats, kept alive by it
     int32_t location;
-    int32_t count;      // UNIFORM_MATRIX4: number of matrices
+    int32_t count; // UNIFORM_MATRIX4: number of matrices
 };
 
 // Copied by value by its users; a copy shares the uniform list.
 struct ShaderProgram {
-    uint32_t program = 0;       // GLhandleARB, 0 until "shader_link"
+    uint32_t program = 0; // GLhandleARB, 0 until "shader_link"
     uint32_t vertex_shader = 0;
     uint32_t pixel_shader = 0;
     int32_t settings = 0;
-    List uniforms;              // of ShaderUniform*, newest first
+    List uniforms; // of ShaderUniform*, newest first
 };
 
 void shader_init(ShaderProgram* shader);

@@ -5,10 +5,10 @@
 #include <string>
 
 #include "core/gl.h"
-#include "script/script_reader.h"
 #include "core/log.h"
-#include "core/paths.h"
 #include "core/notice.h"
+#include "core/paths.h"
+#include "script/script_reader.h"
 
 VertexProfile* vertex_profiles = nullptr;
 int vertex_profile_count = 0;
@@ -227,8 +227,7 @@ void vertex_profile_apply(int index, const void* base) {
             glTexCoordPointer(c.components, c.type == CLIENT_TEXCOORD ? GL_FLOAT : GL_INT, profile.stride, pointer);
             glEnableClientState(GL_TEXTURE_COORD_ARRAY);
             break;
-        default:
-            break;
+        default: break;
         }
     }
 }
@@ -240,22 +239,15 @@ void vertex_profile_disable(int index) {
         const VertexClient& c = profile.clients[i];
         if (!vertex_client_drawable(c)) continue;
         switch (c.type) {
-        case CLIENT_VERTEX:
-            glDisableClientState(GL_VERTEX_ARRAY);
-            break;
-        case CLIENT_NORMAL:
-            glDisableClientState(GL_NORMAL_ARRAY);
-            break;
-        case CLIENT_COLOR:
-            glDisableClientState(GL_COLOR_ARRAY);
-            break;
+        case CLIENT_VERTEX: glDisableClientState(GL_VERTEX_ARRAY); break;
+        case CLIENT_NORMAL: glDisableClientState(GL_NORMAL_ARRAY); break;
+        case CLIENT_COLOR: glDisableClientState(GL_COLOR_ARRAY); break;
         case CLIENT_TEXCOORD:
         case CLIENT_TEXCOORD_INT:
             glClientActiveTextureARB(GL_TEXTURE0_ARB + c.unit);
             glDisableClientState(GL_TEXTURE_COORD_ARRAY);
             break;
-        default:
-            break;
+        default: break;
         }
     }
 }

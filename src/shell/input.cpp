@@ -1,8 +1,8 @@
 #include "shell/input.h"
 
+#include "core/list.h"
 #include "platform/platform_events.h"
 #include "platform/platform_window.h"
-#include "core/list.h"
 #include "shell/window.h"
 
 #include <cstdlib>

@@ -1,10 +1,10 @@
 #include "shell/window.h"
 
 #include "core/gl.h"
+#include "core/log.h"
 #include "platform/platform_events.h"
 #include "platform/platform_window.h"
 #include "shell/input.h"
-#include "core/log.h"
 
 #include <cstdio>
 
@@ -32,8 +32,7 @@ bool window_create(const char* title, int x, int y, int width, int height, int f
     // A refused mode switch: start-up completes and the
     // loop ends on the first quit message.
     if (platform_mode_switch_failed()) {
-        std::fprintf(stderr, "vantor: the %d x %d full-screen mode is not available; try --windowed\n",
-                     width, height);
+        std::fprintf(stderr, "vantor: the %d x %d full-screen mode is not available; try --windowed\n", width, height);
         post_quit_message(0);
     }
     window_size.width = width;

@@ -60,17 +60,20 @@ int gui_button(const char* label, float x, float y, float w, float h) {
     int result = 0;
 
     if (!inside) {
-        draw_gradient_rect(xi, yi, wi, hi, error_dialog_gui.base_color, opaque_scaled(error_dialog_gui.base_color, 0.97f));
+        draw_gradient_rect(xi, yi, wi, hi, error_dialog_gui.base_color,
+                           opaque_scaled(error_dialog_gui.base_color, 0.97f));
     } else {
         draw_gradient_rect(xi, yi, wi, hi, error_dialog_gui.base_color, error_dialog_gui.base_color);
-        draw_gradient_rect(xi, yi, wi, half, error_dialog_gui.highlight_color, transparent(error_dialog_gui.highlight_color));
+        draw_gradient_rect(xi, yi, wi, half, error_dialog_gui.highlight_color,
+                           transparent(error_dialog_gui.highlight_color));
         error_dialog_gui.button_hovered = true;
     }
     print_literal(x + w / 2, y + h / 2, black, label);
 
     bool held = key_query(1, KEY_QUERY_DOWN) == 1;
     if (held && !error_dialog_gui.button_locked && inside) {
-        draw_gradient_rect(xi, yi, wi, hi, color_scale(error_dialog_gui.base_color, 0.95f), error_dialog_gui.base_color);
+        draw_gradient_rect(xi, yi, wi, hi, color_scale(error_dialog_gui.base_color, 0.95f),
+                           error_dialog_gui.base_color);
         draw_gradient_rect(xi, static_cast<int>(y + h / 2), wi, half, transparent(error_dialog_gui.highlight_color),
                            error_dialog_gui.highlight_color);
         print_literal(x + w / 2, y + h / 2 + 1, Color{255, 255, 255, 255}, label);

@@ -50,7 +50,8 @@ void font_init(Texture texture) { texture_copy(&font_texture, texture); }
 void font_free() { texture_free(&font_texture); }
 
 void font_set_style(int mask) {
-    if (mask & VL_FONT_SMALL) style.cell_height = style.cell_width = 16, style.char_advance = 8, style.space_advance = 7;
+    if (mask & VL_FONT_SMALL)
+        style.cell_height = style.cell_width = 16, style.char_advance = 8, style.space_advance = 7;
     if (mask & VL_FONT_MEDIUM)
         style.cell_height = style.cell_width = 32, style.char_advance = 16, style.space_advance = 14;
     if (mask & VL_FONT_LARGE)
@@ -87,10 +88,8 @@ void font_draw_text(Texture texture, float x, float y, Color color, const char* 
     for (size_t p = 0; p < length; ++p) {
         char c = text[p];
         if (p > 0) {
-            if (c == ' ')
-                pen_x += style.space_advance;
-            else if (text[p - 1] != '\n')
-                pen_x += style.char_advance;
+            if (c == ' ') pen_x += style.space_advance;
+            else if (text[p - 1] != '\n') pen_x += style.char_advance;
             if (c == '\n') {
                 pen_y += style.line_advance;
                 pen_x = line_start(x0, text + p + 1);

@@ -60,7 +60,12 @@ void test_write_file(const std::string& path, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+std::string test_content_dir() {
+    const char* dir = std::getenv("VANTOR_CONTENT");
+    return dir ? dir : "";
+}
+
 std::string test_data_dir() {
     const char* dir = std::getenv("VANTOR_TESTDATA");
-    return dir ? dir : "../shared/testdata";
+    return dir ? dir : VANTOR_TESTDATA_DIR;
 }

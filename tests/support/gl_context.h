@@ -23,5 +23,8 @@ std::vector<uint8_t> test_read_frame(int width, int height);
 std::string test_read_file(const std::string& path);
 void test_write_file(const std::string& path, const std::string& bytes);
 
-// The shared test data folder (PNG suites and crashers).
+// The test data folder, tests/data (PNG suites and crashers).
 std::string test_data_dir();
+
+// The built content folder (VANTOR_CONTENT); empty when it is not set.
+std::string test_content_dir();

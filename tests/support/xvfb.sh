@@ -4,6 +4,8 @@
 # and pixel reads. Functions that print a result run in $(...): follow them
 # with "|| exit 1", since fail inside the substitution cannot end the script.
 
+. "$(dirname "${BASH_SOURCE[0]}")/preamble.sh"
+
 XVFB_PID=""   # the latest server
 XVFB_PIDS=""  # every server started
 APP_PID=""
@@ -20,13 +22,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() {
-    echo "FAIL: $*" >&2
-    for f in app.out app.err; do
-        [ -s "$f" ] && { echo "--- $f" >&2; tail -n 20 "$f" >&2; }
-    done
-    exit 1
-}
 
 # Starts Xvfb on the first free display number (it picks and reports it
 # itself) and exports DISPLAY. $1: screen geometry, default 1024x768x24.

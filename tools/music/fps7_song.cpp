@@ -16,13 +16,11 @@ constexpr double BAR = 2.0;
 constexpr double STEP = BAR / 16.0; // a sixteenth
 constexpr int BARS = 54;            // 108 s
 constexpr double LENGTH = BARS * BAR;
-constexpr double SWING = 0.018;     // late off-sixteenths, for the groove
+constexpr double SWING = 0.018; // late off-sixteenths, for the groove
 
 int64_t frame_at(double seconds) { return int64_t(std::llround(seconds * SYNTH_RATE)); }
 
-double step_time(int bar, int step) {
-    return bar * BAR + step * STEP + ((step & 1) ? SWING : 0.0);
-}
+double step_time(int bar, int step) { return bar * BAR + step * STEP + ((step & 1) ? SWING : 0.0); }
 
 // Sections, in bars.
 enum Section { INTRO, BEAT_IN, FULL, GROOVE, VARIATION, SHAFT, CREDITS, TAIL };
@@ -40,9 +38,9 @@ Section section_of(int bar) {
 
 // Chords of D minor. Root in octave 2 for the bass, triad for the pads.
 struct Chord {
-    int root;     // bass note
-    int pad[4];   // pad voicing
-    int stab[3];  // short chord an octave higher
+    int root;    // bass note
+    int pad[4];  // pad voicing
+    int stab[3]; // short chord an octave higher
 };
 
 const Chord DM = {38, {50, 53, 57, 62}, {62, 65, 69}};
@@ -201,8 +199,7 @@ void drums_bar(Song& s, int bar) {
             drum_hat(s.drums, frame_at(t0), 0.5f, true, 0.0f, s.noise);
         }
         return;
-    default:
-        break;
+    default: break;
     }
 
     // Four to the floor from the drop on; the credits hit hardest.
@@ -318,8 +315,7 @@ void bass_bar(Song& s, int bar) {
             synth_note(s.bass, end, frame_at(bar * BAR), 3.0f, 38, 0.7f);
         }
         return;
-    default:
-        break;
+    default: break;
     }
 
     // Rolling off-beat bass: root on the "and", octave ghost after it.
@@ -487,7 +483,8 @@ Bus render() {
 void master(Bus& mix, float* peak_out, float* rms_out) {
     fx_drive(mix, 0.9f);
     float peak = 0.0f;
-    for (size_t i = 0; i < mix.left.size(); ++i) peak = std::max({peak, std::fabs(mix.left[i]), std::fabs(mix.right[i])});
+    for (size_t i = 0; i < mix.left.size(); ++i)
+        peak = std::max({peak, std::fabs(mix.left[i]), std::fabs(mix.right[i])});
     // -1.5 dBFS leaves room for the encoder's overshoot.
     float gain = peak > 0.0f ? 0.84f / peak : 1.0f;
     double sum = 0.0;

@@ -66,12 +66,8 @@ float osc_next(Osc& osc, Wave wave, double hz, float pulse_width) {
     double t = osc.phase;
     float v = 0.0f;
     switch (wave) {
-    case WAVE_SINE:
-        v = float(std::sin(2.0 * PI * t));
-        break;
-    case WAVE_SAW:
-        v = float(2.0 * t - 1.0) - poly_blep(t, dt);
-        break;
+    case WAVE_SINE: v = float(std::sin(2.0 * PI * t)); break;
+    case WAVE_SAW: v = float(2.0 * t - 1.0) - poly_blep(t, dt); break;
     case WAVE_SQUARE:
     case WAVE_TRIANGLE: {
         double t2 = t + 1.0 - pulse_width;

@@ -59,13 +59,13 @@ float note_hz(int midi);
 // Instruments render one note into a bus, starting at frame `at`.
 struct SynthVoice {
     Wave wave = WAVE_SAW;
-    int unison = 1;        // detuned copies
-    float detune = 0.0f;   // cents between copies
+    int unison = 1;      // detuned copies
+    float detune = 0.0f; // cents between copies
     float pulse_width = 0.5f;
-    float sub = 0.0f;      // sine an octave below
+    float sub = 0.0f; // sine an octave below
     Adsr amp;
-    float cutoff = 2000.0f;     // filter base cutoff
-    float env_amount = 0.0f;    // filter opening from the amp envelope, Hz
+    float cutoff = 2000.0f;  // filter base cutoff
+    float env_amount = 0.0f; // filter opening from the amp envelope, Hz
     float resonance = 0.2f;
     float pan = 0.0f;           // -1 left .. 1 right
     float stereo_spread = 0.0f; // unison copies spread across the field

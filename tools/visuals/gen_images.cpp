@@ -1,6 +1,7 @@
 // Makes every image of the demo: the font sheet, the two title cards, the
 // scene textures (loose PNG, VTX containers) and the pack archive.
 // Usage: gen_images CONTENT_DIR
+//        gen_images --icon FILE        the 256 x 256 desktop icon
 #include "raster.h"
 
 #include "gfx/image_write.h"
@@ -19,8 +20,7 @@ namespace {
 const float kPi = 3.14159265f;
 
 void put_u32(std::vector<uint8_t>* out, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out->push_back(static_cast<uint8_t>(v >> (8 * i)));
+    for (int i = 0; i < 4; ++i) out->push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
 std::vector<uint8_t> png_of(const Canvas& c, int bytes_per_pixel) {
@@ -49,12 +49,10 @@ std::vector<uint8_t> vtx_2d_raw(const Canvas& c, int bytes_per_pixel) {
 }
 
 bool write_file(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
-    if (bytes.empty())
-        return false;
+    if (bytes.empty()) return false;
     std::filesystem::create_directories(path.parent_path());
     FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
+    if (!f) return false;
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     return std::fclose(f) == 0 && ok;
 }
@@ -90,15 +88,13 @@ void add_glow_and_clip(Canvas* c, const Canvas& ink, Rgb glow_colour, int radius
                 d[k] = a > 0 ? (s[k] * s[3] + gc * g * (1 - s[3])) / a : gc;
             }
             d[3] = y < limit ? a : 0.0f;
-            if (y >= limit)
-                d[0] = d[1] = d[2] = 0;
+            if (y >= limit) d[0] = d[1] = d[2] = 0;
         }
 }
 
 void draw_rule(Canvas* c, float y, float x0, float x1, Rgb colour) {
     canvas_fill_rect(c, x0, y, x1, y + 2, colour, 1.0f);
-    for (float x = x0; x <= x1 + 0.5f; x += 24)
-        canvas_fill_rect(c, x, y - 3, x + 2, y + 5, colour, 0.8f);
+    for (float x = x0; x <= x1 + 0.5f; x += 24) canvas_fill_rect(c, x, y - 3, x + 2, y + 5, colour, 0.8f);
     canvas_disc(c, x0 - 6, y + 1, 3, colour, 1.0f);
     canvas_disc(c, x1 + 6, y + 1, 3, colour, 1.0f);
 }
@@ -109,8 +105,8 @@ void centred_text(Canvas* c, float y, const std::string& text, float pitch, floa
     canvas_pixel_text(c, std::round((c->width - w) / 2), y, text, pitch, block, radius, space, top, bottom, 1.0f);
 }
 
-Canvas make_title(const std::string& big, const std::string& sub, const std::string& small, Rgb big_top,
-                  Rgb big_bottom, Rgb sub_colour, Rgb glow) {
+Canvas make_title(const std::string& big, const std::string& sub, const std::string& small, Rgb big_top, Rgb big_bottom,
+                  Rgb sub_colour, Rgb glow) {
     Canvas ink = canvas_make(512, 512, {0, 0, 0}, 0);
     // Kept high on the card: the title screens darken towards the bottom.
     centred_text(&ink, 16, big, 11, 9.4f, 2.0f, 10, big_top, big_bottom);
@@ -217,8 +213,7 @@ Canvas make_crate() {
     canvas_fill_rect(&c, 0, 11, n, 13, rgb(40, 25, 12), 0.7f);
     canvas_fill_rect(&c, 0, n - 13, n, n - 11, rgb(40, 25, 12), 0.7f);
     for (float x : {6.0f, 122.0f})
-        for (float y : {6.0f, 122.0f})
-            canvas_disc(&c, x, y, 2.5f, rgb(200, 190, 170), 1);
+        for (float y : {6.0f, 122.0f}) canvas_disc(&c, x, y, 2.5f, rgb(200, 190, 170), 1);
     canvas_pixel_text(&c, 28, 34, "V4", 5, 5, 0, 8, rgb(20, 14, 8), rgb(20, 14, 8), 0.55f);
     return c;
 }
@@ -332,10 +327,9 @@ Canvas make_circuit() {
         canvas_glow(&c, rng_int(&rng, 8, board - 8), rng_int(&rng, 8, n - 8), 5, k % 2 ? orange : cyan, 0.25f);
     // Swatches, 64 rows each: chip body, chip light, pin metal, via orange,
     // white hot, cyan, board, dim orange.
-    const Rgb swatches[8] = {rgb(16, 17, 20),   rgb(70, 230, 255),  rgb(170, 160, 140), rgb(255, 140, 30),
+    const Rgb swatches[8] = {rgb(16, 17, 20),    rgb(70, 230, 255), rgb(170, 160, 140), rgb(255, 140, 30),
                              rgb(255, 245, 225), rgb(30, 200, 255), rgb(8, 28, 24),     rgb(140, 60, 10)};
-    for (int s = 0; s < 8; ++s)
-        canvas_fill_rect(&c, board, s * 64.0f, n, s * 64.0f + 64, swatches[s], 1);
+    for (int s = 0; s < 8; ++s) canvas_fill_rect(&c, board, s * 64.0f, n, s * 64.0f + 64, swatches[s], 1);
     return c;
 }
 
@@ -370,13 +364,40 @@ Canvas make_blender_card() {
                       rgb(30, 190, 255), rgb(255, 140, 30), rgb(20, 170, 255));
 }
 
+// The desktop icon: the second title card's letter, rule and name on a dark
+// rounded tile, in the card's colours and glow.
+Canvas make_icon() {
+    const int n = 256;
+    const Rgb glow = rgb(20, 170, 255);
+    const Rgb rule = rgb(255, 140, 30);
+    Canvas ink = canvas_make(n, n, {0, 0, 0}, 0);
+    centred_text(&ink, 34, "V", 20, 17.6f, 3.5f, 0, rgb(220, 255, 255), rgb(30, 190, 255));
+    draw_rule(&ink, 184, 64, 192, rule);
+    centred_text(&ink, 198, "VANTOR", 4, 3.4f, 0.8f, 4, rgb_lerp(rule, {1, 1, 1}, 0.5f), rule);
+    Canvas lit = canvas_make(n, n, glow, 0);
+    add_glow_and_clip(&lit, ink, glow, 5, 0.9f, n);
+
+    Canvas tile = canvas_make(n, n, {0, 0, 0}, 0);
+    canvas_round_rect(&tile, 8, 8, n - 8, n - 8, 40, rgb(14, 18, 28), 1.0f);
+    for (int i = 0; i < n * n; ++i) {
+        float a = lit.px[i * 4 + 3] * tile.px[i * 4 + 3]; // nothing outside the tile
+        for (int ch = 0; ch < 3; ++ch) tile.px[i * 4 + ch] += (lit.px[i * 4 + ch] - tile.px[i * 4 + ch]) * a;
+    }
+    return tile;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--icon") {
+        bool ok = write_file(argv[2], png_of(make_icon(), 4));
+        if (!ok) std::fprintf(stderr, "gen_images: cannot write %s\n", argv[2]);
+        return ok ? 0 : 1;
+    }
     if (argc == 3) {
         write_previews(argv[2],
-                       {make_core_card(), make_blender_card(),
-                        make_circuit(), make_concrete(), make_metal_panel(), make_crate(), make_shaft_wall()},
+                       {make_core_card(), make_blender_card(), make_circuit(), make_concrete(), make_metal_panel(),
+                        make_crate(), make_shaft_wall()},
                        make_font_sheet());
         return 0;
     }
@@ -389,10 +410,8 @@ int main(int argc, char** argv) {
     bool ok = true;
 
     ok &= write_file(root / "fnt_04b08.png", png_of(make_font_sheet(), 4));
-    ok &= write_file(root / "textures" / "veldra_core_text.png",
-                     png_of(make_core_card(), 4));
-    ok &= write_file(root / "textures" / "veldra_blender_text.png",
-                     png_of(make_blender_card(), 4));
+    ok &= write_file(root / "textures" / "veldra_core_text.png", png_of(make_core_card(), 4));
+    ok &= write_file(root / "textures" / "veldra_blender_text.png", png_of(make_blender_card(), 4));
     ok &= write_file(root / "textures" / "concrete.png", png_of(make_concrete(), 3));
     ok &= write_file(root / "textures" / "circuit.png", png_of(make_circuit(), 3));
     ok &= write_file(root / "textures" / "crate.vtx", vtx_2d_png(make_crate(), 3));
@@ -402,8 +421,7 @@ int main(int argc, char** argv) {
     entries.push_back({"metal_panel.png", png_of(make_metal_panel(), 3)});
     entries.push_back({"shaft_wall.png", png_of(make_shaft_wall(), 3)});
     entries.push_back({"lamp.vtx", vtx_2d_raw(make_lamp(), 3)});
-    for (const PackEntry& e : entries)
-        ok &= !e.data.empty();
+    for (const PackEntry& e : entries) ok &= !e.data.empty();
     ok &= pack_write((root / "data_00.pack").string(), entries);
 
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

@@ -1,6 +1,7 @@
 // Makes the five scene files of the demo under CONTENT_DIR/models.
 // Usage: gen_scenes CONTENT_DIR
 #include "geometry.h"
+#include "music_sync.h"
 #include "raster.h"
 #include "robots.h"
 
@@ -49,7 +50,8 @@ SceneDescObject mesh_object(const std::string& name, int mesh, Vec3 location = {
 }
 
 // A camera record and the animated object of the same name that holds it.
-void add_camera(SceneDesc* s, const std::string& name, const std::vector<CameraKey>& keys) {
+// Eased cameras stop on every key (separate moves); the others glide through.
+void add_camera(SceneDesc* s, const std::string& name, const std::vector<CameraKey>& keys, bool eased = false) {
     s->cameras.push_back({name, 0});
     SceneDescObject o;
     o.name = name;
@@ -59,7 +61,7 @@ void add_camera(SceneDesc* s, const std::string& name, const std::vector<CameraK
     o.rotation = camera_rotation(keys.front().eye, keys.front().target, keys.front().roll);
     if (keys.size() >= 2) {
         o.flags |= OBJECT_ANIMATED;
-        o.keys = camera_track(keys);
+        o.keys = eased ? camera_moves(keys) : camera_track(keys);
     }
     add_object(s, o);
 }
@@ -175,20 +177,23 @@ SceneDesc make_circuits() {
     int packet_mesh = add_mesh(&s, mesh_finish(packet, "Packet", PROFILE_TEXTURED));
 
     add_object(&s, mesh_object("Board", board_mesh));
-    // Data packets racing along the board, each on its own lane and pace.
+    // Data packets racing along the board, each on its own lane and pace; a
+    // run sets off on a beat and lasts three to six beats, then the packet
+    // jumps back to the start of its lane just before the next one.
     for (int i = 0; i < 10; ++i) {
         SceneDescObject o = mesh_object("Packet" + std::to_string(i + 1), packet_mesh);
         bool vertical = i % 2 == 1;
         float lane = -4.2f + i * 0.93f;
-        float period = 90.0f + 23.0f * (i % 4);
+        int period = 3 + i % 4;
         float phase = rng_float(&rng);
+        int first = -rng_int(&rng, 0, period - 1);
         std::vector<float> times;
         std::vector<Vec3> locs, rots;
-        for (float t = 0; t <= 770.0f; t += period) {
+        for (int beat = first; beat <= sync_beats(kSyncCircuits) + period; beat += period) {
             float a = -5.2f + 10.4f * phase;
             float b = a + 10.4f * ((i % 3) ? 1 : -1);
-            times.push_back(t);
-            times.push_back(t + period - 1);
+            times.push_back(sync_beat_frame(kSyncCircuits, beat));
+            times.push_back(sync_beat_frame(kSyncCircuits, beat + period) - 0.25f);
             Vec3 p0 = vertical ? Vec3{lane, a, 0.01f} : Vec3{a, lane, 0.01f};
             Vec3 p1 = vertical ? Vec3{lane, b, 0.01f} : Vec3{b, lane, 0.01f};
             float rz = (vertical ? kPi / 2 : 0) + ((i % 3) ? 0 : kPi);
@@ -385,18 +390,21 @@ SceneDesc make_armazem() {
     add_object(&s, mesh_object("Structure", add_mesh(&s, mesh_finish(steel, "Structure", PROFILE_LIT))));
     add_object(&s, mesh_object("Lights", add_mesh(&s, mesh_finish(lights, "Lights", PROFILE_LIT))));
 
-    // The robot dances at (12, -1, 2); the camera circles it.
+    // The robot dances at (12, -1, 2); the camera circles it in six moves of
+    // two bars each, from bar line to bar line.
     std::vector<CameraKey> keys;
-    for (int k = 0; k <= 14; ++k) {
-        float t = k * 40.0f;
-        float a = 0.6f + k * 0.55f;
-        float r = 6.3f + 0.8f * std::sin(k * 0.9f);
-        float h = 0.6f + 1.4f * std::sin(k * 0.7f + 1.0f);
+    const int bars = (kSyncWarehouse.end_ms - kSyncWarehouse.start_ms) / kBarMs;
+    for (int k = 0; k <= bars / 2; ++k) {
+        float t = sync_frame(kSyncWarehouse, kSyncWarehouse.start_ms + k * 2 * kBarMs);
+        float m = k * 2.3f; // spread the old path's shape over the fewer keys
+        float a = 0.6f + m * 0.55f;
+        float r = 7.2f + 0.5f * std::sin(m * 0.9f); // far enough to keep raised arms and feet in frame
+        float h = 0.6f + 1.4f * std::sin(m * 0.7f + 1.0f);
         Vec3 eye = {12 + r * std::sin(a), h, 2 + r * std::cos(a)};
-        Vec3 target = {12 + 0.3f * std::sin(k * 1.3f), 0.15f + 0.2f * std::sin(k * 0.8f), 2};
+        Vec3 target = {12 + 0.3f * std::sin(m * 1.3f), 0.25f + 0.15f * std::sin(m * 0.8f), 2};
         keys.push_back({t, eye, target, 0.0f});
     }
-    add_camera(&s, "CAMXDD", keys);
+    add_camera(&s, "CAMXDD", keys, true);
     return s;
 }
 

@@ -38,8 +38,7 @@ void surface_uv(const Vec3& p, const Vec3& n, const Paint& paint, float uv[2]) {
         uv[0] = paint.reflect;
         uv[1] = paint.glow;
         return;
-    default:
-        break;
+    default: break;
     }
     float s = paint.uv_scale > 0 ? 1.0f / paint.uv_scale : 1.0f;
     float ax = std::fabs(n.x), ay = std::fabs(n.y), az = std::fabs(n.z);
@@ -61,8 +60,7 @@ uint32_t add_vertex(MeshBuilder* b, Vec3 p, Vec3 n, const Paint& paint) {
     v.n = n;
     b->bake(p, n, paint, v.colour);
     surface_uv(p, n, paint, v.uv);
-    if (b->bind)
-        b->bind(p, &v);
+    if (b->bind) b->bind(p, &v);
     b->vertices.push_back(v);
     return static_cast<uint32_t>(b->vertices.size() - 1);
 }
@@ -86,27 +84,26 @@ int profile_stride(int profile) {
 }
 
 Baker baker_lights(std::vector<Light> lights, float ambient, float floor_y) {
-    return [lights = std::move(lights), ambient, floor_y](const Vec3& p, const Vec3& n, const Paint& paint,
-                                                          float out[4]) {
-        float lr = ambient, lg = ambient, lb = ambient * 1.2f;
-        for (const Light& l : lights) {
-            Vec3 d = sub(l.position, p);
-            float dist = std::sqrt(dot(d, d));
-            float lambert = dist > 0 ? std::max(0.0f, dot(n, mul(d, 1 / dist))) : 1.0f;
-            float att = l.intensity / (1.0f + (dist / l.radius) * (dist / l.radius));
-            lr += l.r * lambert * att;
-            lg += l.g * lambert * att;
-            lb += l.b * lambert * att;
-        }
-        // Surfaces near the floor sit in their own shadow.
-        float ao = 1.0f;
-        if (std::fabs(n.y) < 0.5f)
-            ao = 0.45f + 0.55f * std::clamp((p.y - floor_y) / 1.2f, 0.0f, 1.0f);
-        out[0] = std::clamp(paint.r * (lr * ao + paint.emissive), 0.0f, 1.0f);
-        out[1] = std::clamp(paint.g * (lg * ao + paint.emissive), 0.0f, 1.0f);
-        out[2] = std::clamp(paint.b * (lb * ao + paint.emissive), 0.0f, 1.0f);
-        out[3] = 1.0f;
-    };
+    return
+        [lights = std::move(lights), ambient, floor_y](const Vec3& p, const Vec3& n, const Paint& paint, float out[4]) {
+            float lr = ambient, lg = ambient, lb = ambient * 1.2f;
+            for (const Light& l : lights) {
+                Vec3 d = sub(l.position, p);
+                float dist = std::sqrt(dot(d, d));
+                float lambert = dist > 0 ? std::max(0.0f, dot(n, mul(d, 1 / dist))) : 1.0f;
+                float att = l.intensity / (1.0f + (dist / l.radius) * (dist / l.radius));
+                lr += l.r * lambert * att;
+                lg += l.g * lambert * att;
+                lb += l.b * lambert * att;
+            }
+            // Surfaces near the floor sit in their own shadow.
+            float ao = 1.0f;
+            if (std::fabs(n.y) < 0.5f) ao = 0.45f + 0.55f * std::clamp((p.y - floor_y) / 1.2f, 0.0f, 1.0f);
+            out[0] = std::clamp(paint.r * (lr * ao + paint.emissive), 0.0f, 1.0f);
+            out[1] = std::clamp(paint.g * (lg * ao + paint.emissive), 0.0f, 1.0f);
+            out[2] = std::clamp(paint.b * (lb * ao + paint.emissive), 0.0f, 1.0f);
+            out[3] = 1.0f;
+        };
 }
 
 Baker baker_flat() {
@@ -220,12 +217,10 @@ void mesh_cylinder(MeshBuilder* b, const Matrix& m, float r0, float r1, float y0
         add_triangle(b, bottom[i], top[i + 1], bottom[i + 1]);
         add_triangle(b, bottom[i], top[i], top[i + 1]);
     }
-    if (!caps)
-        return;
+    if (!caps) return;
     for (int end = 0; end < 2; ++end) {
         float y = end ? y1 : y0, r = end ? r1 : r0;
-        if (r <= 0)
-            continue;
+        if (r <= 0) continue;
         Vec3 n = transform_dir(m, {0, end ? 1.0f : -1.0f, 0});
         Vec3 cp = matrix_transform_point(m, 0, y, 0);
         uint32_t centre = add_vertex(b, cp, n, paint);
@@ -235,10 +230,8 @@ void mesh_cylinder(MeshBuilder* b, const Matrix& m, float r0, float r1, float y0
             rim.push_back(add_vertex(b, matrix_transform_point(m, r * std::cos(a), y, r * std::sin(a)), n, paint));
         }
         for (int i = 0; i < segments; ++i) {
-            if (end)
-                add_triangle(b, centre, rim[i + 1], rim[i]);
-            else
-                add_triangle(b, centre, rim[i], rim[i + 1]);
+            if (end) add_triangle(b, centre, rim[i + 1], rim[i]);
+            else add_triangle(b, centre, rim[i], rim[i + 1]);
         }
     }
 }
@@ -321,23 +314,18 @@ SceneDescMesh mesh_finish(const MeshBuilder& b, const std::string& name, int pro
         scene_desc_push_vec3(&out, v.p);
         scene_desc_push_vec3(&out, v.n);
         if (profile != PROFILE_TEXTURED)
-            for (float c : v.colour)
-                scene_desc_push_f32(&out, c);
+            for (float c : v.colour) scene_desc_push_f32(&out, c);
         scene_desc_push_f32(&out, v.uv[0]);
         scene_desc_push_f32(&out, v.uv[1]);
         if (profile == PROFILE_SKINNED) {
-            for (int32_t i : v.bones)
-                scene_desc_push_u32(&out, static_cast<uint32_t>(i));
-            for (float w : v.weights)
-                scene_desc_push_f32(&out, w);
+            for (int32_t i : v.bones) scene_desc_push_u32(&out, static_cast<uint32_t>(i));
+            for (float w : v.weights) scene_desc_push_f32(&out, w);
         }
     }
-    if (b.vertices.empty())
-        lo = hi = {0, 0, 0};
+    if (b.vertices.empty()) lo = hi = {0, 0, 0};
     mesh.box_a = hi;
     mesh.box_b = lo;
-    for (size_t g = 0; g < b.groups.size(); ++g)
-        mesh.groups.push_back({b.group_materials[g], b.groups[g]});
+    for (size_t g = 0; g < b.groups.size(); ++g) mesh.groups.push_back({b.group_materials[g], b.groups[g]});
     return mesh;
 }
 
@@ -365,8 +353,7 @@ Vec3 camera_euler(Vec3 eye, Vec3 target, float roll) {
 // Tangent per unit time at key k, from its neighbours (one-sided at the ends).
 Vec3 tangent(const std::vector<float>& t, const std::vector<Vec3>& v, size_t k) {
     size_t a = k > 0 ? k - 1 : k, b = k + 1 < v.size() ? k + 1 : k;
-    if (a == b)
-        return {0, 0, 0};
+    if (a == b) return {0, 0, 0};
     return mul(sub(v[b], v[a]), 1.0f / (t[b] - t[a]));
 }
 
@@ -399,14 +386,22 @@ std::vector<TrackKey> camera_track(const std::vector<CameraKey>& keys) {
         // Keep the yaw continuous so the curve never spins the long way.
         if (!rotations.empty()) {
             float prev = rotations.back().y;
-            while (e.y - prev > kPi)
-                e.y -= 2 * kPi;
-            while (e.y - prev < -kPi)
-                e.y += 2 * kPi;
+            while (e.y - prev > kPi) e.y -= 2 * kPi;
+            while (e.y - prev < -kPi) e.y += 2 * kPi;
         }
         times.push_back(k.time);
         locations.push_back(k.eye);
         rotations.push_back(e);
     }
     return smooth_track(times, locations, rotations);
+}
+
+std::vector<TrackKey> camera_moves(const std::vector<CameraKey>& keys) {
+    std::vector<TrackKey> track = camera_track(keys);
+    // Handles on the key itself: the curve starts and stops with zero speed.
+    for (TrackKey& k : track) {
+        k.location[0] = k.location[2] = k.location[1];
+        k.rotation[0] = k.rotation[2] = k.rotation[1];
+    }
+    return track;
 }

@@ -105,6 +105,9 @@ struct CameraKey {
 // Track keys with smooth handles (cubic Hermite turned Bezier); the camera
 // looks along its local -z, y up.
 std::vector<TrackKey> camera_track(const std::vector<CameraKey>& keys);
+// Separate moves: the camera eases out of each key and into the next, at
+// rest on every key, so a move begins and ends exactly on its key's time.
+std::vector<TrackKey> camera_moves(const std::vector<CameraKey>& keys);
 Vec4 camera_rotation(Vec3 eye, Vec3 target, float roll);
 // Plain location/rotation keys (Euler angles) with smooth handles.
 std::vector<TrackKey> smooth_track(const std::vector<float>& times, const std::vector<Vec3>& locations,

@@ -7,9 +7,7 @@ extern const uint8_t font_glyph_rows[95][8];
 
 Rgb rgb(int r, int g, int b) { return {r / 255.0f, g / 255.0f, b / 255.0f}; }
 
-Rgb rgb_lerp(Rgb a, Rgb b, float t) {
-    return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
-}
+Rgb rgb_lerp(Rgb a, Rgb b, float t) { return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t}; }
 
 Rgb rgb_scale(Rgb a, float s) { return {a.r * s, a.g * s, a.b * s}; }
 
@@ -30,8 +28,7 @@ Canvas canvas_make(int width, int height, Rgb fill, float alpha) {
 float* canvas_at(Canvas* c, int x, int y) { return &c->px[(static_cast<size_t>(y) * c->width + x) * 4]; }
 
 void canvas_blend(Canvas* c, int x, int y, Rgb colour, float coverage) {
-    if (x < 0 || y < 0 || x >= c->width || y >= c->height || coverage <= 0)
-        return;
+    if (x < 0 || y < 0 || x >= c->width || y >= c->height || coverage <= 0) return;
     coverage = std::min(coverage, 1.0f);
     float* p = canvas_at(c, x, y);
     p[0] += (colour.r - p[0]) * coverage;
@@ -41,8 +38,7 @@ void canvas_blend(Canvas* c, int x, int y, Rgb colour, float coverage) {
 }
 
 void canvas_add(Canvas* c, int x, int y, Rgb colour, float amount) {
-    if (x < 0 || y < 0 || x >= c->width || y >= c->height)
-        return;
+    if (x < 0 || y < 0 || x >= c->width || y >= c->height) return;
     float* p = canvas_at(c, x, y);
     p[0] += colour.r * amount;
     p[1] += colour.g * amount;
@@ -63,8 +59,7 @@ void shade_box(Canvas* c, float x0, float y0, float x1, float y1, F sdf, Rgb col
         for (int x = ix0; x <= ix1; ++x) {
             float d = sdf(x + 0.5f, y + 0.5f);
             float cov = std::clamp(0.5f - d, 0.0f, 1.0f);
-            if (cov > 0)
-                canvas_blend(c, x, y, colour, cov * alpha);
+            if (cov > 0) canvas_blend(c, x, y, colour, cov * alpha);
         }
 }
 
@@ -99,8 +94,8 @@ void canvas_ring(Canvas* c, float cx, float cy, float radius, float thickness, R
     float outer = radius + thickness / 2;
     shade_box(
         c, cx - outer, cy - outer, cx + outer, cy + outer,
-        [&](float px, float py) { return std::fabs(std::hypot(px - cx, py - cy) - radius) - thickness / 2; },
-        colour, alpha);
+        [&](float px, float py) { return std::fabs(std::hypot(px - cx, py - cy) - radius) - thickness / 2; }, colour,
+        alpha);
 }
 
 void canvas_line(Canvas* c, float x0, float y0, float x1, float y1, float thickness, Rgb colour, float alpha) {
@@ -139,10 +134,8 @@ void box_pass(std::vector<float>* plane, int width, int height, int radius, bool
             float sum = 0;
             for (int k = -radius; k <= radius; ++k) {
                 int j = i + k;
-                if (tile)
-                    j = ((j % n) + n) % n;
-                if (j >= 0 && j < n)
-                    sum += line[j];
+                if (tile) j = ((j % n) + n) % n;
+                if (j >= 0 && j < n) sum += line[j];
             }
             out[horizontal ? static_cast<size_t>(l) * width + i : static_cast<size_t>(i) * width + l] =
                 sum / (2 * radius + 1);
@@ -164,8 +157,7 @@ std::vector<float> plane_blur(const std::vector<float>& plane, int width, int he
 
 std::vector<float> channel_blur(const Canvas& c, int channel, int radius, bool tile) {
     std::vector<float> p(static_cast<size_t>(c.width) * c.height);
-    for (size_t i = 0; i < p.size(); ++i)
-        p[i] = c.px[i * 4 + channel];
+    for (size_t i = 0; i < p.size(); ++i) p[i] = c.px[i * 4 + channel];
     return plane_blur(p, c.width, c.height, radius, tile);
 }
 
@@ -231,14 +223,12 @@ std::vector<uint8_t> canvas_bytes(const Canvas& c, int bytes_per_pixel) {
 
 bool font_glyph_bit(char ch, int col, int row) {
     int i = static_cast<unsigned char>(ch) - 32;
-    if (i < 0 || i >= 95 || col < 0 || col >= 5 || row < 0 || row >= 8)
-        return false;
+    if (i < 0 || i >= 95 || col < 0 || col >= 5 || row < 0 || row >= 8) return false;
     return (font_glyph_rows[i][row] >> (4 - col)) & 1;
 }
 
 float pixel_text_width(const std::string& text, float pitch, float letter_space) {
-    if (text.empty())
-        return 0;
+    if (text.empty()) return 0;
     return text.size() * (5 * pitch + letter_space) - letter_space;
 }
 
@@ -248,8 +238,7 @@ void canvas_pixel_text(Canvas* c, float x, float y, const std::string& text, flo
     for (char ch : text) {
         for (int row = 0; row < 8; ++row)
             for (int col = 0; col < 5; ++col) {
-                if (!font_glyph_bit(ch, col, row))
-                    continue;
+                if (!font_glyph_bit(ch, col, row)) continue;
                 float bx = pen + col * pitch + (pitch - block) / 2;
                 float by = y + row * pitch + (pitch - block) / 2;
                 Rgb colour = rgb_lerp(top, bottom, std::clamp(row / 6.0f, 0.0f, 1.0f));

@@ -50,7 +50,7 @@ struct Rng {
     uint32_t state;
 };
 uint32_t rng_next(Rng* r);
-float rng_float(Rng* r); // 0 <= f < 1
+float rng_float(Rng* r);             // 0 <= f < 1
 int rng_int(Rng* r, int lo, int hi); // lo <= i <= hi
 
 // Converts to 8-bit RGB (3) or RGBA (4) rows, top first.
@@ -60,6 +60,6 @@ std::vector<uint8_t> canvas_bytes(const Canvas& c, int bytes_per_pixel);
 // Row 6 is the baseline, row 7 holds descenders.
 bool font_glyph_bit(char ch, int col, int row);
 // Draws text with each glyph pixel a rounded block of the given pitch.
-void canvas_pixel_text(Canvas* c, float x, float y, const std::string& text, float pitch, float block,
-                       float radius, float letter_space, Rgb top, Rgb bottom, float alpha);
+void canvas_pixel_text(Canvas* c, float x, float y, const std::string& text, float pitch, float block, float radius,
+                       float letter_space, Rgb top, Rgb bottom, float alpha);
 float pixel_text_width(const std::string& text, float pitch, float letter_space);

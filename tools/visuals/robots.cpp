@@ -1,6 +1,7 @@
 #include "robots.h"
 
 #include "geometry.h"
+#include "music_sync.h"
 #include "raster.h"
 
 #include <algorithm>
@@ -38,9 +39,9 @@ enum Bone {
     BONE_COUNT
 };
 
-const int kParents[BONE_COUNT] = {-1, B_ROOT,   B_SPINE, B_CHEST, B_CHEST, B_CLAV_L, B_UARM_L,
-                                  B_FARM_L, B_CHEST, B_CLAV_R, B_UARM_R, B_FARM_R, B_ROOT, B_HIP_L,
-                                  B_THIGH_L, B_SHIN_L, B_ROOT, B_HIP_R, B_THIGH_R, B_SHIN_R, B_HEAD};
+const int kParents[BONE_COUNT] = {-1,        B_ROOT,   B_SPINE,  B_CHEST,  B_CHEST,   B_CLAV_L, B_UARM_L,
+                                  B_FARM_L,  B_CHEST,  B_CLAV_R, B_UARM_R, B_FARM_R,  B_ROOT,   B_HIP_L,
+                                  B_THIGH_L, B_SHIN_L, B_ROOT,   B_HIP_R,  B_THIGH_R, B_SHIN_R, B_HEAD};
 
 // Proportions: every bone's head sits at its parent's tail, so the rest
 // pose skins to the identity.
@@ -117,9 +118,13 @@ void box_on(MeshBuilder* b, int bone, Vec3 lo, Vec3 hi, const Paint& paint) {
 
 // ------------------------------------------------------------ pose helpers
 
+// A dance pose: Euler angles per bone plus the leg work, which is applied
+// once after blending so that the feet stay on the floor.
 struct Pose {
     std::array<Vec3, BONE_COUNT> euler{}; // x, y, z angles per bone
     Vec3 root_offset{0, 0, 0};
+    float bend = 0;         // knee bend, the pelvis dropping to keep the feet down
+    float lift[2] = {0, 0}; // knee lift of the left and right leg, radians
 };
 
 void pose_add(Pose* into, const Pose& p, float w) {
@@ -131,6 +136,9 @@ void pose_add(Pose* into, const Pose& p, float w) {
     into->root_offset.x += p.root_offset.x * w;
     into->root_offset.y += p.root_offset.y * w;
     into->root_offset.z += p.root_offset.z * w;
+    into->bend += p.bend * w;
+    into->lift[0] += p.lift[0] * w;
+    into->lift[1] += p.lift[1] * w;
 }
 
 float smoothstep(float a, float b, float t) {
@@ -138,29 +146,89 @@ float smoothstep(float a, float b, float t) {
     return t * t * (3 - 2 * t);
 }
 
-// Weight of a section [a, b) with soft edges of `edge` frames.
-float window(float t, float a, float b, float edge) { return smoothstep(a - edge, a + edge, t) * (1 - smoothstep(b - edge, b + edge, t)); }
+// Music helpers; b is the time in beats from the block's start, and every
+// accent (a foot landing, the fastest instant of an arm hit, the bottom of
+// a nod) falls on a whole beat.
+float beat_phase(float b) { return b - std::floor(b); }
 
-// Knees bend by k with the pelvis dropping to keep the feet down.
-void crouch(Pose* p, float k, const Skeleton& s) {
-    for (int o : {0, 4}) {
-        p->euler[B_THIGH_L + o].x += -k;
-        p->euler[B_SHIN_L + o].x += 2 * k;
-        p->euler[B_FOOT_L + o].x += -k;
-    }
-    float thigh = -s.tail[B_THIGH_L].y, shin = -s.tail[B_SHIN_L].y;
-    p->root_offset.y -= thigh + shin - (thigh + shin) * std::cos(k);
+// 0 on the beat, 1 half-way: the height of a step, landing on the
+// next beat with some speed left so the landing reads.
+float lift(float b) { return std::sin(kPi * beat_phase(b)); }
+
+// 1 on the beat, 0 half-way, arriving sharply: a nod that hits the beat.
+float hit(float b) { return 1 - lift(b); }
+
+// 1 on the beat, 0 half-way, smoothly: the knees settle into the beat. The
+// body bounce is soft so that it never blurs the arms' hits.
+float dip(float b) { return 0.5f + 0.5f * std::cos(2 * kPi * beat_phase(b)); }
+
+float parity(float k) { return std::fmod(std::fabs(k), 2.0f) > 0.5f ? 1.0f : 0.0f; }
+
+// Switches 0 -> 1 -> 0 on successive beats; each switch takes w beats either
+// side of the beat, so the limb moves fastest exactly on it.
+float alternate(float b, float w) {
+    float k = std::round(b);
+    return parity(k - 1) + (parity(k) - parity(k - 1)) * smoothstep(-w, w, b - k);
 }
 
-SceneDescArmature dance_armature(const Skeleton& s, float end_frame, float step, Pose (*dance)(float, const Skeleton&)) {
+// alternate() within a move from beat first to beat last: held on the bar
+// lines where the move starts and ends, so that the change of move is the
+// only snap on those beats; -1 or +1.
+float swing(float b, float w, float first, float last) {
+    float k = std::round(b);
+    float from = parity(std::clamp(k - 1, first, last - 1)), to = parity(std::clamp(k, first, last - 1));
+    return 2 * (from + (to - from) * smoothstep(-w, w, b - k)) - 1;
+}
+
+// Counts beats, stepping up by one across each beat like alternate().
+float ticks(float b, float w) {
+    float k = std::round(b);
+    return k - 1 + smoothstep(-w, w, b - k);
+}
+
+// The foot that is in the air during beat floor(b): left on even beats,
+// right on odd ones, so one foot lands on every beat.
+void step(Pose* p, float b, float height) {
+    int side = static_cast<int>(parity(std::floor(b)));
+    p->lift[side] += height * lift(b);
+}
+
+// Weight of a section from beat a to beat c; the hand-over is a snap like
+// any other accent, fastest on the bar line.
+float section(float b, float a, float c) {
+    const float w = 0.18f;
+    return smoothstep(a - w, a + w, b) * (1 - smoothstep(c - w, c + w, b));
+}
+
+// Knees bend by k with the pelvis dropping to keep the feet down; a lifted
+// leg raises its knee and tucks its shin.
+void pose_legs(Pose* p, const Skeleton& s) {
+    float k = p->bend;
+    for (int side = 0; side < 2; ++side) {
+        int o = side * 4;
+        float a = k + p->lift[side];
+        p->euler[B_THIGH_L + o].x += -a;
+        p->euler[B_SHIN_L + o].x += 2 * a;
+        p->euler[B_FOOT_L + o].x += -a;
+    }
+    float thigh = -s.tail[B_THIGH_L].y, shin = -s.tail[B_SHIN_L].y;
+    p->root_offset.y -= (thigh + shin) * (1 - std::cos(k));
+}
+
+// Pose frames sampled from the dance in music time: keys on every beat and
+// 15 between, at the frames the block will ask for.
+SceneDescArmature dance_armature(const Skeleton& s, const SyncBlock& block, Pose (*dance)(float, const Skeleton&)) {
+    const int per_beat = 16;
     SceneDescArmature a;
     a.name = "Armature";
-    for (int b = 0; b < BONE_COUNT; ++b)
-        a.bones.push_back({kParents[b], s.tail[b], s.head[b]});
-    for (float t = 0; t <= end_frame + 0.01f; t += step) {
-        Pose p = dance(t, s);
+    for (int b = 0; b < BONE_COUNT; ++b) a.bones.push_back({kParents[b], s.tail[b], s.head[b]});
+    int last = static_cast<int>(std::ceil(sync_beats(block) * per_beat)) + 1;
+    for (int j = -1; j <= last; ++j) {
+        float beats = static_cast<float>(j) / per_beat;
+        Pose p = dance(beats, s);
+        pose_legs(&p, s);
         SceneDescFrame f;
-        f.time = t;
+        f.time = sync_beat_frame(block, beats);
         for (int b = 0; b < BONE_COUNT; ++b) {
             f.rotations.push_back(quat_euler(p.euler[b].x, p.euler[b].y, p.euler[b].z));
             f.locations.push_back(b == B_ROOT ? p.root_offset : Vec3{0, 0, 0});
@@ -188,8 +256,8 @@ MeshBuilder wheee_body(const Skeleton& s) {
     box_on(&b, B_ROOT, {-0.23f, -0.06f, -0.14f}, {0.23f, -0.02f, 0.14f}, orange);
     for (int i = 0; i < 3; ++i) {
         b.bind = bind_blend_y(B_ROOT, B_SPINE, 0.0f, 0.25f);
-        mesh_cylinder(&b, place({0, 0, 0}), 0.14f - i * 0.01f, 0.12f - i * 0.01f, 0.04f + i * 0.09f,
-                      0.11f + i * 0.09f, 14, i % 2 ? dark : metal);
+        mesh_cylinder(&b, place({0, 0, 0}), 0.14f - i * 0.01f, 0.12f - i * 0.01f, 0.04f + i * 0.09f, 0.11f + i * 0.09f,
+                      14, i % 2 ? dark : metal);
     }
     // Chest: a wedge of plates around a glowing core.
     box_on(&b, B_CHEST, {-0.27f, 0.36f, -0.16f}, {0.27f, 0.88f, 0.16f}, metal);
@@ -237,62 +305,106 @@ MeshBuilder wheee_body(const Skeleton& s) {
     return b;
 }
 
-Pose wheee_dance(float t, const Skeleton& s) {
-    const float beat = 13.0f;
-    float ph = t / beat * 2 * kPi;
+// Robot one, 36-60 s: twelve bars in five moves that change on bar lines
+// and follow the song: two phrases of six bars, and the build-up from 51.4 s
+// taken up at the next bar line (52 s, beat 32). It steps on every beat.
+Pose wheee_dance(float b, const Skeleton&) {
+    const float w = 0.16f; // how long a snap takes, in beats either side
+    const float wings = 12, pops = 24;
+    const float build = sync_bar_after(kSyncRobotOne, kBuildUpMs), top = build + 8;
+    float nod = hit(b);
     Pose out;
 
-    // Groove: bounce on every beat, arms swinging, head nodding.
+    // Bars 1-3, groove: marching in place, fists pumping in turn, chest
+    // twisting against them, a nod on every beat.
     Pose a;
-    crouch(&a, 0.18f + 0.16f * (0.5f + 0.5f * std::cos(2 * ph)), s);
-    a.euler[B_UARM_L].x = 0.55f * std::sin(ph);
-    a.euler[B_UARM_R].x = -0.55f * std::sin(ph);
-    a.euler[B_FARM_L].x = a.euler[B_FARM_R].x = -0.9f;
-    a.euler[B_HEAD].x = 0.15f * std::sin(2 * ph);
-    a.euler[B_CHEST].y = 0.22f * std::sin(ph);
-    a.euler[B_EXTRA].z = 0.3f * std::sin(2 * ph + 1);
+    float sw = swing(b, w, -8, wings);
+    step(&a, b, 0.45f);
+    a.bend = 0.14f + 0.12f * dip(b);
+    a.euler[B_UARM_L].x = -0.35f - 0.45f * sw;
+    a.euler[B_UARM_R].x = -0.35f + 0.45f * sw;
+    a.euler[B_FARM_L].x = a.euler[B_FARM_R].x = -1.0f;
+    a.euler[B_CHEST].y = 0.2f * sw;
+    a.euler[B_HEAD].x = 0.16f * nod;
+    a.euler[B_EXTRA].z = 0.3f * sw;
 
-    // "Wheee": spinning with the arms out like wings.
-    Pose b;
-    crouch(&b, 0.12f + 0.1f * (0.5f + 0.5f * std::cos(2 * ph)), s);
-    b.euler[B_UARM_L].z = 1.45f + 0.25f * std::sin(ph);
-    b.euler[B_UARM_R].z = -1.45f + 0.25f * std::sin(ph);
-    b.euler[B_CHEST].z = 0.25f * std::sin(ph);
-    b.euler[B_HEAD].z = -0.2f * std::sin(ph);
-    b.euler[B_EXTRA].z = -0.5f * std::sin(ph);
+    // Bars 4-6, "wheee": arms out like wings banking from side to side,
+    // turning on the spot a quarter turn per beat (below).
+    Pose v;
+    sw = swing(b, w, wings, pops);
+    step(&v, b, 0.35f);
+    v.bend = 0.1f + 0.1f * dip(b);
+    v.euler[B_UARM_L].z = 1.45f + 0.3f * sw;
+    v.euler[B_UARM_R].z = -1.45f + 0.3f * sw;
+    v.euler[B_CHEST].z = 0.18f * sw;
+    v.euler[B_HEAD].z = -0.15f * sw;
+    v.euler[B_HEAD].x = 0.1f * nod;
+    v.euler[B_EXTRA].z = -0.5f * sw;
 
-    // Robot pops: arms snapping up and down on alternate beats, hips sway.
+    // Bars 7-8, robot pops: four arm positions a bar, one per beat.
     Pose c;
-    float pop = std::tanh(3 * std::sin(ph / 2));
-    c.euler[B_UARM_L].z = 1.3f + 1.2f * pop;
-    c.euler[B_UARM_R].z = -1.3f + 1.2f * pop;
-    c.euler[B_FARM_L].z = 1.2f * std::max(0.0f, -pop);
-    c.euler[B_FARM_R].z = -1.2f * std::max(0.0f, pop);
-    c.root_offset.x = 0.07f * std::sin(ph);
-    c.euler[B_ROOT].z = -0.08f * std::sin(ph);
-    c.euler[B_CHEST].z = 0.16f * std::sin(ph);
-    c.euler[B_HEAD].z = 0.3f * pop;
-    crouch(&c, 0.15f + 0.1f * (0.5f + 0.5f * std::cos(2 * ph)), s);
-    c.euler[B_EXTRA].z = 0.6f * pop;
+    sw = swing(b, w, pops, build);
+    step(&c, b, 0.35f);
+    c.bend = 0.14f + 0.1f * dip(b);
+    const Vec3 arms[4][4] = {
+        // upper arm L, forearm L, upper arm R, forearm R (Euler x, y, z)
+        {{0, 0, 2.6f}, {0, 0, 0}, {0, 0, -2.6f}, {0, 0, 0}},         // arms up
+        {{0, 0, 1.5f}, {0, 0, 1.5f}, {0, 0, -1.5f}, {0, 0, -1.5f}},  // goalposts
+        {{0, 0, 1.5f}, {0, 0, -1.5f}, {0, 0, -1.5f}, {0, 0, 1.5f}},  // elbows out, hands down
+        {{-1.5f, 0, 0.1f}, {0, 0, 0}, {-1.5f, 0, -0.1f}, {0, 0, 0}}, // arms straight ahead
+    };
+    {
+        // Held still on the bar lines in and out, where the whole move
+        // changes, so that only one snap lands on those beats.
+        float k = std::round(b);
+        float u = smoothstep(-w, w, b - k);
+        int from = static_cast<int>(std::clamp(k - 1, pops, build - 1)) % 4,
+            to = static_cast<int>(std::clamp(k, pops, build - 1)) % 4;
+        const int bones[4] = {B_UARM_L, B_FARM_L, B_UARM_R, B_FARM_R};
+        for (int i = 0; i < 4; ++i) {
+            Vec3 p = arms[from][i], q = arms[to][i];
+            c.euler[bones[i]] = {p.x + (q.x - p.x) * u, p.y + (q.y - p.y) * u, p.z + (q.z - p.z) * u};
+        }
+    }
+    c.euler[B_CHEST].z = 0.14f * sw;
+    c.euler[B_HEAD].z = 0.25f * sw;
+    c.euler[B_HEAD].x = 0.12f * nod;
+    c.euler[B_EXTRA].z = 0.6f * sw;
 
-    // Finale: jumping with the arms up in a V, faster and wilder.
+    // Bars 9-10, the build-up: punching the sky in turn, dipping harder.
     Pose d;
-    float jump = std::fabs(std::sin(ph));
-    d.root_offset.y = 0.22f * jump - 0.05f;
-    crouch(&d, 0.35f * (1 - jump), s);
-    d.euler[B_UARM_L].z = 2.5f + 0.3f * std::sin(2 * ph);
-    d.euler[B_UARM_R].z = -2.5f - 0.3f * std::sin(2 * ph);
-    d.euler[B_FARM_L].x = d.euler[B_FARM_R].x = -0.6f * std::sin(2 * ph);
-    d.euler[B_HEAD].x = -0.25f + 0.2f * std::sin(2 * ph);
-    d.euler[B_ROOT].y = 0.4f * std::sin(ph / 2);
-    d.euler[B_EXTRA].x = 0.6f * std::sin(2 * ph);
+    sw = swing(b, w, build, top);
+    step(&d, b, 0.4f);
+    d.bend = 0.15f + 0.2f * dip(b);
+    d.euler[B_UARM_L].z = 1.8f + 0.9f * sw;
+    d.euler[B_UARM_R].z = -1.8f + 0.9f * sw;
+    d.euler[B_FARM_L].z = 0.8f * (1 - sw) * 0.5f;
+    d.euler[B_FARM_R].z = -0.8f * (1 + sw) * 0.5f;
+    d.euler[B_HEAD].x = 0.22f * nod;
+    d.euler[B_EXTRA].x = 0.5f * sw;
 
-    pose_add(&out, a, window(t, -100, 150, 12));
-    pose_add(&out, b, window(t, 150, 330, 12));
-    pose_add(&out, c, window(t, 330, 480, 12));
-    pose_add(&out, d, window(t, 480, 900, 12));
-    // Two whole turns, outside the blend so fading out never unwinds them.
-    out.euler[B_ROOT].y += smoothstep(160, 320, t) * 4 * kPi;
+    // Bars 11-12, the top of the build-up: high-kneed stomping with the arms
+    // up in a V, pumping in turn, head banging.
+    Pose e;
+    sw = swing(b, w, top, top + 20);
+    step(&e, b, 0.65f);
+    e.bend = 0.2f + 0.15f * dip(b);
+    e.euler[B_UARM_L].z = 2.45f + 0.3f * sw;
+    e.euler[B_UARM_R].z = -2.45f + 0.3f * sw;
+    e.euler[B_FARM_L].z = 0.5f * (1 + sw) * 0.5f;
+    e.euler[B_FARM_R].z = -0.5f * (1 - sw) * 0.5f;
+    e.euler[B_HEAD].x = -0.1f + 0.35f * nod;
+    e.euler[B_EXTRA].x = 0.6f * sw;
+
+    pose_add(&out, a, section(b, -8, wings));
+    pose_add(&out, v, section(b, wings, pops));
+    pose_add(&out, c, section(b, pops, build));
+    pose_add(&out, d, section(b, build, top));
+    pose_add(&out, e, section(b, top, top + 20));
+    // Two whole turns, a quarter turn on each beat from beat 13 to beat 20
+    // (not on the bar lines, where the arms change), outside the blend so
+    // leaving the move never unwinds them.
+    out.euler[B_ROOT].y += std::clamp(ticks(b, 0.3f) - wings, 0.0f, 8.0f) * (kPi / 2);
     return out;
 }
 
@@ -332,9 +444,9 @@ MeshBuilder afro_body(const Skeleton& s) {
     mesh_sphere(&b, place({0, 1.24f, -0.1f}), 0.3f, 16, 10, part(0.9f, 0.3f, 0.05f, 0.2f, 0.55f), {1.15f, 0.9f, 1.0f});
     for (int i = 0; i < 46; ++i) {
         float a = rng_float(&rng) * 2 * kPi, e = rng_float(&rng) * 1.3f - 0.2f;
-        Vec3 p = {0.34f * std::cos(e) * std::cos(a), 1.24f + 0.27f * std::sin(e), -0.1f + 0.3f * std::cos(e) * std::sin(a)};
-        if (p.z > -0.05f && p.y < 1.2f)
-            continue; // keep the face clear
+        Vec3 p = {0.34f * std::cos(e) * std::cos(a), 1.24f + 0.27f * std::sin(e),
+                  -0.1f + 0.3f * std::cos(e) * std::sin(a)};
+        if (p.z > -0.05f && p.y < 1.2f) continue; // keep the face clear
         joint(&b, p, B_EXTRA, 0.07f + rng_float(&rng) * 0.04f,
               part(1.0f, 0.35f + rng_float(&rng) * 0.3f, 0.08f, 0.1f, 0.7f));
     }
@@ -362,63 +474,70 @@ MeshBuilder afro_body(const Skeleton& s) {
     return b;
 }
 
-Pose afro_dance(float t, const Skeleton& s) {
-    const float beat = 10.0f;
-    float ph = t / beat * 2 * kPi;
+// Robot two, 60-71.8 s, the song's variation: three moves of two bars,
+// stepping on every beat, the afro bobbing a little behind.
+Pose afro_dance(float b, const Skeleton&) {
+    float sw = 2 * alternate(b, 0.22f) - 1;
+    float nod = hit(b);
+    float bob = 0.2f * std::sin(kPi * (b - 0.3f));
     Pose out;
 
-    // Hip sway and shoulder shimmy, the afro bobbing a beat behind.
+    // Bars 1-2: side to side, fists up, shoulders popping with the hips.
     Pose a;
-    a.root_offset.x = 0.1f * std::sin(ph);
-    a.euler[B_ROOT].z = -0.12f * std::sin(ph);
-    a.euler[B_CHEST].z = 0.2f * std::sin(ph);
-    a.euler[B_CHEST].y = 0.15f * std::sin(4 * ph);
-    a.euler[B_UARM_L].z = 0.5f + 0.15f * std::sin(4 * ph);
-    a.euler[B_UARM_R].z = -0.5f + 0.15f * std::sin(4 * ph);
+    step(&a, b, 0.4f);
+    a.bend = 0.14f + 0.12f * dip(b);
+    a.euler[B_CHEST].z = 0.2f * sw;
+    a.euler[B_UARM_L].z = 0.55f + 0.25f * sw;
+    a.euler[B_UARM_R].z = -0.55f + 0.25f * sw;
     a.euler[B_FARM_L].x = a.euler[B_FARM_R].x = -1.4f;
-    a.euler[B_HEAD].z = -0.15f * std::sin(ph);
-    a.euler[B_EXTRA].z = 0.2f * std::sin(ph - 1.2f);
-    crouch(&a, 0.15f + 0.1f * (0.5f + 0.5f * std::cos(2 * ph)), s);
+    a.euler[B_HEAD].z = -0.15f * sw;
+    a.euler[B_HEAD].x = 0.12f * nod;
+    a.euler[B_EXTRA].z = bob;
 
-    // The disco point: right arm up to the sky, down across the body,
-    // left hand on the hip.
-    Pose b;
-    float up = 0.5f + 0.5f * std::tanh(3 * std::sin(ph / 2));
-    b.euler[B_UARM_R].z = -0.3f - 2.3f * up;
-    b.euler[B_UARM_R].x = -0.5f * (1 - up);
-    b.euler[B_UARM_R].y = 0.5f * (1 - up);
-    b.euler[B_UARM_L].z = 0.7f;
-    b.euler[B_FARM_L].z = -1.9f;
-    b.euler[B_ROOT].y = 0.35f * (up - 0.5f);
-    b.root_offset.x = -0.08f * (up - 0.5f);
-    b.euler[B_HEAD].z = 0.25f * (up - 0.5f);
-    b.euler[B_HEAD].x = -0.15f * up;
-    b.euler[B_EXTRA].x = 0.25f * std::sin(2 * ph);
-    crouch(&b, 0.12f + 0.1f * (0.5f + 0.5f * std::cos(2 * ph)), s);
-
-    // Rolling arms and a spin to finish.
+    // Bars 3-4, the disco point: right arm up to the sky on one beat, down
+    // across the body on the next, left hand on the hip.
     Pose c;
-    c.euler[B_UARM_L].x = -1.2f + 0.35f * std::sin(2 * ph);
-    c.euler[B_UARM_R].x = -1.2f - 0.35f * std::sin(2 * ph);
-    c.euler[B_FARM_L].x = -1.0f + 0.6f * std::cos(2 * ph);
-    c.euler[B_FARM_R].x = -1.0f - 0.6f * std::cos(2 * ph);
-    c.euler[B_ROOT].y = smoothstep(175, 235, t) * 2 * kPi;
-    c.euler[B_EXTRA].z = 0.3f * std::sin(2 * ph);
-    crouch(&c, 0.2f + 0.15f * (0.5f + 0.5f * std::cos(2 * ph)), s);
+    float up = alternate(b + 1, 0.22f);
+    step(&c, b, 0.35f);
+    c.bend = 0.12f + 0.12f * dip(b);
+    c.euler[B_UARM_R].z = -0.3f - 2.3f * up;
+    c.euler[B_UARM_R].x = -0.5f * (1 - up);
+    c.euler[B_UARM_R].y = 0.5f * (1 - up);
+    c.euler[B_UARM_L].z = 0.7f;
+    c.euler[B_FARM_L].z = -1.9f;
+    c.euler[B_ROOT].y = 0.35f * (up - 0.5f);
+    c.euler[B_HEAD].z = 0.25f * (up - 0.5f);
+    c.euler[B_HEAD].x = -0.15f * up + 0.1f * nod;
+    c.euler[B_EXTRA].x = bob;
 
-    pose_add(&out, a, window(t, -100, 80, 8));
-    pose_add(&out, b, window(t, 80, 165, 8));
-    pose_add(&out, c, window(t, 165, 400, 8));
+    // Bars 5-6: rolling arms, the roll surging on each beat, and in the last
+    // bar a quarter turn per beat back round to the front.
+    Pose r;
+    float roll = kPi * (0.3f * b + 0.7f * ticks(b, 0.35f));
+    step(&r, b, 0.35f);
+    r.bend = 0.2f + 0.12f * dip(b);
+    r.euler[B_UARM_L].x = -1.2f + 0.35f * std::sin(roll);
+    r.euler[B_UARM_R].x = -1.2f - 0.35f * std::sin(roll);
+    r.euler[B_FARM_L].x = -1.0f + 0.6f * std::cos(roll);
+    r.euler[B_FARM_R].x = -1.0f - 0.6f * std::cos(roll);
+    r.euler[B_HEAD].x = 0.15f * nod;
+    r.euler[B_EXTRA].z = bob;
+
+    pose_add(&out, a, section(b, -8, 8));
+    pose_add(&out, c, section(b, 8, 16));
+    pose_add(&out, r, section(b, 16, 40));
+    out.euler[B_ROOT].y += std::clamp(ticks(b, 0.3f) - 19.0f, 0.0f, 4.0f) * (kPi / 2);
     return out;
 }
 
-SceneDesc robot_scene(MeshBuilder body, const Skeleton& s, float end_frame, Pose (*dance)(float, const Skeleton&)) {
+SceneDesc robot_scene(MeshBuilder body, const Skeleton& s, const SyncBlock& block,
+                      Pose (*dance)(float, const Skeleton&)) {
     SceneDesc d;
     SceneDescMaterial m;
     m.name = "Material";
     d.materials.push_back(m);
     d.meshes.push_back(mesh_finish(body, "Body", PROFILE_SKINNED));
-    d.armatures.push_back(dance_armature(s, end_frame, 2.0f, dance));
+    d.armatures.push_back(dance_armature(s, block, dance));
 
     SceneDescObject arm;
     arm.name = "Armature";
@@ -439,23 +558,24 @@ SceneDesc robot_scene(MeshBuilder body, const Skeleton& s, float end_frame, Pose
 
 SceneDesc make_robot_wheee() {
     Skeleton s = skeleton(kWheee);
-    return robot_scene(wheee_body(s), s, 660, wheee_dance);
+    return robot_scene(wheee_body(s), s, kSyncRobotOne, wheee_dance);
 }
 
 SceneDesc make_robot_afropowa() {
     Skeleton s = skeleton(kAfro);
-    SceneDesc d = robot_scene(afro_body(s), s, 250, afro_dance);
+    SceneDesc d = robot_scene(afro_body(s), s, kSyncRobotTwo, afro_dance);
     // Block 6 sees the warehouse and the robot through this camera: low,
-    // close and swinging from side to side.
+    // close and swinging from side to side, a key on every bar line.
     std::vector<CameraKey> keys;
-    for (int k = 0; k <= 10; ++k) {
-        float t = k * 25.0f;
-        float a = 0.1f + 0.85f * std::sin(k * 0.55f);
-        float r = 6.5f + 0.8f * std::sin(k * 1.1f + 0.5f);
-        float h = -0.4f + 1.4f * (0.5f + 0.5f * std::sin(k * 0.8f));
+    for (int k = 0; k <= 6; ++k) {
+        float t = sync_beat_frame(kSyncRobotTwo, 4.0 * k);
+        float m = k * 1.6f;
+        float a = 0.1f + 0.85f * std::sin(m * 0.55f);
+        float r = 6.5f + 0.8f * std::sin(m * 1.1f + 0.5f);
+        float h = -0.4f + 1.4f * (0.5f + 0.5f * std::sin(m * 0.8f));
         Vec3 eye = {kRobotSpot.x + r * std::sin(a), h, kRobotSpot.z + r * std::cos(a)};
-        Vec3 target = {kRobotSpot.x, 0.35f + 0.15f * std::sin(k * 0.9f), kRobotSpot.z};
-        keys.push_back({t, eye, target, 0.12f * std::sin(k * 0.7f)});
+        Vec3 target = {kRobotSpot.x, 0.35f + 0.15f * std::sin(m * 0.9f), kRobotSpot.z};
+        keys.push_back({t, eye, target, 0.12f * std::sin(m * 0.7f)});
     }
     d.cameras.push_back({"Camera", 0});
     SceneDescObject cam;

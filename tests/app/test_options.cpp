@@ -1,0 +1,143 @@
+#include "app/app_options.h"
+#include "core/paths.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+namespace {
+
+bool parse(std::vector<const char*> args, AppOptions* out, std::string* error) {
+    args.insert(args.begin(), "vantor");
+    return app_options_parse(static_cast<int>(args.size()), args.data(), out, error);
+}
+
+TEST(Options, DefaultsAreTheLiveFullScreenDemo) {
+    AppOptions o;
+    std::string error;
+    ASSERT_TRUE(parse({}, &o, &error));
+    EXPECT_FALSE(o.windowed);
+    EXPECT_FALSE(o.offline_options);
+    EXPECT_EQ(o.fps, 60);
+    EXPECT_EQ(o.width, 800);
+    EXPECT_EQ(o.height, 600);
+    EXPECT_EQ(o.from_ms, 0);
+    EXPECT_EQ(o.to_ms, 100000);
+}
+
+TEST(Options, EveryOptionIsRead) {
+    AppOptions o;
+    std::string error;
+    ASSERT_TRUE(parse({"--windowed", "--data", "some dir", "--report", "r.htm", "--capture=out.mp4", "--fps", "30",
+                       "--size", "640x360", "--from", "1000", "--to=2500"},
+                      &o, &error))
+        << error;
+    EXPECT_TRUE(o.windowed);
+    EXPECT_EQ(o.data_dir, "some dir");
+    EXPECT_EQ(o.report_path, "r.htm");
+    EXPECT_TRUE(o.capture);
+    EXPECT_EQ(o.capture_out, "out.mp4");
+    EXPECT_EQ(o.fps, 30);
+    EXPECT_EQ(o.width, 640);
+    EXPECT_EQ(o.height, 360);
+    EXPECT_EQ(o.from_ms, 1000);
+    EXPECT_EQ(o.to_ms, 2500);
+    EXPECT_TRUE(o.offline_options);
+
+    ASSERT_TRUE(parse({"--benchmark", "--json", "--help", "--version"}, &o, &error));
+    EXPECT_TRUE(o.benchmark && o.json && o.help && o.version);
+}
+
+TEST(Options, BadCommandLinesAreRefusedWithAReason) {
+    const std::vector<std::vector<const char*>> bad = {
+        {"--bogus"},
+        {"--data"},
+        {"--report"},
+        {"--report="},
+        {"--fps", "0"},
+        {"--fps", "60x"},
+        {"--size", "800"},
+        {"--size", "0x600"},
+        {"--size", "x600"},
+        {"--from", "-5"},
+        {"--from", "5000", "--to", "4000"},
+        {"--windowed=1"},
+        {"--capture", "a", "--benchmark"},
+        {"--fps", "99999999999999999999"},
+        {"windowed"},
+    };
+    for (const auto& args : bad) {
+        AppOptions o;
+        o.fps = 12345;
+        std::string error;
+        EXPECT_FALSE(parse(args, &o, &error)) << args[0];
+        EXPECT_FALSE(error.empty()) << args[0];
+        EXPECT_EQ(o.fps, 12345) << "options changed on failure";
+    }
+}
+
+// The working directory, then the installed tree beside the program, then
+// the build folder's content; the refusal names every place tried.
+TEST(Options, ContentRootIsFoundInOrder) {
+    namespace fs = std::filesystem;
+    auto plant = [](const fs::path& dir) {
+        fs::create_directories(dir / "scripts");
+        std::ofstream(dir / "scripts/vertexprofiles.vsl") << "\n";
+    };
+    fs::remove_all("scripts");
+    fs::remove_all("prefix");
+    const fs::path prefix = fs::absolute("prefix");
+    const std::string bin = (prefix / "bin").string() + "/";
+    fs::create_directories(prefix / "bin");
+
+    std::string root = "unchanged", looked;
+    EXPECT_FALSE(app_find_data_root(bin, &root, &looked));
+    EXPECT_EQ(looked, "the working directory, " + (prefix / "share/vantor").string() + ", " +
+                          (prefix / "bin/content").string());
+    EXPECT_FALSE(app_find_data_root("", &root, &looked));
+    EXPECT_EQ(looked, "the working directory");
+
+    plant(prefix / "bin/content");
+    ASSERT_TRUE(app_find_data_root(bin, &root, &looked));
+    EXPECT_EQ(root, (prefix / "bin/content").string());
+    plant(prefix / "share/vantor");
+    ASSERT_TRUE(app_find_data_root(bin, &root, &looked));
+    EXPECT_EQ(root, (prefix / "share/vantor").string());
+    plant(".");
+    ASSERT_TRUE(app_find_data_root(bin, &root, &looked));
+    EXPECT_EQ(root, "");
+    fs::remove_all("scripts");
+    fs::remove_all("prefix");
+}
+
+// A launcher starts programs in the home folder: the report goes to the
+// state folder there, and to the working directory anywhere else.
+TEST(Options, ReportLeavesTheHomeFolderAlone) {
+    namespace fs = std::filesystem;
+    const std::string cwd = fs::current_path().string();
+    fs::create_directories("home");
+    const std::string home = fs::absolute("home").string();
+    EXPECT_EQ(app_report_path(cwd, home.c_str(), nullptr), "report.htm");
+    EXPECT_EQ(app_report_path(cwd, nullptr, nullptr), "report.htm");
+    EXPECT_EQ(app_report_path(home, home.c_str(), nullptr), home + "/.local/state/vantor/report.htm");
+    EXPECT_EQ(app_report_path(home, home.c_str(), "/state"), "/state/vantor/report.htm");
+    EXPECT_EQ(app_report_path(home, home.c_str(), "relative"), home + "/.local/state/vantor/report.htm");
+    // A folder that cannot be written (here: one that is gone).
+    EXPECT_EQ(app_report_path(cwd + "/gone", home.c_str(), "/state"), "/state/vantor/report.htm");
+    fs::remove_all("home");
+}
+
+TEST(Paths, ContentPathsJoinTheRoot) {
+    path_set_data_root("");
+    EXPECT_EQ(path_data("textures/x.png"), "textures/x.png");
+    path_set_data_root("/c");
+    EXPECT_EQ(path_data("models/a.vscene"), "/c/models/a.vscene");
+    path_set_data_root("/c/");
+    EXPECT_EQ(path_data("fps7.ogg"), "/c/fps7.ogg");
+    EXPECT_EQ(path_data("/abs/file"), "/abs/file");
+    path_set_data_root("");
+}
+
+} // namespace

@@ -1,0 +1,159 @@
+// The demo's generated scene files against the reader and the names and
+// shapes the blocks rely on. Skipped when the content has not been built.
+#include "core/log.h"
+#include "core/paths.h"
+#include "gfx/texture.h"
+#include "scene/scene.h"
+#include "scene/scene_draw.h"
+#include "scene/scene_file.h"
+#include "script/vertex_profile.h"
+#include "support/gl_context.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+// Decodes one scene with the real vertex profiles; skips when absent.
+bool decode_content(const std::string& name, SceneDesc* out) {
+    std::string root = test_content_dir();
+    std::string profiles = root + "/scripts/vertexprofiles.vsl";
+    std::string path = root + "/models/" + name;
+    if (root.empty() || !std::filesystem::exists(path) || !std::filesystem::exists(profiles)) return false;
+    if (vertex_profile_count == 0) {
+        FILE* f = std::fopen(profiles.c_str(), "r");
+        if (!f) return false;
+        vertex_profile_load_stream(f, "vertexprofiles.vsl");
+    }
+    std::string bytes = test_read_file(path);
+    std::string error;
+    auto start = std::chrono::steady_clock::now();
+    bool ok = scene_decode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), out, &error);
+    double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    std::printf("decode %-24s %8zu bytes %7.2f ms\n", name.c_str(), bytes.size(), ms);
+    EXPECT_TRUE(ok) << name << ": " << error;
+    return ok;
+}
+
+template <typename T> const T* named(const std::vector<T>& records, const std::string& name) {
+    for (const T& r : records)
+        if (r.name == name) return &r;
+    return nullptr;
+}
+
+const SceneDescObject* holder_of_camera(const SceneDesc& d, const std::string& camera) {
+    for (size_t i = 0; i < d.cameras.size(); ++i)
+        if (d.cameras[i].name == camera)
+            for (const SceneDescObject& o : d.objects)
+                if ((o.flags & OBJECT_CAMERA) && o.camera == static_cast<int32_t>(i)) return &o;
+    return nullptr;
+}
+
+// Skin matrices are the identity at rest only when every head sits at the
+// sum of its ancestors' tails.
+void expect_rest_pose_is_identity(const SceneDescArmature& a) {
+    std::vector<Vec3> frame_origin(a.bones.size(), Vec3{0, 0, 0});
+    for (size_t i = 0; i < a.bones.size(); ++i) {
+        const SceneDescBone& b = a.bones[i];
+        if (b.parent >= 0) {
+            Vec3 parent = frame_origin[static_cast<size_t>(b.parent)];
+            Vec3 tail = a.bones[static_cast<size_t>(b.parent)].tail;
+            frame_origin[i] = Vec3{parent.x + tail.x, parent.y + tail.y, parent.z + tail.z};
+        }
+        EXPECT_NEAR(b.head.x, frame_origin[i].x, 1e-3f) << a.name << " bone " << i;
+        EXPECT_NEAR(b.head.y, frame_origin[i].y, 1e-3f) << a.name << " bone " << i;
+        EXPECT_NEAR(b.head.z, frame_origin[i].z, 1e-3f) << a.name << " bone " << i;
+    }
+}
+
+void expect_robot(const SceneDesc& d, const char* name) {
+    const SceneDescArmature* armature = named(d.armatures, "Armature");
+    ASSERT_NE(armature, nullptr) << name;
+    EXPECT_GE(armature->bones.size(), 10u) << name;
+    EXPECT_GE(armature->frames.size(), 2u) << name;
+    expect_rest_pose_is_identity(*armature);
+    EXPECT_NE(named(d.materials, "Material"), nullptr) << name;
+}
+
+} // namespace
+
+TEST(SceneContent, CircuitsHasItsCameraAndMaterial) {
+    SceneDesc d;
+    if (!decode_content("circuits.vscene", &d)) GTEST_SKIP() << "content not built";
+    EXPECT_NE(holder_of_camera(d, "Camera"), nullptr);
+    EXPECT_NE(named(d.materials, "Material"), nullptr);
+}
+
+TEST(SceneContent, WarehouseCameraIsAnimated) {
+    SceneDesc d;
+    if (!decode_content("armazem.vscene", &d)) GTEST_SKIP() << "content not built";
+    const SceneDescObject* holder = holder_of_camera(d, "CAMXDD");
+    ASSERT_NE(holder, nullptr);
+    EXPECT_EQ(holder->name, "CAMXDD");
+    EXPECT_TRUE(holder->flags & OBJECT_ANIMATED);
+    EXPECT_GE(holder->keys.size(), 2u);
+}
+
+TEST(SceneContent, RobotsHaveArmaturesThatRestInPlace) {
+    SceneDesc wheee, afropowa;
+    if (!decode_content("robot_wheee.vscene", &wheee) || !decode_content("robot_afropowa.vscene", &afropowa))
+        GTEST_SKIP() << "content not built";
+    expect_robot(wheee, "robot_wheee");
+    expect_robot(afropowa, "robot_afropowa");
+    const SceneDescObject* holder = holder_of_camera(afropowa, "Camera");
+    ASSERT_NE(holder, nullptr);
+    EXPECT_EQ(holder->name, "Camera");
+    EXPECT_TRUE(holder->flags & OBJECT_ANIMATED);
+}
+
+TEST(SceneContent, ShaftHasFivePiecesAndACamera) {
+    SceneDesc d;
+    if (!decode_content("level_elements.vscene", &d)) GTEST_SKIP() << "content not built";
+    for (const char* piece : {"C1", "C2", "C3", "C4", "C5"}) EXPECT_NE(named(d.objects, piece), nullptr) << piece;
+    EXPECT_NE(holder_of_camera(d, "Camera"), nullptr);
+}
+
+TEST(SceneContent, AllFiveLoadWithTheirTexturesAndDraw) {
+    SceneDesc probe;
+    if (!decode_content("circuits.vscene", &probe)) GTEST_SKIP() << "content not built";
+    test_gl_context();
+    path_set_data_root(test_content_dir());
+    log_reset_for_tests();
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, 800.0 / 440.0, 0.1, 1000.0);
+    glMatrixMode(GL_MODELVIEW);
+    const std::pair<const char*, const char*> scenes[] = {{"circuits.vscene", "Camera"},
+                                                          {"armazem.vscene", "CAMXDD"},
+                                                          {"robot_wheee.vscene", nullptr},
+                                                          {"robot_afropowa.vscene", "Camera"},
+                                                          {"level_elements.vscene", "Camera"}};
+    for (const auto& [name, camera] : scenes) {
+        Scene scene;
+        scene_init(&scene);
+        ASSERT_TRUE(scene_load(&scene, name));
+        scene_list_each<Texture>(&scene.textures, [&](Texture* t) {
+            EXPECT_NE(t->gl_name, 0u) << name << ": " << (t->name ? t->name : "");
+        });
+        GLint depth_before = 0, depth_after = 0;
+        glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth_before);
+        camera_apply(camera ? scene_find_camera(&scene, camera) : nullptr);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        scene_draw(&scene, false);
+        glFinish();
+        auto start = std::chrono::steady_clock::now();
+        scene_draw(&scene, false);
+        glFinish();
+        double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        std::printf("draw   %-24s %7.2f ms (second draw)\n", name, ms);
+        glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth_after);
+        EXPECT_EQ(depth_after, depth_before) << name;
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << name;
+        scene_free(&scene);
+    }
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+}
