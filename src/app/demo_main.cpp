@@ -11,6 +11,7 @@
 #include "demo/blocks.h"
 #include "demo/content.h"
 #include "demo/demoblock.h"
+#include "gfx/gpu_stats.h"
 #include "gfx/primitives.h"
 #include "gfx/texture.h"
 #include "platform/platform_window.h"
@@ -86,6 +87,7 @@ void demo_frame_draw(Timeline* timeline) {
     view_ortho(static_cast<float>(screen_width), static_cast<float>(screen_height));
     timeline_draw(timeline);
     glDisable(GL_DEPTH_TEST);
+    gpu_pass_begin(GPU_PASS_OVERLAY);
     draw_letterbox();
 }
 
@@ -127,6 +129,7 @@ int demo_main(const AppOptions& options) {
     demo_blocks_create(&timeline, &content);
 
     float music_time = 0.0f;
+    frame_driver_measure_start(&frames);
     frame_driver_prime(&frames, &timeline.current_time, &music_time);
     Playback playback;
     playback.live = frames.mode == FRAME_LIVE;

@@ -5,6 +5,7 @@
 #include "core/log.h"
 #include "core/paths.h"
 #include "demo/blocks.h"
+#include "gfx/gpu_stats.h"
 #include "gfx/image_write.h"
 #include "platform/platform_dialog.h"
 #include "shell/frame_timer.h"
@@ -15,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -30,6 +32,16 @@ using Clock = std::chrono::steady_clock;
 
 double ms_between(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+// Textured quads drawn for the benchmark's yardstick, before and after.
+constexpr int floor_quads = 60;
+constexpr int png_writers = 2;
+
+double median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[(v.size() - 1) / 2];
 }
 
 bool offline(const FrameDriver* d) { return d->mode != FRAME_LIVE; }
@@ -90,7 +102,9 @@ std::vector<std::string> ffmpeg_arguments(const FrameDriver* d, const std::strin
         a.insert(a.end(), {"-c:v", "libvpx", "-deadline", "good", "-cpu-used", "4", "-b:v", "6M"});
         if (!music.empty()) a.insert(a.end(), {"-c:a", "libvorbis", "-q:a", "6"});
     } else {
-        a.insert(a.end(), {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18"});
+        // The encoder shares the cores with the renderer: superfast costs about
+        // half of veryfast per frame, at a bit more size for the same quality.
+        a.insert(a.end(), {"-c:v", "libx264", "-preset", "superfast", "-crf", "18"});
         if (!music.empty()) a.insert(a.end(), {"-c:a", "aac", "-b:a", "192k"});
         if (lower_extension(d->out) == ".mp4") a.insert(a.end(), {"-movflags", "+faststart"});
     }
@@ -134,17 +148,6 @@ bool video_open(FrameDriver* d) {
     return true;
 }
 
-bool write_all(int fd, const uint8_t* data, size_t size) {
-    while (size > 0) {
-        ssize_t n = write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // Closes the pipe and waits for ffmpeg; true when it finished cleanly.
 bool video_close(VideoPipe* video) {
     if (video->fd >= 0) close(video->fd);
@@ -175,33 +178,63 @@ bool png_folder_open(const FrameDriver* d) {
     return true;
 }
 
-// The back buffer, rows top first, RGB.
-void read_frame(FrameDriver* d) {
-    size_t stride = static_cast<size_t>(d->width) * 3;
-    d->pixels.resize(stride * static_cast<size_t>(d->height));
-    d->rows_flipped.resize(d->pixels.size());
+// Queues the read of the back buffer into the next pixel buffer; the read
+// finishes while later frames are drawn.
+void readback_issue(FrameDriver* d) {
+    int slot = static_cast<int>(d->readback_issued % FrameDriver::readback_ring);
+    GLuint& buffer = d->readback_buffers[slot];
+    auto size = static_cast<GLsizeiptr>(d->width) * d->height * 3;
+    if (buffer == 0) {
+        glGenBuffers(1, &buffer);
+        glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
+        glBufferData(GL_PIXEL_PACK_BUFFER, size, nullptr, GL_STREAM_READ);
+    } else {
+        glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
+    }
     GLint alignment = 4;
     glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, d->width, d->height, GL_RGB, GL_UNSIGNED_BYTE, d->pixels.data());
+    glReadPixels(0, 0, d->width, d->height, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
     glPixelStorei(GL_PACK_ALIGNMENT, alignment);
-    for (int y = 0; y < d->height; ++y)
-        std::memcpy(d->rows_flipped.data() + stride * static_cast<size_t>(y),
-                    d->pixels.data() + stride * static_cast<size_t>(d->height - 1 - y), stride);
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    d->readback_frame[slot] = d->frames_done;
+    ++d->readback_issued;
 }
 
-bool write_frame(FrameDriver* d) {
-    if (d->mode == FRAME_CAPTURE_VIDEO) {
-        if (write_all(d->video.fd, d->rows_flipped.data(), d->rows_flipped.size())) return true;
-        log_failure("ffmpeg stopped taking frames for \"" + d->out + "\"");
+// Maps the oldest pending read, flips it to rows top first and hands it to
+// the writers. False when the frame cannot be had or a writer has failed.
+bool readback_collect_one(FrameDriver* d) {
+    int slot = static_cast<int>(d->readback_collected % FrameDriver::readback_ring);
+    ++d->readback_collected;
+    OutputFrame frame = frame_output_buffer(&d->output, d->readback_frame[slot]);
+    size_t stride = static_cast<size_t>(d->width) * 3;
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, d->readback_buffers[slot]);
+    const auto* rows = static_cast<const uint8_t*>(glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY));
+    if (!rows) {
+        glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+        log_failure("cannot read frame " + std::to_string(frame.index) + " back from OpenGL");
         return false;
     }
-    char name[32];
-    std::snprintf(name, sizeof name, "frame_%06ld.png", d->frames_done);
-    std::string path = (std::filesystem::path(d->out) / name).string();
-    if (image_write_png(path, d->width, d->height, 3, d->rows_flipped.data())) return true;
-    log_failure("cannot write \"" + path + "\"");
-    return false;
+    for (int y = 0; y < d->height; ++y)
+        std::memcpy(frame.rgb.data() + stride * static_cast<size_t>(y),
+                    rows + stride * static_cast<size_t>(d->height - 1 - y), stride);
+    glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    return frame_output_push(&d->output, std::move(frame));
+}
+
+// Collects reads until at most `keep` are pending.
+bool readback_collect(FrameDriver* d, long keep) {
+    while (d->readback_issued - d->readback_collected > keep)
+        if (!readback_collect_one(d)) return false;
+    return true;
+}
+
+void readback_free(FrameDriver* d) {
+    for (GLuint& buffer : d->readback_buffers) {
+        if (buffer != 0) glDeleteBuffers(1, &buffer);
+        buffer = 0;
+    }
 }
 
 // The benchmark's name and title of the block playing at `time`.
@@ -274,9 +307,19 @@ bool frame_driver_init(FrameDriver* d, const AppOptions& options) {
 
     std::string music = path_data("fps7.ogg");
     d->track.reset(audio_track_open(music.c_str()));
-    if (d->mode == FRAME_CAPTURE_PNG) return png_folder_open(d);
-    if (d->mode == FRAME_CAPTURE_VIDEO) return video_open(d);
-    return true;
+    d->output.width = d->width;
+    d->output.height = d->height;
+    d->output.folder = d->out;
+    d->output.video = d->mode == FRAME_CAPTURE_VIDEO;
+    bool opened = true;
+    if (d->mode == FRAME_CAPTURE_PNG) opened = png_folder_open(d);
+    if (d->mode == FRAME_CAPTURE_VIDEO) opened = video_open(d);
+    if (opened && capturing(d)) {
+        d->output.video_fd = d->video.fd;
+        // PNG compression is the slow part: two writers keep up with the drawing.
+        frame_output_start(&d->output, png_writers);
+    }
+    return opened;
 }
 
 void frame_driver_window(const FrameDriver* d, int* width, int* height, int* flags) {
@@ -299,6 +342,15 @@ void frame_driver_prime(FrameDriver* d, int* timeline_time, float* music_time) {
     progress_start(&d->progress, d->frame_count);
 }
 
+void frame_driver_measure_start(FrameDriver* d) {
+    if (d->mode != FRAME_BENCHMARK) return;
+    Clock::time_point floor_start = Clock::now();
+    d->floor_samples = benchmark_floor_samples(floor_quads);
+    d->floor_ms_spent = ms_between(floor_start, Clock::now());
+    gpu_stats_enable(true);
+    gpu_stats_frame_begin();
+}
+
 void frame_driver_present(FrameDriver* d) {
     if (!offline(d)) {
         present();
@@ -308,17 +360,31 @@ void frame_driver_present(FrameDriver* d) {
         glFinish();
         present();
     } else {
-        read_frame(d);
+        readback_issue(d);
         present();
-        if (!write_frame(d)) d->failed = true;
+        bool collected = readback_collect(d, FrameDriver::readback_ring - 1);
+        std::string why;
+        if (frame_output_failed(&d->output, &why)) {
+            log_failure(why + " (\"" + d->out + "\")");
+            d->failed = true;
+        } else if (!collected) {
+            d->failed = true; // the read-back said why
+        }
     }
     Clock::time_point now = Clock::now();
-    if (d->frames_done == 0) d->report.load_ms = ms_between(d->started, now);
+    if (d->frames_done == 0) d->report.load_ms = ms_between(d->started, now) - d->floor_ms_spent;
     if (d->mode == FRAME_BENCHMARK) {
         const char* name = nullptr;
         const char* title = nullptr;
         block_at(capture_frame_time(d->from_ms, d->fps, d->frames_done), &name, &title);
         benchmark_add_frame(&d->report, name, title, ms_between(d->frame_mark, now));
+        // The queries are read outside the frame's time; the frame already
+        // ended with glFinish, so the results are waiting.
+        d->report.width = d->width;
+        d->report.height = d->height;
+        benchmark_add_gpu(&d->report, name, gpu_stats_frame_end());
+        if (d->frames_done + 1 < d->frame_count) gpu_stats_frame_begin();
+        now = Clock::now();
     }
     d->frame_mark = now;
     if (!d->failed) ++d->frames_done;
@@ -348,9 +414,24 @@ int frame_driver_finish(FrameDriver* d) {
     progress_finish(&d->progress);
     double seconds = ms_between(d->progress.started, Clock::now()) / 1000.0;
     bool ok = !d->failed;
-    if (d->mode == FRAME_CAPTURE_VIDEO && !video_close(&d->video)) {
-        log_failure("ffmpeg could not make \"" + d->out + "\"");
-        ok = false;
+    if (capturing(d)) {
+        // Frames still in flight are written too, unless a write already failed.
+        if (ok && !readback_collect(d, 0)) ok = false;
+        readback_free(d);
+        std::string why;
+        if (!frame_output_finish(&d->output, &why)) {
+            if (ok) log_failure(why + " (\"" + d->out + "\")");
+            ok = false;
+        }
+    }
+    if (d->mode == FRAME_CAPTURE_VIDEO) {
+        bool closed = video_close(&d->video);
+        if (!closed) log_failure("ffmpeg could not make \"" + d->out + "\"");
+        ok = ok && closed;
+        // A video cut by a failed write or a failing ffmpeg may be unreadable
+        // (its index comes last): better none than a broken file.
+        std::error_code ec;
+        if (!ok && std::filesystem::remove(d->out, ec)) log_failure("removed the unfinished video \"" + d->out + "\"");
     }
     if (capturing(d) && ok)
         std::fprintf(stderr, "vantor: captured %ld frames to \"%s\" in %.1f s (%.2f frames per second)\n",
@@ -363,6 +444,13 @@ int frame_driver_finish(FrameDriver* d) {
         d->report.from_ms = d->from_ms;
         d->report.to_ms = d->to_ms;
         d->report.peak_rss_mb = benchmark_peak_rss_mb();
+        gpu_stats_enable(false);
+        std::vector<double> after;
+        if (!d->floor_samples.empty()) after = benchmark_floor_samples(floor_quads);
+        d->report.floor_ms_before = median(d->floor_samples);
+        d->report.floor_ms_after = median(after);
+        d->floor_samples.insert(d->floor_samples.end(), after.begin(), after.end());
+        d->report.floor_ms = median(d->floor_samples);
         std::string text = d->json ? benchmark_json(d->report) : benchmark_text(d->report);
         std::fputs(text.c_str(), stdout);
         std::fflush(stdout);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "app/benchmark.h"
+#include "app/frame_output.h"
 #include "app/progress.h"
 #include "audio/audio.h"
 
@@ -56,13 +57,21 @@ struct FrameDriver {
 
     std::unique_ptr<AudioTrack, TrackCloser> track; // the decoded music, for the spectrum
     VideoPipe video;
-    std::vector<uint8_t> pixels;
-    std::vector<uint8_t> rows_flipped;
+    // Read-back through pixel-buffer objects: a frame is mapped two frames
+    // after its read was queued, so up to two reads are in flight.
+    static constexpr int readback_ring = 3;
+    unsigned readback_buffers[readback_ring] = {};
+    long readback_frame[readback_ring] = {};
+    long readback_issued = 0;
+    long readback_collected = 0;
+    FrameOutput output;
 
     std::chrono::steady_clock::time_point started{};
     std::chrono::steady_clock::time_point frame_mark{};
     Progress progress;
     BenchmarkReport report;
+    std::vector<double> floor_samples; // the yardstick before the run
+    double floor_ms_spent = 0;
 };
 
 // The offline modes' frame arithmetic: frames in [from, to) at fps, and the
@@ -90,6 +99,9 @@ void frame_driver_audio_init(FrameDriver* driver);
 // time stored for the second (the loop draws with the position read two
 // frames earlier), and the first frame's spectrum. Live playback keeps 0.
 void frame_driver_prime(FrameDriver* driver, int* timeline_time, float* music_time);
+// Benchmark only, with the GL context current, just before frame_driver_prime:
+// draws the textured-quad yardstick and switches the GPU counters on.
+void frame_driver_measure_start(FrameDriver* driver);
 // Ends a frame in place of present(): swap, and capture or time the frame.
 void frame_driver_present(FrameDriver* driver);
 // True when the range is done (or a frame could not be written).

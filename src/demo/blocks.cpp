@@ -2,6 +2,7 @@
 
 #include "core/log.h"
 #include "demo/content.h"
+#include "gfx/gpu_stats.h"
 #include "gfx/screen_pass.h"
 #include "scene/scene.h"
 
@@ -152,13 +153,19 @@ GlowSetup demo_glow_setup(const Content* content) {
 
 bool demo_glow_pass(demoblock* block, float strength) {
     if (!block || !block->content) return false;
-    return glow_pass(
+    gpu_pass_begin(GPU_PASS_GLOW);
+    bool ok = glow_pass(
         demo_glow_setup(block->content), [block] { block->draw_scene(); }, strength);
+    // Whatever the block draws until its composite is its on-screen picture.
+    gpu_pass_begin(GPU_PASS_SCENE);
+    return ok;
 }
 
 void demo_glow_composite(demoblock* block) {
     if (!block || !block->content) return;
+    gpu_pass_begin(GPU_PASS_COMPOSITE);
     glow_composite(block->content->glow_target);
+    gpu_pass_end();
 }
 
 int demo_missing_name_count() { return static_cast<int>(missing_names().size()); }

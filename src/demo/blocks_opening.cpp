@@ -13,6 +13,7 @@
 #include "text/font.h"
 
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -42,24 +43,48 @@ Hexagon make_hexagon() {
     return h;
 }
 
+// The whole grid as one triangle list: each hexagon is the fan a polygon is
+// drawn as, so one draw call gives the pixels of 448 separate polygons.
+std::vector<float> make_honeycomb() {
+    const Hexagon hexagon = make_hexagon();
+    std::vector<float> v;
+    auto vertex = [&](float x, float y, int k) {
+        v.push_back(x + hexagon.x[k]);
+        v.push_back(y + hexagon.y[k]);
+        v.push_back(0.0f);
+    };
+    for (int i = 0; i < 28; ++i) {
+        const float h = (i % 2) ? 0.5f : 0.0f;
+        for (int j = 0; j < 16; ++j) {
+            const float x = 30.0f * i;
+            const float y = 30.0f * (j + h);
+            for (int k = 1; k + 1 < hexagon.count; ++k) {
+                vertex(x, y, 0);
+                vertex(x, y, k);
+                vertex(x, y, k + 1);
+            }
+        }
+    }
+    return v;
+}
+
 void draw_honeycomb() {
-    static const Hexagon hexagon = make_hexagon();
+    static const std::vector<float> grid = make_honeycomb();
     glEnable(GL_LINE_SMOOTH);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glEnable(GL_BLEND);
     glColor3ub(1, 1, 1);
     glPushMatrix();
     glTranslatef(-10.0f, 80.0f, 0.0f);
-    for (int i = 0; i < 28; ++i) {
-        const float h = (i % 2) ? 0.5f : 0.0f;
-        for (int j = 0; j < 16; ++j) {
-            const float x = 30.0f * i;
-            const float y = 30.0f * (j + h);
-            glBegin(GL_POLYGON);
-            for (int k = 0; k < hexagon.count; ++k) glVertex3f(x + hexagon.x[k], y + hexagon.y[k], 0.0f);
-            glEnd();
-        }
-    }
+    GLint array_buffer = 0;
+    glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &array_buffer);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, grid.data());
+    glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(grid.size() / 3));
+    glPopClientAttrib();
+    glBindBuffer(GL_ARRAY_BUFFER, static_cast<GLuint>(array_buffer));
     glPopMatrix();
     glDisable(GL_LINE_SMOOTH);
 }

@@ -147,15 +147,29 @@ TEST(Benchmark, JsonHasTheAgreedShape) {
     benchmark_add_frame(&r, "block2", "first title", 30);
     benchmark_add_frame(&r, "block3", "second title", 5);
     benchmark_add_frame(&r, "block2", "first title", 20); // back to an earlier block: same entry
+    // Twice the screen's fragments, and a glow pass only.
+    GpuFrameStats gpu;
+    gpu.samples_passed = 2u * 1920u * 1080u;
+    gpu.pass_ms[GPU_PASS_GLOW] = 1.5;
+    gpu.pass_seen[GPU_PASS_GLOW] = true;
+    benchmark_add_gpu(&r, "block2", gpu);
+    r.floor_ms = 10;
+    r.floor_ms_before = 9;
+    r.floor_ms_after = 11;
     ASSERT_EQ(r.blocks.size(), 2u);
-    EXPECT_EQ(benchmark_json(r),
-              "{\"size\":\"1920x1080\",\"fps\":60,\"load_ms\":1234.50,\"peak_rss_mb\":99.25,\"blocks\":["
-              "{\"name\":\"block2\",\"title\":\"first "
-              "title\",\"frames\":3,\"median_ms\":20.000,\"p95_ms\":30.000,\"max_ms\":30.000},"
-              "{\"name\":\"block3\",\"title\":\"second "
-              "title\",\"frames\":1,\"median_ms\":5.000,\"p95_ms\":5.000,\"max_ms\":5.000}]}\n");
+    EXPECT_EQ(benchmark_json(r), "{\"size\":\"1920x1080\",\"fps\":60,\"load_ms\":1234.50,\"peak_rss_mb\":99.25,"
+                                 "\"floor_ms\":10.000,\"floor_ms_before\":9.000,\"floor_ms_after\":11.000,\"blocks\":["
+                                 "{\"name\":\"block2\",\"title\":\"first "
+                                 "title\",\"frames\":3,\"median_ms\":20.000,\"p95_ms\":30.000,\"max_ms\":30.000,"
+                                 "\"p95_fills\":3.000,\"overdraw\":2.000,\"gpu_ms\":{\"glow\":1.500}},"
+                                 "{\"name\":\"block3\",\"title\":\"second "
+                                 "title\",\"frames\":1,\"median_ms\":5.000,\"p95_ms\":5.000,\"max_ms\":5.000,"
+                                 "\"p95_fills\":0.500,\"overdraw\":0.000,\"gpu_ms\":{}}]}\n");
     std::string text = benchmark_text(r);
-    EXPECT_NE(text.find("block2         3      20.00    30.00    30.00  first title"), std::string::npos) << text;
+    EXPECT_NE(text.find("block2         3      20.00    30.00    30.00       3.00      2.00    1.50   0.00   0.00   "
+                        "0.00  first title"),
+              std::string::npos)
+        << text;
     EXPECT_NE(text.find("1234.5 ms"), std::string::npos) << text;
     EXPECT_GT(benchmark_peak_rss_mb(), 1.0);
 }

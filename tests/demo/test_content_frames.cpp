@@ -70,7 +70,9 @@ TEST(ContentFrames, EveryBlockDrawsTheStoredPicture) {
     const char* update = std::getenv("VANTOR_UPDATE_FRAME_HASHES");
     const std::string stored_path = std::string(VANTOR_TEST_SOURCE_DIR) + "/data/frame_hashes.txt";
     std::map<std::string, std::string> stored = read_hashes(stored_path);
-    if (!update) ASSERT_FALSE(stored.empty()) << "no hashes in " << stored_path;
+    if (!update) {
+        ASSERT_FALSE(stored.empty()) << "no hashes in " << stored_path;
+    }
 
     test_gl_context();
     path_set_data_root(dir);

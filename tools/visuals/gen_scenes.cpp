@@ -98,7 +98,9 @@ SceneDesc make_circuits() {
     mesh_use_material(&board, mat);
     Paint board_paint;
     board_paint.uv_mode = UV_BOARD;
-    mesh_box(&board, id, {-5, -5, -0.12f}, {5, 5, 0}, swatch(6), 0, 32);
+    // Edges only: the top is the grid below, and the underside never faces the
+    // camera; without a depth test it was shaded under every copy for nothing.
+    mesh_box(&board, id, {-5, -5, -0.12f}, {5, 5, 0}, swatch(6), 0, 16 | 32);
     mesh_quad(&board, id, {-5, -5, 0}, {5, -5, 0}, {5, 5, 0}, {-5, 5, 0}, board_paint, 8, 8);
 
     MeshBuilder parts = mesh_builder(baker_flat());
