@@ -150,7 +150,8 @@ inline int fuzz_vertex_profile_input(const uint8_t* data, size_t size) {
             // vertex record of stride bytes: more runs into the next vertex
             // and, at the last one, past the vertex buffer. The unit picks a
             // texture-coordinate array.
-            if (vertex_client_drawable(client)) fuzz_check(client.unit >= 0 && client.unit < 32);
+            bool texcoord = client.type == CLIENT_TEXCOORD || client.type == CLIENT_TEXCOORD_INT;
+            if (vertex_client_drawable(client) && texcoord) fuzz_check(client.unit >= 0 && client.unit < 32);
             if (vertex_client_drawable(client))
                 fuzz_check(static_cast<int64_t>(client.offset) + client.components * 4 <= p.stride);
         }
