@@ -1,7 +1,8 @@
 // End to end: the real program captures short ranges of the real demo to PNG
 // frames, and the frames are checked pixel by pixel.
+#include "support/png_read.h"
+
 #include <gtest/gtest.h>
-#include <png.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -32,17 +33,12 @@ std::string read_bytes(const fs::path& path) {
 }
 
 Image read_png(const fs::path& path) {
+    TestImage decoded = test_read_png(path);
     Image image;
     image.file_bytes = read_bytes(path);
-    png_image png{};
-    png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&png, image.file_bytes.data(), image.file_bytes.size())) return image;
-    png.format = PNG_FORMAT_RGB;
-    std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(png));
-    if (!png_image_finish_read(&png, nullptr, pixels.data(), 0, nullptr)) return image;
-    image.width = static_cast<int>(png.width);
-    image.height = static_cast<int>(png.height);
-    image.rgb = std::move(pixels);
+    image.width = decoded.width;
+    image.height = decoded.height;
+    image.rgb = std::move(decoded.rgb);
     return image;
 }
 

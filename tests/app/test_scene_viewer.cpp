@@ -1,8 +1,9 @@
 // The scene viewer end to end: glTF files made by others are imported with
 // vantor-import, captured with "vantor --view ... --capture", and the frames
 // are checked pixel by pixel.
+#include "support/png_read.h"
+
 #include <gtest/gtest.h>
-#include <png.h>
 #include <sys/wait.h>
 
 #include <cmath>
@@ -25,19 +26,8 @@ struct Image {
 };
 
 Image read_png(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    Image image;
-    png_image png{};
-    png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&png, bytes.data(), bytes.size())) return image;
-    png.format = PNG_FORMAT_RGB;
-    std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(png));
-    if (!png_image_finish_read(&png, nullptr, pixels.data(), 0, nullptr)) return image;
-    image.width = static_cast<int>(png.width);
-    image.height = static_cast<int>(png.height);
-    image.rgb = std::move(pixels);
-    return image;
+    TestImage decoded = test_read_png(path);
+    return Image{decoded.width, decoded.height, std::move(decoded.rgb)};
 }
 
 int run(const std::string& command) {
