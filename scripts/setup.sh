@@ -20,6 +20,8 @@ packages=(
   xvfb xdotool x11-utils sound-theme-freedesktop valgrind
   # video capture
   ffmpeg
+  # GL call traces and per-draw fragment counts when measuring frame cost
+  apitrace
 )
 if [ "${1:-}" = "--packaging" ]; then
   packages+=(dpkg-dev desktop-file-utils lintian)

@@ -5,6 +5,7 @@
 #include "core/gl.h"
 #include "demo/content.h"
 #include "gfx/screen_pass.h"
+#include "gfx/texture_state.h"
 #include "scene/animation.h"
 #include "scene/scene.h"
 #include "scene/scene_draw.h"
@@ -154,11 +155,14 @@ void shaft_block::draw_scene() {
     CameraShake shake(demo_find_object(scene, "Camera"));
     if (Camera* camera = demo_find_camera(scene, "Camera")) {
         camera_apply(camera);
-        // One storey repeated eight times as a vertical shaft.
+        // One storey repeated eight times as a vertical shaft; nothing between
+        // the copies touches texture state, so they share one span.
+        texture_state_begin();
         for (int y = -40; y < 40; y += 10) {
             scene->position = Vec3{0.0f, static_cast<float>(y), 0.0f};
             demo_scene_draw(scene);
         }
+        texture_state_end();
     }
     view_ortho(800, 600);
     shake.restore();

@@ -3,6 +3,7 @@
 #include "core/log.h"
 #include "core/paths.h"
 #include "gfx/pack.h"
+#include "gfx/texture_state.h"
 #include "platform/platform_pbuffer.h"
 
 #include <png.h>
@@ -356,34 +357,34 @@ void texture_set_filter(GLenum target) {
 }
 
 void texture_bind(Texture t, int unit) {
-    glActiveTextureARB(GL_TEXTURE0_ARB + static_cast<GLenum>(unit));
-    glEnable(t.target);
-    glBindTexture(t.target, t.gl_name);
+    texture_state_active_unit(unit);
+    texture_state_enable(t.target, true);
+    texture_state_bind(t.target, t.gl_name);
     if (t.kind == TEXTURE_PBUFFER) platform_pbuffer_bind_tex_image(t.pbuffer);
 }
 
 void texture_unbind(Texture t, int) {
     if (t.kind == TEXTURE_PBUFFER) platform_pbuffer_release_tex_image(t.pbuffer);
-    glBindTexture(t.target, 0);
-    glDisable(t.target);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    texture_state_bind(t.target, 0);
+    texture_state_enable(t.target, false);
+    texture_state_env_mode(GL_MODULATE);
 }
 
 int texture_reset_units() {
     for (int unit = 7; unit >= 0; --unit) {
-        glActiveTextureARB(GL_TEXTURE0_ARB + static_cast<GLenum>(unit));
-        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-        glBindTexture(GL_TEXTURE_2D, 0);
+        texture_state_active_unit(unit);
+        texture_state_env_mode(GL_MODULATE);
+        texture_state_bind(GL_TEXTURE_2D, 0);
     }
-    glBindTexture(GL_TEXTURE_3D, 0);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
-    glDisable(GL_TEXTURE_3D);
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_TEXTURE_CUBE_MAP);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glDisable(GL_CULL_FACE);
+    texture_state_bind(GL_TEXTURE_3D, 0);
+    texture_state_bind(GL_TEXTURE_2D, 0);
+    texture_state_bind(GL_TEXTURE_CUBE_MAP, 0);
+    texture_state_enable(GL_TEXTURE_3D, false);
+    texture_state_enable(GL_TEXTURE_2D, false);
+    texture_state_enable(GL_TEXTURE_CUBE_MAP, false);
+    texture_state_env_mode(GL_MODULATE);
+    texture_state_blend_default();
+    texture_state_enable(GL_CULL_FACE, false);
     return 0;
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/gl.h"
 #include "gfx/texture.h"
+#include "gfx/texture_state.h"
 #include "script/shader.h"
 
 MaterialLayer* material_add_layer(Material* material) {
@@ -24,7 +25,7 @@ MaterialLayer* material_layer_at(Material* material, int n) {
 namespace {
 
 void combine_rgb(GLenum function, float scale) {
-    glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB);
+    texture_state_env_mode(GL_COMBINE_ARB);
     glTexEnvf(GL_TEXTURE_ENV, GL_COMBINE_RGB_ARB, static_cast<float>(function));
     glTexEnvf(GL_TEXTURE_ENV, GL_RGB_SCALE_ARB, scale);
 }
@@ -37,7 +38,7 @@ void combine_sources(GLenum s0, GLenum s1) {
 }
 
 void combine_interpolate(GLenum s0, GLenum s1, GLenum s2) {
-    glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB);
+    texture_state_env_mode(GL_COMBINE_ARB);
     glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB_ARB, GL_INTERPOLATE_ARB);
     glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB_ARB, static_cast<GLint>(s0));
     glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_RGB_ARB, static_cast<GLint>(s1));
@@ -49,20 +50,20 @@ void combine_interpolate(GLenum s0, GLenum s1, GLenum s2) {
 
 void apply_combine_mode(int mode) {
     switch (mode) {
-    case COMBINE_MODULATE: glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE); break;
+    case COMBINE_MODULATE: texture_state_env_mode(GL_MODULATE); break;
     case COMBINE_MODULATE_2X: combine_rgb(GL_MODULATE, 2.0f); break;
     case COMBINE_MODULATE_4X: combine_rgb(GL_MODULATE, 4.0f); break;
-    case COMBINE_ADD: glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_ADD); break;
+    case COMBINE_ADD: texture_state_env_mode(GL_ADD); break;
     case COMBINE_ADD_2X: combine_rgb(GL_ADD, 2.0f); break;
     case COMBINE_ADD_4X: combine_rgb(GL_ADD, 4.0f); break;
-    case COMBINE_BLEND: glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_BLEND); break;
+    case COMBINE_BLEND: texture_state_env_mode(GL_BLEND); break;
     case COMBINE_DOT3:
-        glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB);
+        texture_state_env_mode(GL_COMBINE_ARB);
         glTexEnvf(GL_TEXTURE_ENV, GL_COMBINE_RGB_ARB, static_cast<float>(GL_DOT3_RGBA_ARB));
         combine_sources(GL_TEXTURE, GL_PRIMARY_COLOR_ARB);
         break;
     case COMBINE_MODULATE_PREVIOUS:
-        glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB);
+        texture_state_env_mode(GL_COMBINE_ARB);
         glTexEnvf(GL_TEXTURE_ENV, GL_COMBINE_RGB_ARB, static_cast<float>(GL_MODULATE));
         combine_sources(GL_PREVIOUS_ARB, GL_TEXTURE);
         break;
@@ -86,15 +87,15 @@ void material_apply(Material* material) {
     int unit = 0;
     scene_list_each<MaterialLayer>(&material->layers, [&](MaterialLayer* layer) {
         if (layer->flags & LAYER_SPHERE_MAP) {
-            glEnable(GL_TEXTURE_GEN_S);
-            glEnable(GL_TEXTURE_GEN_T);
+            texture_state_enable(GL_TEXTURE_GEN_S, true);
+            texture_state_enable(GL_TEXTURE_GEN_T, true);
             glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
             glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
         }
         if (layer->flags & LAYER_REFLECTION_MAP) {
-            glEnable(GL_TEXTURE_GEN_S);
-            glEnable(GL_TEXTURE_GEN_T);
-            glEnable(GL_TEXTURE_GEN_R);
+            texture_state_enable(GL_TEXTURE_GEN_S, true);
+            texture_state_enable(GL_TEXTURE_GEN_T, true);
+            texture_state_enable(GL_TEXTURE_GEN_R, true);
             glTexGenf(GL_S, GL_TEXTURE_GEN_MODE, static_cast<float>(GL_REFLECTION_MAP_ARB));
             glTexGenf(GL_T, GL_TEXTURE_GEN_MODE, static_cast<float>(GL_REFLECTION_MAP_ARB));
             glTexGenf(GL_R, GL_TEXTURE_GEN_MODE, static_cast<float>(GL_REFLECTION_MAP_ARB));
@@ -113,9 +114,9 @@ void material_release(Material* material) {
             if (layer->texture) texture_unbind(*layer->texture, unit);
             ++unit;
         }
-        glDisable(GL_TEXTURE_GEN_S);
-        glDisable(GL_TEXTURE_GEN_T);
-        glDisable(GL_TEXTURE_GEN_R);
+        texture_state_enable(GL_TEXTURE_GEN_S, false);
+        texture_state_enable(GL_TEXTURE_GEN_T, false);
+        texture_state_enable(GL_TEXTURE_GEN_R, false);
     });
     if ((material->flags & MATERIAL_SHADER) && material->shader) shader_unbind(material->shader);
     texture_reset_units();

@@ -2,6 +2,7 @@
 
 #include "core/gl.h"
 #include "gfx/texture.h"
+#include "gfx/texture_state.h"
 #include "scene/vbo_model.h"
 #include "script/shader.h"
 
@@ -150,6 +151,8 @@ void scene_draw(Scene* scene, bool draw_bones) {
         return;
     }
     const bool culling = engine_options & ENGINE_FRUSTUM_CULLING;
+    // Every group resets the texture units; most of those calls repeat what is set.
+    texture_state_begin();
     // The object matrices are relative to the root, so the planes are taken in root space.
     if (culling) frustum_update(frustum_planes);
     scene_list_each<SceneObject>(&scene->objects, [&](SceneObject* object) {
@@ -167,16 +170,20 @@ void scene_draw(Scene* scene, bool draw_bones) {
             texture_reset_units();
         }
         if (draw_bones) {
-            if (Armature* armature = object_armature(object)) armature_draw_bones(armature);
+            if (Armature* armature = object_armature(object)) {
+                armature_draw_bones(armature);
+                texture_state_forget();
+            }
         }
         if (object->flags & OBJECT_CAMERA) glColor3ub(0, 0, 0);
         if (object->flags & OBJECT_AXES) {
             glDisable(GL_LIGHTING);
-            glDisable(GL_TEXTURE_2D);
+            texture_state_enable(GL_TEXTURE_2D, false);
             object_draw_axes(object);
         }
         glPopMatrix();
     });
     glPopMatrix();
     texture_reset_units();
+    texture_state_end();
 }

@@ -2,6 +2,7 @@
 
 #include "core/gl.h"
 #include "core/log.h"
+#include "gfx/texture_state.h"
 #include "scene/material.h"
 #include "script/vertex_profile.h"
 
@@ -70,7 +71,7 @@ void mesh_draw(Mesh* mesh) {
             two_pass = material->flags & MATERIAL_TWO_PASS;
         }
         if (two_pass) {
-            glEnable(GL_CULL_FACE);
+            texture_state_enable(GL_CULL_FACE, true);
             glCullFace(GL_FRONT);
             draw_group(mesh, group);
             glCullFace(GL_BACK);
