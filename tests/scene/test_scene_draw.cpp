@@ -3,20 +3,22 @@
 // wireframe, texture layers and their combine modes) and frustum culling.
 #include "core/gl.h"
 #include "gfx/texture.h"
+#include "gfx/texture_state.h"
+#include "scene/bbox.h"
+#include "scene/camera.h"
+#include "scene/frustum.h"
 #include "scene/material.h"
 #include "scene/scene.h"
 #include "scene/scene_draw.h"
 #include "scene/scene_file.h"
 #include "scene/scene_writer.h"
-#include "scene/bbox.h"
-#include "scene/camera.h"
-#include "scene/frustum.h"
 #include "script/vertex_profile.h"
 #include "support/gl_context.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -486,4 +488,85 @@ TEST(SceneBox, TransformAlwaysHoldsTheOrigin) {
     bbox_extend(&grown, {-3, 4, 0});
     EXPECT_EQ(grown.min.x, -3);
     EXPECT_EQ(grown.max.y, 4);
+}
+
+namespace {
+
+// The texture state the filter keeps, as GL reports it.
+std::vector<GLint> texture_state_snapshot() {
+    std::vector<GLint> s;
+    GLint active = 0;
+    glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &active);
+    s.push_back(active);
+    for (int unit = 0; unit < 8; ++unit) {
+        s.push_back(unit_binding(unit));
+        s.push_back(unit_env(unit, GL_TEXTURE_ENV_MODE));
+        for (GLenum cap : {GL_TEXTURE_2D, GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T, GL_TEXTURE_GEN_R})
+            s.push_back(glIsEnabled(cap));
+    }
+    glActiveTextureARB(static_cast<GLenum>(active));
+    GLint blend_src = 0;
+    glGetIntegerv(GL_BLEND_SRC, &blend_src);
+    s.push_back(blend_src);
+    s.push_back(glIsEnabled(GL_CULL_FACE));
+    return s;
+}
+
+} // namespace
+
+// Inside a span the filter drops repeated calls; every step must still leave
+// GL exactly as the plain calls do, including the unbinding that acts on
+// whichever unit is active and modes a later layer overwrites.
+TEST_F(SceneDraw, FilteredTextureCallsLeaveTheSameState) {
+    Texture red = solid_texture(255, 0, 0);
+    Texture green = solid_texture(0, 255, 0);
+    Material two_layers;
+    MaterialLayer* first = new MaterialLayer{&red, LAYER_BIND | LAYER_REFLECTION_MAP, COMBINE_DOT3};
+    MaterialLayer* second = new MaterialLayer{&green, LAYER_BIND | LAYER_SPHERE_MAP, COMBINE_ADD};
+    list_push_back(&two_layers.layers, first);
+    list_push_back(&two_layers.layers, second);
+    Material one_layer;
+    one_layer.flags = MATERIAL_TWO_PASS;
+    MaterialLayer* only = new MaterialLayer{&green, LAYER_BIND, COMBINE_MODULATE_2X};
+    list_push_back(&one_layer.layers, only);
+
+    auto steps = [&](bool filtered) {
+        std::vector<std::vector<GLint>> seen;
+        if (filtered) texture_state_begin();
+        for (int round = 0; round < 2; ++round) {
+            material_apply(&two_layers);
+            seen.push_back(texture_state_snapshot());
+            material_release(&two_layers);
+            seen.push_back(texture_state_snapshot());
+            material_apply(&one_layer);
+            texture_state_enable(GL_CULL_FACE, true);
+            texture_bind(red, 3);
+            seen.push_back(texture_state_snapshot());
+            texture_unbind(red, 3);
+            material_release(&one_layer);
+            seen.push_back(texture_state_snapshot());
+        }
+        if (filtered) texture_state_end();
+        return seen;
+    };
+    // Both runs start from all units off.
+    auto clear_units = [] {
+        for (int unit = 0; unit < 8; ++unit) {
+            glActiveTextureARB(GL_TEXTURE0_ARB + static_cast<GLenum>(unit));
+            for (GLenum cap : {GL_TEXTURE_2D, GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T, GL_TEXTURE_GEN_R}) glDisable(cap);
+        }
+        texture_reset_units();
+    };
+    clear_units();
+    std::vector<std::vector<GLint>> plain = steps(false);
+    clear_units();
+    std::vector<std::vector<GLint>> filtered = steps(true);
+    ASSERT_EQ(plain.size(), filtered.size());
+    for (size_t i = 0; i < plain.size(); ++i) EXPECT_EQ(plain[i], filtered[i]) << "step " << i;
+
+    for (MaterialLayer* l : {first, second, only}) delete l;
+    list_destroy(&two_layers.layers);
+    list_destroy(&one_layer.layers);
+    glDeleteTextures(1, &red.gl_name);
+    glDeleteTextures(1, &green.gl_name);
 }
