@@ -237,6 +237,13 @@ const float kFloor = -1.0f;
 const float kCeiling = 8.0f;
 const float kX0 = -2, kX1 = 26, kZ0 = -12, kZ1 = 16;
 
+// Box faces that lie on the floor, a shelf, the ceiling or a wall, or end
+// inside another box: no camera ever sees them, yet each was rasterised.
+const int kSkipEndsX = 1 | 2;
+const int kSkipBottom = 4;
+const int kSkipTop = 8;
+const int kSkipEndsZ = 16 | 32;
+
 std::vector<Light> warehouse_lights() {
     std::vector<Light> l;
     const float lamps[][2] = {{4, -4}, {12, -5}, {20, -4}, {4, 9}, {20, 9}, {12, 11}};
@@ -259,12 +266,13 @@ void warehouse_rack(MeshBuilder* b, int steel, int crates, float x0, float x1, f
         float x = x0 + i * 2.5f;
         mesh_use_material(b, steel);
         for (float dz : {0.0f, depth})
-            mesh_box(b, id, {x - 0.06f, kFloor, z + dz - 0.06f}, {x + 0.06f, 5.6f, z + dz + 0.06f}, upright, 1.0f);
+            mesh_box(b, id, {x - 0.06f, kFloor, z + dz - 0.06f}, {x + 0.06f, 5.6f, z + dz + 0.06f}, upright, 1.0f,
+                     kSkipBottom);
         if (i == bays) break;
         for (float y : levels) {
             mesh_use_material(b, steel);
-            mesh_box(b, id, {x, y - 0.1f, z - 0.05f}, {x + 2.5f, y, z + 0.05f}, beam, 1.0f);
-            mesh_box(b, id, {x, y - 0.1f, z + depth - 0.05f}, {x + 2.5f, y, z + depth + 0.05f}, beam, 1.0f);
+            mesh_box(b, id, {x, y - 0.1f, z - 0.05f}, {x + 2.5f, y, z + 0.05f}, beam, 1.0f, kSkipEndsX);
+            mesh_box(b, id, {x, y - 0.1f, z + depth - 0.05f}, {x + 2.5f, y, z + depth + 0.05f}, beam, 1.0f, kSkipEndsX);
             mesh_box(b, id, {x + 0.05f, y - 0.02f, z}, {x + 2.45f, y, z + depth}, paint(0.35f, 0.36f, 0.4f, 0, 1),
                      1.0f);
             // Crates on most shelves, never all the same.
@@ -275,7 +283,7 @@ void warehouse_rack(MeshBuilder* b, int steel, int crates, float x0, float x1, f
                 if (cx + w > x + 2.4f) break;
                 float h = std::min(0.5f + rng_float(rng) * 0.6f, 1.6f);
                 if (rng_int(rng, 0, 4) > 0)
-                    mesh_box(b, id, {cx, y, z + 0.1f}, {cx + w, y + h, z + depth - 0.1f}, crate, 0.6f);
+                    mesh_box(b, id, {cx, y, z + 0.1f}, {cx + w, y + h, z + depth - 0.1f}, crate, 0.6f, kSkipBottom);
                 cx += w + 0.08f;
             }
         }
@@ -289,7 +297,7 @@ void warehouse_crate_stack(MeshBuilder* b, float x, float z, int count, Rng* rng
         float size = 1.1f - i * 0.12f;
         float yaw = (rng_float(rng) - 0.5f) * 0.5f;
         Matrix m = place({x + (rng_float(rng) - 0.5f) * 0.2f, y, z + (rng_float(rng) - 0.5f) * 0.2f}, yaw);
-        mesh_box(b, m, {-size / 2, 0, -size / 2}, {size / 2, size, size / 2}, crate, 0.55f);
+        mesh_box(b, m, {-size / 2, 0, -size / 2}, {size / 2, size, size / 2}, crate, 0.55f, i == 0 ? kSkipBottom : 0);
         y += size;
     }
 }
@@ -334,14 +342,16 @@ SceneDesc make_armazem() {
     for (float x : {2.0f, 8.0f, 16.0f, 22.0f})
         for (float z : {-6.0f, 10.0f}) {
             mesh_box(&steel, id, {x - 0.3f, kFloor, z - 0.3f}, {x + 0.3f, kCeiling, z + 0.3f},
-                     paint(0.6f, 0.62f, 0.68f, 0, 2), 0.6f);
+                     paint(0.6f, 0.62f, 0.68f, 0, 2), 0.6f, kSkipBottom | kSkipTop);
             mesh_box(&steel, id, {x - 0.34f, kFloor, z - 0.34f}, {x + 0.34f, kFloor + 0.9f, z + 0.34f},
-                     paint(1.0f, 0.55f, 0.05f, 0, 1), 0.45f);
+                     paint(1.0f, 0.55f, 0.05f, 0, 1), 0.45f, kSkipBottom);
         }
     for (float z : {-6.0f, 10.0f})
-        mesh_box(&steel, id, {kX0, 7.2f, z - 0.2f}, {kX1, 7.6f, z + 0.2f}, paint(0.5f, 0.52f, 0.58f, 0, 2), 1.0f);
+        mesh_box(&steel, id, {kX0, 7.2f, z - 0.2f}, {kX1, 7.6f, z + 0.2f}, paint(0.5f, 0.52f, 0.58f, 0, 2), 1.0f,
+                 kSkipEndsX);
     for (float x : {2.0f, 8.0f, 16.0f, 22.0f})
-        mesh_box(&steel, id, {x - 0.2f, 7.2f, kZ0}, {x + 0.2f, 7.6f, kZ1}, paint(0.5f, 0.52f, 0.58f, 0, 2), 1.0f);
+        mesh_box(&steel, id, {x - 0.2f, 7.2f, kZ0}, {x + 0.2f, 7.6f, kZ1}, paint(0.5f, 0.52f, 0.58f, 0, 2), 1.0f,
+                 kSkipEndsZ);
     warehouse_rack(&steel, m_steel, m_crates, 0.0f, 24.5f, -11.4f, 1.1f, &rng);
     warehouse_rack(&steel, m_steel, m_crates, 0.0f, 9.0f, 14.2f, 1.1f, &rng);
     warehouse_rack(&steel, m_steel, m_crates, 15.5f, 24.5f, 14.2f, 1.1f, &rng);
@@ -384,11 +394,14 @@ SceneDesc make_armazem() {
     // Painted aisle lines.
     Paint line = paint(0.9f, 0.6f, 0.1f, 0.15f);
     for (float z : {-8.5f, 12.0f})
-        mesh_box(&lights, id, {kX0 + 1, kFloor, z - 0.06f}, {kX1 - 1, kFloor + 0.04f, z + 0.06f}, line, 1.0f, 4);
+        mesh_box(&lights, id, {kX0 + 1, kFloor, z - 0.06f}, {kX1 - 1, kFloor + 0.04f, z + 0.06f}, line, 1.0f,
+                 kSkipBottom);
 
-    add_object(&s, mesh_object("Shell", add_mesh(&s, mesh_finish(shell, "Shell", PROFILE_LIT))));
+    // Everything stands inside the shell, so it goes last: the depth test then
+    // rejects the walls and floor behind the racks before they are shaded.
     add_object(&s, mesh_object("Structure", add_mesh(&s, mesh_finish(steel, "Structure", PROFILE_LIT))));
     add_object(&s, mesh_object("Lights", add_mesh(&s, mesh_finish(lights, "Lights", PROFILE_LIT))));
+    add_object(&s, mesh_object("Shell", add_mesh(&s, mesh_finish(shell, "Shell", PROFILE_LIT))));
 
     // The robot dances at (12, -1, 2); the camera circles it in six moves of
     // two bars each, from bar line to bar line.
