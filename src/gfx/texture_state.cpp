@@ -22,6 +22,7 @@ struct UnitState {
 
 struct State {
     int depth = 0;
+    int units_available = -1; // GL_MAX_TEXTURE_UNITS, asked once
     long long active = kUnknown;
     int cull = kUnknown;
     int blend_default = kUnknown;
@@ -69,7 +70,13 @@ void texture_state_forget() {
 }
 
 void texture_state_begin() {
-    if (state.depth++ == 0) texture_state_forget();
+    if (state.depth++ > 0) return;
+    texture_state_forget();
+    if (state.units_available < 0) {
+        GLint units = 0;
+        glGetIntegerv(GL_MAX_TEXTURE_UNITS_ARB, &units);
+        state.units_available = units;
+    }
 }
 
 void texture_state_end() {
@@ -79,6 +86,9 @@ void texture_state_end() {
 void texture_state_active_unit(int unit) {
     if (state.depth > 0 && unchanged(&state.active, static_cast<long long>(unit))) return;
     glActiveTextureARB(GL_TEXTURE0_ARB + static_cast<GLenum>(unit));
+    // GL refuses a unit it does not have and keeps the old one: which one
+    // that is, is not known here.
+    if (unit < 0 || unit >= state.units_available) state.active = kUnknown;
 }
 
 void texture_state_env_mode(GLint mode) {
