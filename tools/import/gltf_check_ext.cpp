@@ -76,7 +76,6 @@ const NumberRule kNumbers[] = {
     {"KHR_texture_transform", "offset", -kInf, kInf, 2},
     {"KHR_texture_transform", "scale", -kInf, kInf, 2},
     {"KHR_texture_transform", "rotation", -kInf, kInf},
-    {"KHR_texture_transform", "texCoord", 0, kInf},
     {"light", "color", 0, 1, 3},
     {"light", "intensity", 0, kInf},
     {"light", "range", 0, kInf, 0, true},
@@ -102,14 +101,15 @@ bool check_numbers(const Value& obj, const char* owner, const std::string& where
     return true;
 }
 
-// Every "...Texture" member of a material extension is a texture reference.
+constexpr size_t kAnySet = static_cast<size_t>(std::numeric_limits<int>::max());
+
+// Every "...Texture" member of a KHR material extension is a texture reference.
 bool check_texture_refs(const Model& m, const Value& obj, const std::string& where, std::string* error) {
     for (const std::string& key : obj.Keys()) {
         if (key.size() < 7 || key.compare(key.size() - 7, 7, "Texture") != 0) continue;
         const Value& info = obj.Get(key);
         const Value* tc = member(info, "texCoord");
-        if (!index_in(member(info, "index"), m.textures.size()) ||
-            (tc && !index_in(tc, static_cast<size_t>(std::numeric_limits<int>::max()))))
+        if (!index_in(member(info, "index"), m.textures.size()) || (tc && !index_in(tc, kAnySet)))
             return fail(error, where + ": " + key + " names a texture that does not exist");
     }
     return true;
@@ -119,7 +119,7 @@ bool check_texture_refs(const Model& m, const Value& obj, const std::string& whe
 int texcoord_of(const tinygltf::ExtensionMap& exts, int tex_coord) {
     const Value* t = extension(exts, "KHR_texture_transform");
     const Value* tc = t ? member(*t, "texCoord") : nullptr;
-    return tc && index_in(tc, static_cast<size_t>(std::numeric_limits<int>::max())) ? as_index(*tc) : tex_coord;
+    return tc ? as_index(*tc) : tex_coord; // checked with the material
 }
 
 bool check_materials(const Model& m, std::string* error) {
@@ -127,7 +127,8 @@ bool check_materials(const Model& m, std::string* error) {
         const tinygltf::Material& mat = m.materials[i];
         std::string label = gltf_label("material", mat.name, i);
         for (const auto& [name, obj] : mat.extensions)
-            if (!check_numbers(obj, name.c_str(), label, error) || !check_texture_refs(m, obj, label, error))
+            if (!check_numbers(obj, name.c_str(), label, error) ||
+                (name.rfind("KHR_materials_", 0) == 0 && !check_texture_refs(m, obj, label, error)))
                 return false;
         for (const tinygltf::ExtensionMap* exts :
              {&mat.pbrMetallicRoughness.baseColorTexture.extensions,
@@ -135,6 +136,9 @@ bool check_materials(const Model& m, std::string* error) {
               &mat.normalTexture.extensions, &mat.occlusionTexture.extensions}) {
             const Value* t = extension(*exts, "KHR_texture_transform");
             if (t && !check_numbers(*t, "KHR_texture_transform", label, error)) return false;
+            const Value* tc = t ? member(*t, "texCoord") : nullptr;
+            if (tc && !index_in(tc, kAnySet))
+                return fail(error, label + ": KHR_texture_transform texCoord is not a texture coordinate set");
         }
     }
     return true;
@@ -251,7 +255,7 @@ bool gltf_check_primitive_material(const tinygltf::Model& m, const tinygltf::Pri
     if (mat.occlusionTexture.index >= 0)
         needed.push_back(texcoord_of(mat.occlusionTexture.extensions, mat.occlusionTexture.texCoord));
     for (const auto& [name, obj] : mat.extensions) {
-        (void)name;
+        if (name.rfind("KHR_materials_", 0) != 0) continue;
         for (const std::string& key : obj.Keys()) {
             const Value* tc = member(obj.Get(key), "texCoord");
             if (key.size() >= 7 && key.compare(key.size() - 7, 7, "Texture") == 0 && member(obj.Get(key), "index"))
