@@ -244,6 +244,28 @@ const int kSkipBottom = 4;
 const int kSkipTop = 8;
 const int kSkipEndsZ = 16 | 32;
 
+// Where the cameras of the two robot blocks and the reflection capture stand,
+// from their keys with a margin.
+const Vec3 kCameraLo = {3.0f, -0.95f, -7.0f}, kCameraHi = {21.0f, 2.6f, 11.0f};
+
+// A closed box hides its own faces that turn away from every camera: the
+// depth test then rejects them, but only after they were rasterised, and
+// shaded too when drawn before the faces in front.
+int faces_turned_away(Vec3 lo, Vec3 hi) {
+    int skip = 0;
+    if (kCameraLo.x >= lo.x) skip |= 1;
+    if (kCameraHi.x <= hi.x) skip |= 2;
+    if (kCameraLo.y >= lo.y) skip |= 4;
+    if (kCameraHi.y <= hi.y) skip |= 8;
+    if (kCameraLo.z >= lo.z) skip |= 16;
+    if (kCameraHi.z <= hi.z) skip |= 32;
+    return skip;
+}
+
+void warehouse_box(MeshBuilder* b, Vec3 lo, Vec3 hi, const Paint& paint, float cell = 0, int skip_faces = 0) {
+    mesh_box(b, matrix_identity(), lo, hi, paint, cell, skip_faces | faces_turned_away(lo, hi));
+}
+
 std::vector<Light> warehouse_lights() {
     std::vector<Light> l;
     const float lamps[][2] = {{4, -4}, {12, -5}, {20, -4}, {4, 9}, {20, 9}, {12, 11}};
@@ -261,20 +283,20 @@ void warehouse_rack(MeshBuilder* b, int steel, int crates, float x0, float x1, f
     Paint crate = paint(1, 1, 1, 0, 1.1f);
     int bays = static_cast<int>((x1 - x0) / 2.5f);
     float levels[] = {kFloor + 0.15f, 0.9f, 2.7f, 4.5f};
-    Matrix id = matrix_identity();
     for (int i = 0; i <= bays; ++i) {
         float x = x0 + i * 2.5f;
         mesh_use_material(b, steel);
         for (float dz : {0.0f, depth})
-            mesh_box(b, id, {x - 0.06f, kFloor, z + dz - 0.06f}, {x + 0.06f, 5.6f, z + dz + 0.06f}, upright, 1.0f,
-                     kSkipBottom);
+            warehouse_box(b, {x - 0.06f, kFloor, z + dz - 0.06f}, {x + 0.06f, 5.6f, z + dz + 0.06f}, upright, 1.0f,
+                          kSkipBottom);
         if (i == bays) break;
         for (float y : levels) {
             mesh_use_material(b, steel);
-            mesh_box(b, id, {x, y - 0.1f, z - 0.05f}, {x + 2.5f, y, z + 0.05f}, beam, 1.0f, kSkipEndsX);
-            mesh_box(b, id, {x, y - 0.1f, z + depth - 0.05f}, {x + 2.5f, y, z + depth + 0.05f}, beam, 1.0f, kSkipEndsX);
-            mesh_box(b, id, {x + 0.05f, y - 0.02f, z}, {x + 2.45f, y, z + depth}, paint(0.35f, 0.36f, 0.4f, 0, 1),
-                     1.0f);
+            warehouse_box(b, {x, y - 0.1f, z - 0.05f}, {x + 2.5f, y, z + 0.05f}, beam, 1.0f, kSkipEndsX);
+            warehouse_box(b, {x, y - 0.1f, z + depth - 0.05f}, {x + 2.5f, y, z + depth + 0.05f}, beam, 1.0f,
+                          kSkipEndsX);
+            warehouse_box(b, {x + 0.05f, y - 0.02f, z}, {x + 2.45f, y, z + depth}, paint(0.35f, 0.36f, 0.4f, 0, 1),
+                          1.0f);
             // Crates on most shelves, never all the same.
             mesh_use_material(b, crates);
             float cx = x + 0.15f;
@@ -283,7 +305,7 @@ void warehouse_rack(MeshBuilder* b, int steel, int crates, float x0, float x1, f
                 if (cx + w > x + 2.4f) break;
                 float h = std::min(0.5f + rng_float(rng) * 0.6f, 1.6f);
                 if (rng_int(rng, 0, 4) > 0)
-                    mesh_box(b, id, {cx, y, z + 0.1f}, {cx + w, y + h, z + depth - 0.1f}, crate, 0.6f, kSkipBottom);
+                    warehouse_box(b, {cx, y, z + 0.1f}, {cx + w, y + h, z + depth - 0.1f}, crate, 0.6f, kSkipBottom);
                 cx += w + 0.08f;
             }
         }
@@ -341,17 +363,17 @@ SceneDesc make_armazem() {
     // Pillars and the roof trusses between them.
     for (float x : {2.0f, 8.0f, 16.0f, 22.0f})
         for (float z : {-6.0f, 10.0f}) {
-            mesh_box(&steel, id, {x - 0.3f, kFloor, z - 0.3f}, {x + 0.3f, kCeiling, z + 0.3f},
-                     paint(0.6f, 0.62f, 0.68f, 0, 2), 0.6f, kSkipBottom | kSkipTop);
-            mesh_box(&steel, id, {x - 0.34f, kFloor, z - 0.34f}, {x + 0.34f, kFloor + 0.9f, z + 0.34f},
-                     paint(1.0f, 0.55f, 0.05f, 0, 1), 0.45f, kSkipBottom);
+            warehouse_box(&steel, {x - 0.3f, kFloor, z - 0.3f}, {x + 0.3f, kCeiling, z + 0.3f},
+                          paint(0.6f, 0.62f, 0.68f, 0, 2), 0.6f, kSkipBottom | kSkipTop);
+            warehouse_box(&steel, {x - 0.34f, kFloor, z - 0.34f}, {x + 0.34f, kFloor + 0.9f, z + 0.34f},
+                          paint(1.0f, 0.55f, 0.05f, 0, 1), 0.45f, kSkipBottom);
         }
     for (float z : {-6.0f, 10.0f})
-        mesh_box(&steel, id, {kX0, 7.2f, z - 0.2f}, {kX1, 7.6f, z + 0.2f}, paint(0.5f, 0.52f, 0.58f, 0, 2), 1.0f,
-                 kSkipEndsX);
+        warehouse_box(&steel, {kX0, 7.2f, z - 0.2f}, {kX1, 7.6f, z + 0.2f}, paint(0.5f, 0.52f, 0.58f, 0, 2), 1.0f,
+                      kSkipEndsX);
     for (float x : {2.0f, 8.0f, 16.0f, 22.0f})
-        mesh_box(&steel, id, {x - 0.2f, 7.2f, kZ0}, {x + 0.2f, 7.6f, kZ1}, paint(0.5f, 0.52f, 0.58f, 0, 2), 1.0f,
-                 kSkipEndsZ);
+        warehouse_box(&steel, {x - 0.2f, 7.2f, kZ0}, {x + 0.2f, 7.6f, kZ1}, paint(0.5f, 0.52f, 0.58f, 0, 2), 1.0f,
+                      kSkipEndsZ);
     warehouse_rack(&steel, m_steel, m_crates, 0.0f, 24.5f, -11.4f, 1.1f, &rng);
     warehouse_rack(&steel, m_steel, m_crates, 0.0f, 9.0f, 14.2f, 1.1f, &rng);
     warehouse_rack(&steel, m_steel, m_crates, 15.5f, 24.5f, 14.2f, 1.1f, &rng);
@@ -382,20 +404,20 @@ SceneDesc make_armazem() {
     mesh_ring(&lights, place({12, 5.6f, 2}, 0, kPi), 0.0f, 0.45f, 24, paint(0.6f, 1.0f, 1.0f, 1.0f));
     // Glowing strips along the foot of the walls and signs on them.
     Paint strip = paint(1.0f, 0.45f, 0.05f, 1.0f);
-    mesh_box(&lights, id, {kX0 + 0.01f, kFloor + 0.3f, kZ0 + 0.5f}, {kX0 + 0.06f, kFloor + 0.4f, kZ1 - 0.5f}, strip);
-    mesh_box(&lights, id, {kX1 - 0.06f, kFloor + 0.3f, kZ0 + 0.5f}, {kX1 - 0.01f, kFloor + 0.4f, kZ1 - 0.5f}, strip);
+    warehouse_box(&lights, {kX0 + 0.01f, kFloor + 0.3f, kZ0 + 0.5f}, {kX0 + 0.06f, kFloor + 0.4f, kZ1 - 0.5f}, strip);
+    warehouse_box(&lights, {kX1 - 0.06f, kFloor + 0.3f, kZ0 + 0.5f}, {kX1 - 0.01f, kFloor + 0.4f, kZ1 - 0.5f}, strip);
     Paint sign = paint(0.2f, 0.9f, 1.0f, 1.0f);
     for (float x : {5.0f, 12.0f, 19.0f})
-        mesh_box(&lights, id, {x - 1.0f, 5.0f, kZ0 + 0.01f}, {x + 1.0f, 5.25f, kZ0 + 0.06f}, sign);
+        warehouse_box(&lights, {x - 1.0f, 5.0f, kZ0 + 0.01f}, {x + 1.0f, 5.25f, kZ0 + 0.06f}, sign);
     for (float z : {-5.0f, 9.0f}) {
-        mesh_box(&lights, id, {kX0 + 0.01f, 4.6f, z - 1.5f}, {kX0 + 0.06f, 4.8f, z + 1.5f}, sign);
-        mesh_box(&lights, id, {kX1 - 0.06f, 4.6f, z - 1.5f}, {kX1 - 0.01f, 4.8f, z + 1.5f}, sign);
+        warehouse_box(&lights, {kX0 + 0.01f, 4.6f, z - 1.5f}, {kX0 + 0.06f, 4.8f, z + 1.5f}, sign);
+        warehouse_box(&lights, {kX1 - 0.06f, 4.6f, z - 1.5f}, {kX1 - 0.01f, 4.8f, z + 1.5f}, sign);
     }
     // Painted aisle lines.
     Paint line = paint(0.9f, 0.6f, 0.1f, 0.15f);
     for (float z : {-8.5f, 12.0f})
-        mesh_box(&lights, id, {kX0 + 1, kFloor, z - 0.06f}, {kX1 - 1, kFloor + 0.04f, z + 0.06f}, line, 1.0f,
-                 kSkipBottom);
+        warehouse_box(&lights, {kX0 + 1, kFloor, z - 0.06f}, {kX1 - 1, kFloor + 0.04f, z + 0.06f}, line, 1.0f,
+                      kSkipBottom);
 
     // Everything stands inside the shell, so it goes last: the depth test then
     // rejects the walls and floor behind the racks before they are shaded.
