@@ -244,26 +244,43 @@ const int kSkipBottom = 4;
 const int kSkipTop = 8;
 const int kSkipEndsZ = 16 | 32;
 
-// Where the cameras of the two robot blocks and the reflection capture stand,
-// from their keys with a margin.
-const Vec3 kCameraLo = {3.0f, -0.95f, -7.0f}, kCameraHi = {21.0f, 2.6f, 11.0f};
+// Where a block's cameras can stand, in the scene's space.
+struct CameraRegion {
+    Vec3 lo, hi;
+};
+
+// The robot blocks' cameras and the reflection capture, from their keys with
+// a margin.
+const CameraRegion kWarehouseCameras = {{3.0f, -0.95f, -7.0f}, {21.0f, 2.6f, 11.0f}};
 
 // A closed box hides its own faces that turn away from every camera: the
 // depth test then rejects them, but only after they were rasterised, and
-// shaded too when drawn before the faces in front.
-int faces_turned_away(Vec3 lo, Vec3 hi) {
+// shaded too when drawn before the faces in front. The box is lo..hi in the
+// axes of m; the region is taken into them by its corners, which only ever
+// widens it.
+int faces_turned_away(const CameraRegion& cameras, const Matrix& m, Vec3 lo, Vec3 hi) {
+    Matrix inverse = matrix_inverse(m);
+    Vec3 clo = {1e9f, 1e9f, 1e9f}, chi = {-1e9f, -1e9f, -1e9f};
+    for (int corner = 0; corner < 8; ++corner) {
+        Vec3 p = matrix_transform_point(inverse, (corner & 1) ? cameras.hi.x : cameras.lo.x,
+                                        (corner & 2) ? cameras.hi.y : cameras.lo.y,
+                                        (corner & 4) ? cameras.hi.z : cameras.lo.z);
+        clo = {std::min(clo.x, p.x), std::min(clo.y, p.y), std::min(clo.z, p.z)};
+        chi = {std::max(chi.x, p.x), std::max(chi.y, p.y), std::max(chi.z, p.z)};
+    }
     int skip = 0;
-    if (kCameraLo.x >= lo.x) skip |= 1;
-    if (kCameraHi.x <= hi.x) skip |= 2;
-    if (kCameraLo.y >= lo.y) skip |= 4;
-    if (kCameraHi.y <= hi.y) skip |= 8;
-    if (kCameraLo.z >= lo.z) skip |= 16;
-    if (kCameraHi.z <= hi.z) skip |= 32;
+    if (clo.x >= lo.x) skip |= 1;
+    if (chi.x <= hi.x) skip |= 2;
+    if (clo.y >= lo.y) skip |= 4;
+    if (chi.y <= hi.y) skip |= 8;
+    if (clo.z >= lo.z) skip |= 16;
+    if (chi.z <= hi.z) skip |= 32;
     return skip;
 }
 
 void warehouse_box(MeshBuilder* b, Vec3 lo, Vec3 hi, const Paint& paint, float cell = 0, int skip_faces = 0) {
-    mesh_box(b, matrix_identity(), lo, hi, paint, cell, skip_faces | faces_turned_away(lo, hi));
+    const Matrix id = matrix_identity();
+    mesh_box(b, id, lo, hi, paint, cell, skip_faces | faces_turned_away(kWarehouseCameras, id, lo, hi));
 }
 
 std::vector<Light> warehouse_lights() {
@@ -447,6 +464,15 @@ SceneDesc make_armazem() {
 
 const float kHalf = 4.0f; // half width of the shaft
 
+// The shaft's camera stands still near the axis; the storey is drawn above
+// and below it, so in the storey's space it can be at any height.
+const CameraRegion kShaftCameras = {{1.0f, -1000.0f, 1.2f}, {2.2f, 1000.0f, 2.4f}};
+
+void shaft_box(MeshBuilder* b, const Matrix& m, Vec3 lo, Vec3 hi, const Paint& paint, float cell = 0,
+               int skip_faces = 0) {
+    mesh_box(b, m, lo, hi, paint, cell, skip_faces | faces_turned_away(kShaftCameras, m, lo, hi));
+}
+
 SceneDesc make_level_elements() {
     SceneDesc s;
     int t_wall = add_texture(&s, "shaft_wall.png");
@@ -490,23 +516,24 @@ SceneDesc make_level_elements() {
     // Corner columns, the ring girder of the landing and cross braces.
     for (int c = 0; c < 4; ++c) {
         float x = (c & 1) ? kHalf - 0.35f : -kHalf + 0.35f, z = (c & 2) ? kHalf - 0.35f : -kHalf + 0.35f;
-        mesh_box(&b, id, {x - 0.35f, 0, z - 0.35f}, {x + 0.35f, H, z + 0.35f}, steel, 0.8f);
+        // The ends meet the columns of the storeys above and below.
+        shaft_box(&b, id, {x - 0.35f, 0, z - 0.35f}, {x + 0.35f, H, z + 0.35f}, steel, 0.8f, kSkipBottom | kSkipTop);
         mesh_cylinder(&b, place({x * 0.8f + (c & 1 ? -0.3f : 0.3f), 0, z * 0.8f}), 0.12f, 0.12f, 0, H, 10,
                       paint(0.8f, 0.4f, 0.1f, 0, 1), false);
     }
     for (int side = 0; side < 4; ++side) {
         Matrix m = place({0, 0, 0}, side * kPi / 2);
-        mesh_box(&b, m, {-kHalf, 0.0f, -kHalf}, {kHalf, 0.5f, -kHalf + 0.6f}, steel, 0.8f);
-        mesh_box(&b, m, {-kHalf + 0.7f, 0.5f, -kHalf}, {kHalf - 0.7f, 0.62f, -kHalf + 0.35f},
-                 paint(0.4f, 0.42f, 0.46f, 0, 1), 0.8f);
+        shaft_box(&b, m, {-kHalf, 0.0f, -kHalf}, {kHalf, 0.5f, -kHalf + 0.6f}, steel, 0.8f);
+        shaft_box(&b, m, {-kHalf + 0.7f, 0.5f, -kHalf}, {kHalf - 0.7f, 0.62f, -kHalf + 0.35f},
+                  paint(0.4f, 0.42f, 0.46f, 0, 1), 0.8f);
     }
     mesh_use_material(&b, m_glow);
     // A glowing band under every landing and vertical light bars.
     for (int side = 0; side < 4; ++side) {
         Matrix m = place({0, 0, 0}, side * kPi / 2);
-        mesh_box(&b, m, {-kHalf + 0.7f, 0.08f, -kHalf + 0.6f}, {kHalf - 0.7f, 0.2f, -kHalf + 0.64f},
-                 paint(1.0f, 0.5f, 0.08f, 1.0f), 1.0f);
-        mesh_box(&b, m, {-0.08f, 1.5f, -kHalf}, {0.08f, 8.5f, -kHalf + 0.05f}, paint(0.3f, 0.9f, 1.0f, 1.0f), 1.0f);
+        shaft_box(&b, m, {-kHalf + 0.7f, 0.08f, -kHalf + 0.6f}, {kHalf - 0.7f, 0.2f, -kHalf + 0.64f},
+                  paint(1.0f, 0.5f, 0.08f, 1.0f), 1.0f);
+        shaft_box(&b, m, {-0.08f, 1.5f, -kHalf}, {0.08f, 8.5f, -kHalf + 0.05f}, paint(0.3f, 0.9f, 1.0f, 1.0f), 1.0f);
     }
     for (int c = 0; c < 4; ++c) {
         float a = kPi / 4 + c * kPi / 2;
