@@ -13,6 +13,8 @@
 #include "gfx/texture.h"
 #include "scene/animation.h"
 #include "scene/scene_file.h"
+#include "scene/armature.h"
+#include "scene/object.h"
 #include "script/shader.h"
 #include "script/vertex_profile.h"
 

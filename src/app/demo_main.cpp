@@ -59,8 +59,9 @@ demoblock* glow_block(Timeline* timeline) {
 }
 
 // A fatal loader error ends the run: the report's trailer, the reason on
-// standard error, status 1.
-int end_after_fatal_error() {
+// standard error, status 1, and no empty output left behind.
+int end_after_fatal_error(FrameDriver* frames) {
+    frame_driver_abandon(frames);
     log_close();
     std::fprintf(stderr, "vantor: %s\n", log_fatal_message().c_str());
     return 1;
@@ -108,10 +109,13 @@ int demo_main(const AppOptions& options) {
     int height = screen_height;
     live_window(options, &width, &height, &flags);
     frame_driver_window(&frames, &width, &height, &flags);
-    if (!window_create(window_title, 0, 0, width, height, flags)) return 1;
+    if (!window_create(window_title, 0, 0, width, height, flags)) {
+        frame_driver_abandon(&frames);
+        return 1;
+    }
     gl_clear_color(0, 0, 0, 255);
     load_font();
-    if (!vertex_profile_load("vertexprofiles.vsl")) return end_after_fatal_error();
+    if (!vertex_profile_load("vertexprofiles.vsl")) return end_after_fatal_error(&frames);
     platform_set_swap_interval(1);
     frame_driver_audio_init(&frames);
 
@@ -121,7 +125,7 @@ int demo_main(const AppOptions& options) {
     // expects; static keeps them reachable to the very end.
     static Content content;
     content_init(&content);
-    if (!content_load(&content)) return end_after_fatal_error();
+    if (!content_load(&content)) return end_after_fatal_error(&frames);
     audio_set_position(0);
 
     static Timeline timeline;

@@ -162,9 +162,9 @@ bool video_close(VideoPipe* video) {
     return got > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-bool png_folder_open(const FrameDriver* d) {
+bool png_folder_open(FrameDriver* d) {
     std::error_code ec;
-    std::filesystem::create_directories(d->out, ec);
+    d->made_folder = std::filesystem::create_directories(d->out, ec);
     if (!std::filesystem::is_directory(d->out, ec)) {
         report_failure("cannot make the frame folder \"" + d->out + "\"");
         return false;
@@ -320,6 +320,18 @@ bool frame_driver_init(FrameDriver* d, const AppOptions& options) {
         frame_output_start(&d->output, png_writers);
     }
     return opened;
+}
+
+void frame_driver_abandon(FrameDriver* d) {
+    std::error_code ec;
+    std::string unused;
+    if (capturing(d)) frame_output_finish(&d->output, &unused);
+    if (d->mode == FRAME_CAPTURE_VIDEO && d->video.pid > 0) {
+        video_close(&d->video);
+        std::filesystem::remove(d->out, ec);
+    }
+    if (d->mode == FRAME_CAPTURE_PNG && d->made_folder && std::filesystem::is_empty(d->out, ec))
+        std::filesystem::remove(d->out, ec);
 }
 
 void frame_driver_window(const FrameDriver* d, int* width, int* height, int* flags) {

@@ -50,10 +50,11 @@ struct FrameDriver {
     bool json = false;
     std::string out;
 
-    long frame_count = 0; // frames in [from, to)
-    long frames_done = 0; // frames presented (and written)
-    long clock_reads = 0; // end-of-frame position reads so far
-    bool failed = false;  // a frame could not be written: stop, exit 1
+    long frame_count = 0;     // frames in [from, to)
+    long frames_done = 0;     // frames presented (and written)
+    long clock_reads = 0;     // end-of-frame position reads so far
+    bool failed = false;      // a frame could not be written: stop, exit 1
+    bool made_folder = false; // the PNG folder did not exist before this run
 
     std::unique_ptr<AudioTrack, TrackCloser> track; // the decoded music, for the spectrum
     VideoPipe video;
@@ -91,6 +92,10 @@ bool capture_check_options(const AppOptions& options, std::string* error);
 // frame folder, or the ffmpeg child); false, after a line on standard
 // error, when that fails. Call after the content root is set.
 bool frame_driver_init(FrameDriver* driver, const AppOptions& options);
+// For a run that ends before its first frame (no window, a scene that will
+// not load): stops ffmpeg and removes its file, and removes a frame folder
+// this run made while it is still empty. Nothing else is touched.
+void frame_driver_abandon(FrameDriver* driver);
 // Window size and flags: off-line modes render into a hidden window of --size.
 void frame_driver_window(const FrameDriver* driver, int* width, int* height, int* flags);
 // audio_init for live playback; off-line modes open no device.

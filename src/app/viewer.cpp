@@ -10,7 +10,10 @@
 #include "platform/platform_time.h"
 #include "platform/platform_window.h"
 #include "scene/animation.h"
+#include "scene/bbox.h"
+#include "scene/camera.h"
 #include "scene/material.h"
+#include "scene/object.h"
 #include "scene/scene_draw.h"
 #include "scene/scene_file.h"
 #include "script/shader.h"
@@ -367,7 +370,10 @@ int viewer_main(const AppOptions& options) {
     int height = 600;
     frame_driver_window(&frames, &width, &height, &flags);
     std::string title = "V4 Scene Viewer | " + std::filesystem::path(options.view_path).filename().string();
-    if (!window_create(title.c_str(), 0, 0, width, height, flags)) return 1;
+    if (!window_create(title.c_str(), 0, 0, width, height, flags)) {
+        frame_driver_abandon(&frames);
+        return 1;
+    }
     gl_clear_color(40, 42, 48, 255);
     load_font();
     vertex_profile_load("vertexprofiles.vsl"); // a missing file ends the process
@@ -384,6 +390,7 @@ int viewer_main(const AppOptions& options) {
         font_free();
         log_close();
         window_destroy();
+        frame_driver_abandon(&frames);
         return 1;
     }
     v->white = make_white_texture();

@@ -9,6 +9,7 @@
 #include "scene/animation.h"
 #include "scene/scene.h"
 #include "scene/scene_draw.h"
+#include "scene/camera.h"
 #include "shell/window.h"
 #include "text/font.h"
 

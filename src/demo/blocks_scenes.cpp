@@ -8,6 +8,7 @@
 #include "scene/animation.h"
 #include "scene/scene.h"
 #include "scene/scene_draw.h"
+#include "scene/camera.h"
 #include "script/shader.h"
 #include "shell/input.h"
 #include "shell/window.h"

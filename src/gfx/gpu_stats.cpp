@@ -36,7 +36,6 @@ GLuint take_query() {
 } // namespace
 
 void gpu_stats_enable(bool on) { stats.on = on; }
-bool gpu_stats_enabled() { return stats.on; }
 
 void gpu_stats_frame_begin() {
     if (!stats.on || stats.frame_open) return;

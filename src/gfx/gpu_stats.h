@@ -20,7 +20,6 @@ struct GpuFrameStats {
 };
 
 void gpu_stats_enable(bool on);
-bool gpu_stats_enabled();
 // Starts the frame's fragment count. One timed pass runs at a time: a
 // begin ends the pass still open.
 void gpu_stats_frame_begin();

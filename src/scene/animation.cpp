@@ -1,4 +1,5 @@
 #include "scene/animation.h"
+#include "scene/armature.h"
 
 namespace {
 

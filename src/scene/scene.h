@@ -199,7 +199,7 @@ struct Scene {
 
 // Empties the record without freeing what it held.
 // Drawing options for the whole run: 0x02 lets materials enable lighting,
-// 0x08 culls mesh objects against frustum_planes. Both clear in the demo.
+// 0x08 culls mesh objects against the view volume. Both clear in the demo.
 enum : uint32_t {
     ENGINE_LIGHTING = 0x02,
     ENGINE_FRUSTUM_CULLING = 0x08,
@@ -219,18 +219,6 @@ Camera* scene_find_camera(Scene* scene, const char* name);
 
 // A new layer (no texture, flags 0, mode 0) at the front of the layers: it
 // takes texture unit 0 and moves every other layer up one unit.
-
-// The object's data by its flags; null when the flag is clear.
-Mesh* object_mesh(const SceneObject* object);
-Armature* object_armature(const SceneObject* object);
-
-// matrix = parent's matrix (as it stands) x T(location) x R(rotation) x S(scale).
-void object_compute_matrix(SceneObject* object);
-// object_compute_matrix, then glMultMatrixf with the new matrix.
-void object_update_matrix(SceneObject* object);
-
-// Bone matrices and skin matrices from the current pose, bones in array order.
-void armature_update_matrices(Armature* armature);
 
 // Walks a scene list as records of type T: f(T*) for each, in list order.
 template <typename T, typename F> void scene_list_each(List* list, F&& f) {

@@ -3,6 +3,8 @@
 #include "core/log.h"
 #include "core/paths.h"
 #include "gfx/texture.h"
+#include "scene/armature.h"
+#include "scene/object.h"
 #include "scene/vbo_model.h"
 #include "script/vertex_profile.h"
 

@@ -161,3 +161,17 @@ TEST(SceneViewer, TexturedCubeRendersWithItsTexture) {
     // The image is warm (red over blue); an untextured cube would be white.
     EXPECT_GT(mean[0] - mean[2], 10.0);
 }
+
+// A scene that will not load ends the capture with status 1 before its
+// first frame, and neither an empty frame folder nor a video stub stays.
+TEST(SceneViewer, ARefusedSceneLeavesNoOutput) {
+    fs::path scene = fs::absolute("not_a_scene.vscene");
+    std::ofstream(scene) << "junk";
+    for (const char* out : {"refused_frames", "refused.mp4"}) {
+        fs::remove_all(out);
+        std::string command = in_quotes(VANTOR_BIN) + " --data " + in_quotes(VANTOR_CONTENT) + " --view " +
+                              in_quotes(scene) + " --capture " + in_quotes(fs::absolute(out)) + " >/dev/null 2>&1";
+        EXPECT_EQ(run(command), 1) << out;
+        EXPECT_FALSE(fs::exists(out)) << out;
+    }
+}

@@ -6,6 +6,7 @@
 #include "demo/content.h"
 #include "gfx/render_target.h"
 #include "scene/scene.h"
+#include "scene/object.h"
 #include "script/shader.h"
 #include "shell/input.h"
 #include "shell/window.h"

@@ -196,6 +196,10 @@ TEST(Math, VectorsAndCurves) {
     expect_vec3(r, 0, 1, 2);
     expect_vec3(vec3_scale(v, 2), 0, 2, 4);
     expect_vec3(vec3_negate(v), 0, -1, -2);
+    expect_vec3(vec3_zero(), 0, 0, 0);
+    Vec4 zero = vec4_zero(), identity = quat_identity();
+    EXPECT_TRUE(zero.x == 0 && zero.y == 0 && zero.z == 0 && zero.w == 0);
+    EXPECT_TRUE(identity.x == 0 && identity.y == 0 && identity.z == 0 && identity.w == 1);
     expect_vec3(vec3_lerp(Vec3{0, 0, 0}, Vec3{10, 20, 30}, 0.25f), 2.5f, 5, 7.5f);
     Vec3 p0{0, 0, 0}, p1{1, 2, 0}, p2{3, 2, 0}, p3{4, 0, 0};
     expect_vec3(vec3_bezier(p0, p1, p2, p3, 0), 0, 0, 0);

@@ -3,6 +3,8 @@
 #include "scene/animation.h"
 #include "scene/material.h"
 #include "scene/scene.h"
+#include "scene/armature.h"
+#include "scene/object.h"
 
 #include <gtest/gtest.h>
 

@@ -6,6 +6,7 @@
 #include "scene/scene.h"
 #include "scene/scene_draw.h"
 #include "scene/scene_file.h"
+#include "scene/camera.h"
 #include "script/vertex_profile.h"
 #include "support/gl_context.h"
 

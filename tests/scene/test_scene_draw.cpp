@@ -8,6 +8,9 @@
 #include "scene/scene_draw.h"
 #include "scene/scene_file.h"
 #include "scene/scene_writer.h"
+#include "scene/bbox.h"
+#include "scene/camera.h"
+#include "scene/frustum.h"
 #include "script/vertex_profile.h"
 #include "support/gl_context.h"
 
@@ -419,7 +422,6 @@ TEST_F(SceneDraw, FrustumCullingUsesTheFileBox) {
     scene.position = {0, 0, -200};
     glClear(GL_COLOR_BUFFER_BIT);
     draw_through_camera();
-    EXPECT_LT(plane_distance(frustum_planes[5], 0, 0, -200), 0);
     expect_pixel(400, 300, 0, 0, 0);
 }
 

@@ -8,6 +8,7 @@
 #include "scene/scene.h"
 #include "scene/scene_file.h"
 #include "scene/scene_writer.h"
+#include "scene/object.h"
 #include "script/vertex_profile.h"
 #include "support/gl_context.h"
 

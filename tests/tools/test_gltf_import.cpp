@@ -6,6 +6,7 @@
 #include "gltf_import.h"
 #include "scene/animation.h"
 #include "scene/scene_file.h"
+#include "scene/armature.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

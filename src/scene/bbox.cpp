@@ -1,0 +1,27 @@
+#include "scene/bbox.h"
+
+void bbox_init(BoundingBox* box) {
+    box->max = Vec3{0, 0, 0};
+    box->min = Vec3{0, 0, 0};
+}
+
+void bbox_extend(BoundingBox* box, Vec3 p) {
+    if (p.x > box->max.x) box->max.x = p.x;
+    if (p.y > box->max.y) box->max.y = p.y;
+    if (p.z > box->max.z) box->max.z = p.z;
+    if (p.x < box->min.x) box->min.x = p.x;
+    if (p.y < box->min.y) box->min.y = p.y;
+    if (p.z < box->min.z) box->min.z = p.z;
+}
+
+BoundingBox bbox_transform(const BoundingBox& box, const Matrix& m) {
+    BoundingBox out;
+    out.max = out.min = matrix_translation(m);
+    for (int corner = 0; corner < 8; ++corner) {
+        float x = (corner & 1) ? box.max.x : box.min.x;
+        float y = (corner & 2) ? box.max.y : box.min.y;
+        float z = (corner & 4) ? box.max.z : box.min.z;
+        bbox_extend(&out, matrix_transform_point(m, x, y, z));
+    }
+    return out;
+}
