@@ -37,4 +37,6 @@ struct Timeline {
 void demoblock_set_span(demoblock* block, int start, int end);
 void timeline_init(Timeline* timeline);
 void timeline_add(Timeline* timeline, demoblock* block);
+// Empties the timeline; the blocks stay with whoever made them.
+void timeline_free(Timeline* timeline);
 void timeline_draw(Timeline* timeline);
