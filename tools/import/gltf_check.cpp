@@ -64,6 +64,13 @@ bool check_buffers(const Model& m, std::string* error) {
         GltfValues v;
         if (!gltf_read_accessor(m, static_cast<int>(i), "", &v, error)) return false;
     }
+    // tinygltf decodes a few more kinds of data URI than buffers may have.
+    for (size_t i = 0; i < m.buffers.size(); ++i) {
+        const std::string& uri = m.buffers[i].uri;
+        if (uri.rfind("data:", 0) == 0 && uri.rfind("data:application/octet-stream;", 0) != 0 &&
+            uri.rfind("data:application/gltf-buffer;", 0) != 0)
+            return fail(error, gltf_label("buffer", m.buffers[i].name, i) + " has a data URI of the wrong media type");
+    }
     for (size_t i = 0; i < m.images.size(); ++i)
         if (!ref_ok(m.images[i].bufferView, m.bufferViews.size()))
             return fail(error, gltf_label("image", m.images[i].name, i) + " names a buffer view that does not exist");
@@ -206,14 +213,7 @@ bool check_meshes(const Model& m, std::string* error) {
                         return fail(error, what + ": index " + std::to_string(static_cast<uint64_t>(d)) +
                                                " is past its " + std::to_string(count) + " vertices");
             }
-            if (in_range(p.material, m.materials.size())) {
-                const tinygltf::Material& mat = m.materials[p.material];
-                for (const tinygltf::TextureInfo* info :
-                     {&mat.pbrMetallicRoughness.baseColorTexture, &mat.pbrMetallicRoughness.metallicRoughnessTexture,
-                      &mat.emissiveTexture})
-                    if (info->index >= 0 && !sets["TEXCOORD"].count(info->texCoord))
-                        return fail(error, what + ": its material needs TEXCOORD_" + std::to_string(info->texCoord));
-            }
+            if (!gltf_check_primitive_material(m, p, sets["TEXCOORD"], what, error)) return false;
             if (!p.targets.empty()) return fail(error, label + " has morph targets, which the engine cannot show");
             if (p.mode != -1 && p.mode != TINYGLTF_MODE_TRIANGLES)
                 return fail(error, what + " is not made of triangles (mode " + std::to_string(p.mode) + ")");
@@ -419,7 +419,7 @@ bool check_extensions(const Model& m, std::string* error) {
                                                              {"KHR_texture_transform", "textureinfo"},
                                                              {"EXT_texture_webp", "texture"},
                                                              {"KHR_texture_basisu", "texture"},
-                                                             {"KHR_animation_pointer", "channel"},
+                                                             {"KHR_animation_pointer", "target"},
                                                              {"KHR_mesh_quantization", ""},
                                                              {"KHR_draco_mesh_compression", "primitive"},
                                                              {"EXT_meshopt_compression", "bufferview buffer"},
@@ -456,6 +456,8 @@ bool check_extensions(const Model& m, std::string* error) {
     }
     for (size_t i = 0; i < m.textures.size(); ++i)
         if (!check(m.textures[i].extensions, "texture", gltf_label("texture", m.textures[i].name, i))) return false;
+    for (size_t i = 0; i < m.samplers.size(); ++i)
+        if (!check(m.samplers[i].extensions, "sampler", gltf_label("sampler", m.samplers[i].name, i))) return false;
     for (size_t i = 0; i < m.images.size(); ++i)
         if (!check(m.images[i].extensions, "image", gltf_label("image", m.images[i].name, i))) return false;
     for (size_t i = 0; i < m.cameras.size(); ++i)
@@ -484,6 +486,7 @@ bool check_extensions(const Model& m, std::string* error) {
 
 bool gltf_check_model(const tinygltf::Model& m, const std::vector<int>& parent, std::string* error) {
     return check_asset(m, error) && check_extensions(m, error) && check_buffers(m, error) &&
-           check_materials(m, error) && check_meshes(m, error) && check_nodes(m, parent, error) &&
-           check_skins(m, parent, error) && check_animations(m, error) && check_cameras(m, error);
+           check_materials(m, error) && gltf_check_extension_objects(m, error) && check_meshes(m, error) &&
+           check_nodes(m, parent, error) && check_skins(m, parent, error) && check_animations(m, error) &&
+           check_cameras(m, error);
 }

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,16 @@ bool gltf_read_model(const uint8_t* data, size_t size, const std::string& base_d
 // relies on; parent is each node's parent (-1 for roots), already free of
 // cycles. False with one line in *error.
 bool gltf_check_model(const tinygltf::Model& model, const std::vector<int>& parent, std::string* error);
+
+// The insides of the extension objects: ranges, required members and
+// references. False with one line in *error.
+bool gltf_check_extension_objects(const tinygltf::Model& model, std::string* error);
+
+// What a primitive's material asks of it: the texture coordinate sets its
+// textures read (texcoord_sets are those it has) and, for some extensions,
+// tangents. `what` names the primitive in *error.
+bool gltf_check_primitive_material(const tinygltf::Model& model, const tinygltf::Primitive& p,
+                                   const std::set<int>& texcoord_sets, const std::string& what, std::string* error);
 
 // One accessor's elements as doubles (exact for every glTF component type),
 // normalised integers mapped to [0, 1] or [-1, 1], sparse values applied.

@@ -129,6 +129,14 @@ bool load_image(tinygltf::Image* image, const int index, std::string*, std::stri
         if (warn) *warn += "image " + std::to_string(index) + ": not a PNG or JPEG picture we can read\n";
         return true;
     }
+    // A declared media type (data URI or buffer view) must be what the bytes are.
+    bool png = size >= 4 && std::memcmp(bytes, "\x89PNG", 4) == 0;
+    const char* actual = png ? "image/png" : "image/jpeg";
+    if (!image->mimeType.empty() && image->mimeType != actual) {
+        if (warn)
+            *warn += "image " + std::to_string(index) + ": declared " + image->mimeType + " but holds " + actual + "\n";
+        return true;
+    }
     stbi_uc* px = stbi_load_from_memory(bytes, size, &w, &h, &comp, 4);
     if (!px) {
         if (warn) *warn += "image " + std::to_string(index) + ": " + stbi_failure_reason() + "\n";
@@ -161,6 +169,11 @@ void split_lines(const std::string& text, std::vector<std::string>* lines) {
         if (!line.empty()) lines->push_back(line);
         start = end + 1;
     }
+}
+
+bool fail_json(std::string* error, const std::string& text) {
+    *error = text;
+    return false;
 }
 
 // Rules tinygltf's model no longer shows (it reads an empty array like a
@@ -212,6 +225,43 @@ bool json_walk(const nlohmann::json& j, const std::string& path, int depth, std:
     return true;
 }
 
+// A JSON pointer: empty, or "/"-separated parts where '~' only starts "~0" or "~1".
+bool json_pointer_ok(const std::string& p) {
+    if (!p.empty() && p[0] != '/') return false;
+    for (size_t i = 0; i < p.size(); ++i)
+        if (p[i] == '~' && (i + 1 >= p.size() || (p[i + 1] != '0' && p[i + 1] != '1'))) return false;
+    return true;
+}
+
+// tinygltf drops an animation channel whose target names no node, which is
+// every channel an animation pointer drives, so those are checked here.
+bool check_pointer_channels(const nlohmann::json& doc, std::string* error) {
+    const char* const kExt = "KHR_animation_pointer";
+    auto ext_of = [&](const nlohmann::json& o) -> const nlohmann::json* {
+        if (!o.is_object() || !o.contains("extensions") || !o["extensions"].is_object()) return nullptr;
+        return o["extensions"].contains(kExt) ? &o["extensions"][kExt] : nullptr;
+    };
+    if (!doc.contains("animations")) return true;
+    for (size_t a = 0; a < doc["animations"].size(); ++a) {
+        const nlohmann::json& anim = doc["animations"][a];
+        if (!anim.is_object() || !anim.contains("channels") || !anim["channels"].is_array()) continue;
+        for (size_t c = 0; c < anim["channels"].size(); ++c) {
+            const nlohmann::json& channel = anim["channels"][c];
+            std::string what = "animation " + std::to_string(a) + " channel " + std::to_string(c);
+            if (ext_of(channel)) return fail_json(error, what + ": " + kExt + " belongs on its target");
+            if (!channel.is_object() || !channel.contains("target")) continue;
+            const nlohmann::json* ext = ext_of(channel["target"]);
+            if (!ext) continue;
+            const nlohmann::json* pointer = ext->is_object() && ext->contains("pointer") ? &(*ext)["pointer"] : nullptr;
+            if (!pointer || !pointer->is_string() || !json_pointer_ok(pointer->get<std::string>()))
+                return fail_json(error, what + " has no valid animation pointer");
+            if (channel["target"].value("path", std::string()) != "pointer")
+                return fail_json(error, what + " has an animation pointer but its path is not 'pointer'");
+        }
+    }
+    return true;
+}
+
 bool check_json_text(const uint8_t* data, size_t size, std::string* error) {
     static const char* const kCollections[] = {
         "accessors", "animations", "buffers",  "bufferViews",    "cameras",
@@ -224,7 +274,7 @@ bool check_json_text(const uint8_t* data, size_t size, std::string* error) {
             *error = std::string(name) + " is not an array";
             return false;
         }
-    return json_walk(doc, "", 0, error);
+    return json_walk(doc, "", 0, error) && check_pointer_channels(doc, error);
 }
 
 // tinygltf copies "extras" and extension values recursively, so a file of
@@ -269,6 +319,38 @@ bool nested_too_deeply(const uint8_t* data, size_t size, bool binary) {
     return guard.too_deep;
 }
 
+uint32_t le32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+           static_cast<uint32_t>(p[3]) << 24;
+}
+
+// tinygltf reads the first two chunks of a .glb and looks no further, nor at
+// their alignment: the layout is checked here. Bytes past the declared
+// length are left alone, as the format allows.
+bool check_glb_layout(const uint8_t* data, size_t size, std::string* error) {
+    const uint32_t kJson = 0x4E4F534A, kBin = 0x004E4942;
+    if (size < 12) return fail_json(error, "the GLB header is cut short");
+    if (le32(data + 4) != 2) return fail_json(error, "GLB version " + std::to_string(le32(data + 4)) + " is not 2");
+    size_t length = le32(data + 8);
+    if (length < 12 || length > size)
+        return fail_json(error, "the GLB length " + std::to_string(length) + " does not fit the file's " +
+                                    std::to_string(size) + " bytes");
+    int chunks = 0;
+    for (size_t at = 12; at < length; ++chunks) {
+        std::string where = "GLB chunk " + std::to_string(chunks);
+        if (length - at < 8) return fail_json(error, where + " has a header cut short");
+        size_t chunk = le32(data + at);
+        uint32_t type = le32(data + at + 4);
+        if (chunk > length - at - 8) return fail_json(error, where + " runs past the end of the file");
+        if (chunk % 4 != 0) return fail_json(error, where + " has a length that is not a multiple of 4");
+        if ((chunks == 0) != (type == kJson)) return fail_json(error, "the GLB must hold one JSON chunk, first");
+        if (type == kBin && chunks != 1) return fail_json(error, "the GLB's BIN chunk must directly follow its JSON");
+        at += 8 + chunk;
+    }
+    if (chunks == 0) return fail_json(error, "the GLB has no JSON chunk");
+    return true;
+}
+
 bool starts_with_bom(const uint8_t* p, size_t size) {
     return size >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF;
 }
@@ -298,6 +380,7 @@ bool gltf_read_model(const uint8_t* data, size_t size, const std::string& base_d
     std::string err, warn;
     bool ok = false;
     bool binary = size >= 4 && std::memcmp(data, "glTF", 4) == 0;
+    if (binary && !check_glb_layout(data, size, error)) return false;
     // JSON forbids a byte order mark; a binary file's JSON starts at byte 20.
     if (binary ? size > 20 && starts_with_bom(data + 20, size - 20) : starts_with_bom(data, size)) {
         *error = "the JSON starts with a byte order mark";
