@@ -10,7 +10,8 @@ BUILD=$(cd "${1:-$SRC/build-test}" && pwd)
 cmake --build "$BUILD" --target test_content_frames content
 mkdir -p "$BUILD/tests/work/test_content_frames"
 cd "$BUILD/tests/work/test_content_frames"
-SDL_AUDIODRIVER=dummy ASAN_OPTIONS=detect_leaks=0 VANTOR_CONTENT="$BUILD/content" \
+SDL_AUDIODRIVER=dummy ASAN_OPTIONS=detect_leaks=1 \
+    LSAN_OPTIONS="suppressions=$SRC/tests/support/lsan.supp:print_suppressions=0" VANTOR_CONTENT="$BUILD/content" \
     VANTOR_UPDATE_FRAME_HASHES="$SRC/tests/data/frame_hashes.txt" \
     "$BUILD/tests/test_content_frames" --gtest_brief=1
 git -C "$SRC" --no-pager diff --stat -- tests/data/frame_hashes.txt

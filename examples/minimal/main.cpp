@@ -105,6 +105,7 @@ int main(int argc, char** argv) {
     }
 
     int status = frame_driver_finish(&frames);
+    timeline_free(&timeline);
     scene_free(&scene);
     audio_shutdown();
     vertex_profile_free();

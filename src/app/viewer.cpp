@@ -435,6 +435,7 @@ int viewer_main(const AppOptions& options) {
     }
 
     int status = frame_driver_finish(&frames);
+    for (SkinBinding& s : v->skins) shader_free(s.program.get());
     scene_free(&v->scene);
     texture_free(&v->white);
     v.reset();

@@ -56,6 +56,12 @@ void demo_blocks_create(Timeline* timeline, Content* content) {
     }
 }
 
+void demo_blocks_free(Timeline* timeline) {
+    ListNode* cursor = nullptr;
+    while (list_next(&timeline->blocks, &cursor)) delete static_cast<demoblock*>(cursor->data);
+    timeline_free(timeline);
+}
+
 void demo_blocks_rearm_captures(Timeline* timeline) {
     ListNode* cursor = nullptr;
     while (list_next(&timeline->blocks, &cursor)) {

@@ -92,8 +92,11 @@ inline constexpr BlockSpan demo_block_spans[9] = {
 };
 
 // Creates the nine blocks with their spans and content pointer and appends
-// them to the timeline in play order. They are never freed.
+// them to the timeline in play order. The demo keeps them to the end.
 void demo_blocks_create(Timeline* timeline, Content* content);
+// Deletes every block on the timeline and empties it: for timelines that
+// hold only blocks from demo_blocks_create.
+void demo_blocks_free(Timeline* timeline);
 
 // After a jump in time: the robot blocks capture their reflection again in
 // their next frames (they capture once, on their second frame, otherwise).

@@ -9,6 +9,7 @@ struct Content;
 
 class demoblock {
 public:
+    virtual ~demoblock() = default;
     virtual void run() {}
     virtual void draw_scene() {}
     virtual void draw_environment() {}
@@ -18,10 +19,6 @@ public:
     int time = 0;       // the timeline's time at the last run
     float progress = 0; // (time - start) / (end - start)
     Content* content = nullptr;
-
-protected:
-    // Blocks live until the process ends and are never deleted through the base.
-    ~demoblock() = default;
 };
 
 // Heavy blocks carry the cube-map capture state.
@@ -40,4 +37,6 @@ struct Timeline {
 void demoblock_set_span(demoblock* block, int start, int end);
 void timeline_init(Timeline* timeline);
 void timeline_add(Timeline* timeline, demoblock* block);
+// Empties the timeline; the blocks stay with whoever made them.
+void timeline_free(Timeline* timeline);
 void timeline_draw(Timeline* timeline);

@@ -14,6 +14,11 @@ void timeline_init(Timeline* timeline) {
 
 void timeline_add(Timeline* timeline, demoblock* block) { list_push_back(&timeline->blocks, block); }
 
+void timeline_free(Timeline* timeline) {
+    list_destroy(&timeline->blocks);
+    timeline_init(timeline);
+}
+
 void timeline_draw(Timeline* timeline) {
     const int t = timeline->current_time;
     ListNode* cursor = nullptr;

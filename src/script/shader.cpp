@@ -45,6 +45,11 @@ bool gl_compile(uint32_t shader, const char* source, std::vector<char>* log) {
     return false;
 }
 
+void gl_delete(uint32_t object) {
+    if (gl_stub || !object) return;
+    glDeleteObjectARB(object);
+}
+
 uint32_t gl_create_program() {
     if (gl_stub) return stub_next_handle++;
     return glCreateProgramObjectARB();
@@ -149,6 +154,21 @@ bool handle_assign(ShaderProgram* shader, const char* statement, const char* nam
 void shader_set_gl_stub(bool on) { gl_stub = on; }
 
 void shader_init(ShaderProgram* shader) { *shader = ShaderProgram{}; }
+
+void shader_free(ShaderProgram* shader) {
+    ListNode* cursor = nullptr;
+    while (list_next(&shader->uniforms, &cursor)) {
+        ShaderUniform* uniform = static_cast<ShaderUniform*>(cursor->data);
+        std::free(uniform->name);
+        std::free(uniform);
+    }
+    list_destroy(&shader->uniforms);
+    // The program goes first; its stages are only flagged while attached.
+    gl_delete(shader->program);
+    gl_delete(shader->vertex_shader);
+    gl_delete(shader->pixel_shader);
+    shader_init(shader);
+}
 
 ShaderProgram* shader_load_stream(ShaderProgram* shader, FILE* file, const char* name) {
     shader->uniforms = List{};

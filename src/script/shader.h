@@ -41,6 +41,9 @@ struct ShaderProgram {
 };
 
 void shader_init(ShaderProgram* shader);
+// Frees the uniform records and deletes the GL objects, then empties the
+// record. Copies share the uniform list: free exactly one of them.
+void shader_free(ShaderProgram* shader);
 // Reads path_data("scripts/" + name). A missing script opens the error
 // dialog and returns the record with program 0.
 ShaderProgram* shader_load(ShaderProgram* shader, const char* name);

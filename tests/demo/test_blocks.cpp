@@ -311,6 +311,8 @@ TEST(DemoBlocks, NineBlocksInPlayOrder) {
         ++i;
     }
     EXPECT_EQ(i, 9);
+    demo_blocks_free(&timeline);
+    EXPECT_EQ(timeline.blocks.header, nullptr);
 }
 
 } // namespace

@@ -336,6 +336,7 @@ TEST(Content, ShaderScriptsCompileAndLinkWithTheEnginesUniforms) {
         glGetObjectParameterivARB(p.program, GL_OBJECT_LINK_STATUS_ARB, &ok);
         EXPECT_EQ(ok, 1) << e.script << " link";
         for (const char* u : e.uniforms) EXPECT_GE(glGetUniformLocationARB(p.program, u), 0) << e.script << " " << u;
+        shader_free(&p);
     }
 }
 

@@ -61,7 +61,10 @@ protected:
         shader_init(&program);
         texture_init(&cube);
     }
-    void TearDown() override { shader_set_gl_stub(false); }
+    void TearDown() override {
+        shader_free(&program);
+        shader_set_gl_stub(false);
+    }
     ShaderProgram program;
     Texture cube;
 };

@@ -271,6 +271,7 @@ TEST(GlowPass, BrightPixelSpreadsHorizontallyThenVertically) {
 
     texture_free(&content.glow_target);
     texture_free(&content.glow_target_2);
+    shader_free(&content.blur_program);
 }
 
 TEST(GlowPass, FailedBeginSkipsOnlyItsStep) {
@@ -307,6 +308,7 @@ TEST(GlowPass, FailedBeginSkipsOnlyItsStep) {
 
     texture_free(&good);
     texture_free(&content.glow_target_2);
+    shader_free(&content.blur_program);
 }
 
 TEST(GlowPass, CompositeAddsOverTheWholeView) {
@@ -334,6 +336,7 @@ TEST(GlowPass, CompositeAddsOverTheWholeView) {
 
     texture_free(&content.glow_target);
     texture_free(&content.glow_target_2);
+    shader_free(&content.blur_program);
 }
 
 namespace {

@@ -30,7 +30,7 @@ protected:
         runs.clear();
         timeline_init(&timeline);
     }
-    void TearDown() override { list_destroy(&timeline.blocks); }
+    void TearDown() override { timeline_free(&timeline); }
     void draw_at(int t) {
         timeline.current_time = t;
         timeline_draw(&timeline);

@@ -302,6 +302,7 @@ TEST(ScriptReader, LoadersSurviveMangledScripts) {
             ShaderProgram shader;
             shader_init(&shader);
             shader_load_stream(&shader, file, "fuzz.vsl");
+            shader_free(&shader);
         }
         std::fclose(file);
     }
