@@ -5,6 +5,8 @@
 #   scripts/setup.sh --packaging  the same and the packaging tools (dpkg-dev,
 #                                 desktop-file-utils, lintian): the install test
 #                                 and `cpack -G DEB` use them
+#   scripts/setup.sh --profiling  the same and the tools for measuring frame
+#                                 cost (perf, apitrace)
 set -euo pipefail
 
 packages=(
@@ -20,12 +22,12 @@ packages=(
   xvfb xdotool x11-utils sound-theme-freedesktop valgrind
   # video capture
   ffmpeg
-  # GL call traces and per-draw fragment counts when measuring frame cost
-  apitrace
 )
-if [ "${1:-}" = "--packaging" ]; then
-  packages+=(dpkg-dev desktop-file-utils lintian)
-fi
+case "${1:-}" in
+  --packaging) packages+=(dpkg-dev desktop-file-utils lintian) ;;
+  # GL call traces, and where the CPU time goes
+  --profiling) packages+=(apitrace linux-perf) ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
