@@ -75,8 +75,9 @@ bool rows_are_letterbox(const Image& image, int first, int last, std::string* wh
         for (int x = 0; x < image.width; ++x) {
             const uint8_t* p = &image.rgb[(static_cast<size_t>(y) * image.width + x) * 3];
             if (p[0] != 1 || p[1] != 1 || p[2] != 1) {
-                *where = "(" + std::to_string(x) + ", " + std::to_string(y) + ") = " + std::to_string(p[0]) + "," +
-                         std::to_string(p[1]) + "," + std::to_string(p[2]);
+                char text[64];
+                std::snprintf(text, sizeof text, "(%d, %d) = %d,%d,%d", x, y, p[0], p[1], p[2]);
+                *where = text;
                 return false;
             }
         }

@@ -286,7 +286,7 @@ TEST(Content, ScenesProvideTheNamesAndRangesTheBlocksUse) {
     SceneDesc level = decode_scene("level_elements.vscene");
     expect_animated_camera(level, "Camera", 0, 0);
     for (int k = 1; k <= 5; ++k) {
-        const SceneDescObject* c = find_object(level, "C" + std::to_string(k));
+        const SceneDescObject* c = find_object(level, std::string("C").append(std::to_string(k)));
         ASSERT_NE(c, nullptr) << k;
         EXPECT_TRUE(c->flags & OBJECT_MESH);
         // The piece grows along its local z from its base.

@@ -5,8 +5,8 @@
 #include "gfx/texture.h"
 #include "gltf_import.h"
 #include "scene/animation.h"
-#include "scene/scene_file.h"
 #include "scene/armature.h"
+#include "scene/scene_file.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -335,8 +335,8 @@ TEST(GltfImport, RefusesReferencesOutsideTheFolderCyclesAndWhatTheEngineCannotSh
     // 33 joints under one root: one more than the skinning shader's matrices.
     std::string joints = "1", children, nodes = R"(,{"name":"root","children":[)";
     for (int i = 2; i <= 33; ++i) {
-        joints += "," + std::to_string(i);
-        children += (i > 2 ? "," : "") + std::to_string(i);
+        joints.append(",").append(std::to_string(i));
+        children.append(i > 2 ? "," : "").append(std::to_string(i));
     }
     nodes += children + "]}";
     for (int i = 2; i <= 33; ++i) nodes += R"(,{"name":"j)" + std::to_string(i) + R"("})";
