@@ -12,9 +12,9 @@
 #include "gfx/pack.h"
 #include "gfx/texture.h"
 #include "scene/animation.h"
-#include "scene/scene_file.h"
 #include "scene/armature.h"
 #include "scene/object.h"
+#include "scene/scene_file.h"
 #include "script/shader.h"
 #include "script/vertex_profile.h"
 

@@ -7,9 +7,9 @@
 #include "gfx/primitives.h"
 #include "gfx/screen_pass.h"
 #include "scene/animation.h"
+#include "scene/camera.h"
 #include "scene/scene.h"
 #include "scene/scene_draw.h"
-#include "scene/camera.h"
 #include "shell/window.h"
 #include "text/font.h"
 

@@ -1,10 +1,10 @@
 // The scene model's lookups, layers and matrices, object tracks and
 // armature poses, built directly as records (no GL, no files).
 #include "scene/animation.h"
-#include "scene/material.h"
-#include "scene/scene.h"
 #include "scene/armature.h"
+#include "scene/material.h"
 #include "scene/object.h"
+#include "scene/scene.h"
 
 #include <gtest/gtest.h>
 

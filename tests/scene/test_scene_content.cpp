@@ -3,10 +3,10 @@
 #include "core/log.h"
 #include "core/paths.h"
 #include "gfx/texture.h"
+#include "scene/camera.h"
 #include "scene/scene.h"
 #include "scene/scene_draw.h"
 #include "scene/scene_file.h"
-#include "scene/camera.h"
 #include "script/vertex_profile.h"
 #include "support/gl_context.h"
 

@@ -5,10 +5,10 @@
 #include "core/paths.h"
 #include "gfx/texture.h"
 #include "scene/material.h"
+#include "scene/object.h"
 #include "scene/scene.h"
 #include "scene/scene_file.h"
 #include "scene/scene_writer.h"
-#include "scene/object.h"
 #include "script/vertex_profile.h"
 #include "support/gl_context.h"
 
