@@ -1,5 +1,6 @@
 #include "app/demo_main.h"
 
+#include "app/app_engine.h"
 #include "app/app_notice.h"
 #include "app/app_options.h"
 #include "app/frame_driver.h"
@@ -34,14 +35,6 @@ constexpr int key_escape = 27;
 // Near black, not pure black: the bars show against a black clear.
 constexpr Color letterbox_colour{1, 1, 1, 255};
 constexpr Color overlay_colour{255, 255, 255, 255};
-
-void load_font() {
-    // The glyph sheet is the one texture sampled with nearest filtering.
-    texture_filter_mode = 2;
-    Texture sheet = texture_load("fnt_04b08.png");
-    font_init(sheet);
-    texture_filter_mode = 1;
-}
 
 void draw_letterbox() {
     draw_rect(0, 0, screen_width, 80, letterbox_colour);
@@ -114,7 +107,7 @@ int demo_main(const AppOptions& options) {
         return 1;
     }
     gl_clear_color(0, 0, 0, 255);
-    load_font();
+    app_load_font();
     if (!vertex_profile_load("vertexprofiles.vsl")) return end_after_fatal_error(&frames);
     platform_set_swap_interval(1);
     frame_driver_audio_init(&frames);
@@ -169,10 +162,5 @@ int demo_main(const AppOptions& options) {
     if (frames.mode == FRAME_BENCHMARK) frames.report.screen_passes = benchmark_screen_passes(glow_block(&timeline));
     int status = frame_driver_finish(&frames);
     audio_shutdown();
-    vertex_profile_free();
-    font_free();
-    log_close();
-    window_destroy();
-    key_clear_released();
-    return status != 0 ? status : message_exit_code();
+    return app_close(status);
 }

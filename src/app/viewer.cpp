@@ -1,5 +1,6 @@
 #include "app/viewer.h"
 
+#include "app/app_engine.h"
 #include "app/app_options.h"
 #include "app/frame_driver.h"
 #include "core/gl.h"
@@ -257,14 +258,6 @@ void draw_overlay(const Viewer& v, float frame) {
                static_cast<double>(v.length), v.paused ? " PAUSED" : "", view);
 }
 
-void load_font() {
-    // The glyph sheet is the one texture sampled with nearest filtering.
-    texture_filter_mode = 2;
-    Texture sheet = texture_load("fnt_04b08.png");
-    font_init(sheet);
-    texture_filter_mode = 1;
-}
-
 } // namespace
 
 bool viewer_load_scene(Scene* scene, const std::string& path, std::string* error) {
@@ -375,7 +368,7 @@ int viewer_main(const AppOptions& options) {
         return 1;
     }
     gl_clear_color(40, 42, 48, 255);
-    load_font();
+    app_load_font();
     vertex_profile_load("vertexprofiles.vsl"); // a missing file ends the process
     platform_set_swap_interval(1);
 
@@ -386,12 +379,8 @@ int viewer_main(const AppOptions& options) {
         std::fprintf(stderr, "vantor: scene file \"%s\": %s\n", options.view_path.c_str(), error.c_str());
         log_set_level(LOG_ERROR);
         log_write("VScene Model [\"%s\"] not shown: %s !", options.view_path.c_str(), error.c_str());
-        vertex_profile_free();
-        font_free();
-        log_close();
-        window_destroy();
         frame_driver_abandon(&frames);
-        return 1;
+        return app_close(1);
     }
     v->white = make_white_texture();
     wire_skins(v.get());
@@ -439,10 +428,5 @@ int viewer_main(const AppOptions& options) {
     scene_free(&v->scene);
     texture_free(&v->white);
     v.reset();
-    vertex_profile_free();
-    font_free();
-    log_close();
-    window_destroy();
-    key_clear_released();
-    return status != 0 ? status : message_exit_code();
+    return app_close(status);
 }
