@@ -116,6 +116,15 @@ void write_object(Out& out, const SceneDescObject& o) {
 
 } // namespace
 
+SceneDescObject scene_desc_mesh_object(const std::string& name, int mesh, Vec3 location) {
+    SceneDescObject o;
+    o.name = name;
+    o.flags = OBJECT_MESH;
+    o.mesh = mesh;
+    o.location = location;
+    return o;
+}
+
 std::vector<uint8_t> scene_write(const SceneDesc& desc) {
     Out out;
     out.count(desc.objects.size());

@@ -93,6 +93,9 @@ struct SceneDesc {
     std::vector<SceneDescObject> objects;
 };
 
+// An object showing mesh number `mesh`, with no parent.
+SceneDescObject scene_desc_mesh_object(const std::string& name, int mesh, Vec3 location = {0, 0, 0});
+
 // The ".vscene" bytes of the description, little-endian, no padding.
 std::vector<uint8_t> scene_write(const SceneDesc& desc);
 

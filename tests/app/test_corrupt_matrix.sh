@@ -16,17 +16,7 @@
 . "$VANTOR_TEST_SUPPORT/preamble.sh"
 set -o pipefail
 
-
-BIN=${VANTOR_BIN:-}
-CONTENT=${VANTOR_CONTENT:-}
-[ -n "$BIN" ] && [ -x "$BIN" ] || skip "no program (VANTOR_BIN)"
-[ -n "$CONTENT" ] && [ -f "$CONTENT/scripts/vertexprofiles.vsl" ] || skip "no built content (VANTOR_CONTENT)"
-"$BIN" --help 2>&1 | grep -- '--capture' >/dev/null || skip "the program has no --capture mode yet"
-probe=$("$BIN" --capture "$PWD/probe" --fps 1 --from 0 --to 1 --size 64x48 --data "$CONTENT" 2>&1 >/dev/null)
-if [ $? -ne 0 ] && grep -qiE 'not available|unknown option|unrecognized' <<<"$probe"; then
-  skip "capture mode not available yet: $(head -1 <<<"$probe")"
-fi
-rm -rf "$PWD/probe"
+need_program_and_content
 
 VARIANTS=${MATRIX_VARIANTS:-remove cut flip_head flip_body}
 SIZE=${MATRIX_SIZE:-160x120}

@@ -7,20 +7,12 @@
 . "$VANTOR_TEST_SUPPORT/preamble.sh"
 set -o pipefail
 
-
-BIN=${VANTOR_BIN:-}
-CONTENT=${VANTOR_CONTENT:-}
-[ -n "$BIN" ] && [ -x "$BIN" ] || skip "no program (VANTOR_BIN)"
-[ -n "$CONTENT" ] && [ -f "$CONTENT/scripts/vertexprofiles.vsl" ] || skip "no built content (VANTOR_CONTENT)"
+need_program_and_content
 ldd "$BIN" | grep libasan >/dev/null || skip "$BIN is not built with sanitizers (configure with -DVANTOR_SANITIZE=ON)"
-probe=$("$BIN" --capture "$PWD/probe" --fps 1 --from 0 --to 1 --size 64x48 --data "$CONTENT" 2>&1 >/dev/null)
-if [ $? -ne 0 ] && grep -qiE 'not available|unknown option|unrecognized' <<<"$probe"; then
-  skip "capture mode not available yet: $(head -1 <<<"$probe")"
-fi
 
 FPS=${DEMO_FPS:-5}
 SIZE=${DEMO_SIZE:-320x240}
-rm -rf frames probe report.htm
+rm -rf frames report.htm
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1"
 export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$VANTOR_TEST_SUPPORT/lsan.supp:print_suppressions=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1}:halt_on_error=1:print_stacktrace=1"

@@ -8,17 +8,9 @@
 . "$VANTOR_TEST_SUPPORT/preamble.sh"
 set -o pipefail
 
-
 SRC=$(cd "$(dirname "$0")/../.." && pwd)
-BIN=${VANTOR_BIN:-}
-CONTENT=${VANTOR_CONTENT:-}
-[ -n "$BIN" ] && [ -x "$BIN" ] || skip "no program (VANTOR_BIN)"
-[ -n "$CONTENT" ] && [ -f "$CONTENT/scripts/vertexprofiles.vsl" ] || skip "no built content (VANTOR_CONTENT)"
+need_program_and_content
 command -v valgrind >/dev/null || skip "valgrind is not installed (apt-get install valgrind)"
-probe=$("$BIN" --capture "$PWD/probe" --fps 1 --from 0 --to 1 --size 64x48 --data "$CONTENT" 2>&1 >/dev/null)
-if [ $? -ne 0 ] && grep -qiE 'not available|unknown option|unrecognized' <<<"$probe"; then
-  skip "capture mode not available yet: $(head -1 <<<"$probe")"
-fi
 
 PLAIN=${VANTOR_PLAIN_BIN:-}
 if [ -z "$PLAIN" ]; then
@@ -39,7 +31,7 @@ FROM=${VG_FROM:-45000}
 FRAMES=${VG_FRAMES:-2}
 SIZE=${VG_SIZE:-160x120}
 FPS=10
-rm -rf frames probe report.htm vg.log
+rm -rf frames report.htm vg.log
 unset ASAN_OPTIONS UBSAN_OPTIONS
 # One rendering thread keeps the run short and the report readable.
 export LP_NUM_THREADS=0

@@ -18,18 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Image {
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> rgb;
-    const uint8_t* at(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
-};
-
-Image read_png(const fs::path& path) {
-    TestImage decoded = test_read_png(path);
-    return Image{decoded.width, decoded.height, std::move(decoded.rgb)};
-}
-
 int run(const std::string& command) {
     int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -55,14 +43,14 @@ fs::path import(const fs::path& model, const std::string& name) {
 }
 
 // One frame of the viewer at the given time, seen from the starting orbit.
-Image capture(const fs::path& scene, int ms, const std::string& out) {
+TestImage capture(const fs::path& scene, int ms, const std::string& out) {
     fs::remove_all(out);
     std::string command = in_quotes(VANTOR_BIN) + " --data " + in_quotes(VANTOR_CONTENT) + " --view " +
                           in_quotes(scene) + " --capture " + in_quotes(fs::absolute(out)) + " --fps 25 --from " +
                           std::to_string(ms) + " --to " + std::to_string(ms + 40) + " >" + in_quotes(out + ".log") +
                           " 2>&1";
     EXPECT_EQ(run(command), 0) << "see " << out << ".log";
-    return read_png(fs::path(out) / "frame_000000.png");
+    return test_read_png(fs::path(out) / "frame_000000.png");
 }
 
 // Pixels that differ from the viewer's background.
@@ -75,7 +63,7 @@ struct Shape {
 };
 
 // The foreground's extent; only rows above row_limit count (y down).
-Shape shape_of(const Image& image, int row_limit) {
+Shape shape_of(const TestImage& image, int row_limit) {
     Shape s;
     for (int y = 0; y < std::min(row_limit, image.height); ++y)
         for (int x = 0; x < image.width; ++x) {
@@ -98,8 +86,8 @@ Shape shape_of(const Image& image, int row_limit) {
 // matrices for the animated pose.
 TEST(SceneViewer, SimpleSkinIsStraightAtStartAndBentAtItsNinetyDegreeKey) {
     fs::path scene = import(fs::path(VANTOR_GLTF_DATA) / "SimpleSkin/SimpleSkin.gltf", "simpleskin");
-    Image straight = capture(scene, 0, "straight");
-    Image bent = capture(scene, 1000, "bent");
+    TestImage straight = capture(scene, 0, "straight");
+    TestImage bent = capture(scene, 1000, "bent");
     ASSERT_GT(straight.width, 0);
     ASSERT_GT(bent.width, 0);
 
@@ -131,8 +119,8 @@ TEST(SceneViewer, SimpleSkinIsStraightAtStartAndBentAtItsNinetyDegreeKey) {
 TEST(SceneViewer, TexturedCubeRendersWithItsTexture) {
     fs::path model = fs::path(VANTOR_GLTF_DATA) / "tinygltf/Cube/Cube.gltf";
     fs::path scene = import(model, "cube");
-    Image frame = capture(scene, 0, "cube_frame");
-    Image texture = read_png(model.parent_path() / "Cube_BaseColor.png");
+    TestImage frame = capture(scene, 0, "cube_frame");
+    TestImage texture = test_read_png(model.parent_path() / "Cube_BaseColor.png");
     ASSERT_GT(frame.width, 0);
     ASSERT_GT(texture.width, 0);
 

@@ -136,15 +136,6 @@ SceneDescMaterial material(const char* name, Rgba colour, uint32_t flags = 0) {
     return m;
 }
 
-SceneDescObject mesh_object(const char* name, int mesh, Vec3 location = {0, 0, 0}) {
-    SceneDescObject o;
-    o.name = name;
-    o.flags = OBJECT_MESH;
-    o.mesh = mesh;
-    o.location = location;
-    return o;
-}
-
 // Camera "Camera" on an object at (0, 0, 5) looking down -z.
 void add_camera(SceneDesc& d) {
     d.cameras.push_back({"Camera", 0});
@@ -199,8 +190,8 @@ TEST_F(SceneDraw, MeshSeenThroughCameraInBothStorages) {
     d.meshes = {quad_mesh("Red", 1, {1, 0, 0, 1}), quad_mesh("Green", 1, {0, 1, 0, 1}, 0.25f)};
     d.meshes[0].flags = MESH_BUFFERED;
     add_camera(d);
-    d.objects.push_back(mesh_object("Big", 0));
-    d.objects.push_back(mesh_object("Small", 1, {0, 0, 0.5f}));
+    d.objects.push_back(scene_desc_mesh_object("Big", 0));
+    d.objects.push_back(scene_desc_mesh_object("Small", 1, {0, 0, 0.5f}));
     build(d);
 
     camera_apply(scene_find_camera(&scene, "Camera"));
@@ -227,9 +218,9 @@ TEST_F(SceneDraw, CameraObjectLeavesColourBlackForTheNextMesh) {
     glClearColor(0, 0, 0, 1);
     SceneDesc d;
     d.meshes = {quad_mesh("Plain", 0, {}, 0.5f)};
-    d.objects.push_back(mesh_object("Left", 0, {-1.5f, 0, 0}));
+    d.objects.push_back(scene_desc_mesh_object("Left", 0, {-1.5f, 0, 0}));
     add_camera(d);
-    d.objects.push_back(mesh_object("Right", 0, {1.5f, 0, 0}));
+    d.objects.push_back(scene_desc_mesh_object("Right", 0, {1.5f, 0, 0}));
     build(d);
     glColor3ub(255, 255, 255);
     draw_through_camera();
@@ -245,7 +236,7 @@ TEST_F(SceneDraw, GroupsDrawLastToFirstWithTheirMaterials) {
     d.meshes[0].flags = MESH_MATERIALS;
     d.meshes[0].groups = {{0, {0, 1, 2, 0, 2, 3}}, {1, {0, 1, 2, 0, 2, 3}}, {1, {}}};
     add_camera(d);
-    d.objects.push_back(mesh_object("Quad", 0));
+    d.objects.push_back(scene_desc_mesh_object("Quad", 0));
     build(d);
     draw_through_camera();
     // The file's first group is drawn last and covers the second; the empty one draws nothing.
@@ -276,7 +267,7 @@ TEST_F(SceneDraw, TwoPassDrawsBackFacesThenFrontFaces) {
         m.flags = MESH_MATERIALS | storage;
         d.meshes = {m};
         add_camera(d);
-        d.objects.push_back(mesh_object("Pair", 0));
+        d.objects.push_back(scene_desc_mesh_object("Pair", 0));
         build(d);
         draw_through_camera();
         // Red first (front faces culled), then green over it: each drawn once.
@@ -296,7 +287,7 @@ TEST_F(SceneDraw, WireframeStaysUntilTheNextMaterial) {
     d.meshes[0].flags = d.meshes[1].flags = MESH_MATERIALS;
     d.meshes[1].groups[0].material = 1;
     add_camera(d);
-    d.objects.push_back(mesh_object("Wire", 0));
+    d.objects.push_back(scene_desc_mesh_object("Wire", 0));
     build(d);
     draw_through_camera();
     GLint modes[2] = {0, 0};
@@ -367,7 +358,7 @@ TEST_F(SceneDraw, LayersTakeUnitsInOrderAndCombine) {
     d.meshes = {quad_mesh("Quad", 2)};
     d.meshes[0].flags = MESH_MATERIALS;
     add_camera(d);
-    d.objects.push_back(mesh_object("Quad", 0));
+    d.objects.push_back(scene_desc_mesh_object("Quad", 0));
     build(d);
     Material* layered = scene_find_material(&scene, "Layered");
     // Added layers go to the front: add green first, then red.
@@ -390,7 +381,7 @@ TEST_F(SceneDraw, MissingPiecesAreSkippedNotDereferenced) {
     d.meshes = {quad_mesh("Quad", 0)};
     d.meshes[0].flags = MESH_MATERIALS;
     d.cameras = {{"Unclaimed", 0}};
-    d.objects.push_back(mesh_object("Quad", 0, {0, 0, -5}));
+    d.objects.push_back(scene_desc_mesh_object("Quad", 0, {0, 0, -5}));
     build(d);
     Material* broken = scene_find_material(&scene, "Broken");
     material_add_layer(broken)->flags = LAYER_BIND; // bound, but no texture
@@ -407,8 +398,8 @@ TEST_F(SceneDraw, FrustumCullingUsesTheFileBox) {
     d.meshes[1].box_a = {101, 101, 1};
     d.meshes[1].box_b = {100, 100, 0};
     add_camera(d);
-    d.objects.push_back(mesh_object("Honest", 0, {-1, 0, 0}));
-    d.objects.push_back(mesh_object("FarBox", 1, {1, 0, -200}));
+    d.objects.push_back(scene_desc_mesh_object("Honest", 0, {-1, 0, 0}));
+    d.objects.push_back(scene_desc_mesh_object("FarBox", 1, {1, 0, -200}));
     build(d);
     draw_through_camera();
     expect_pixel(400 - 145, 300, 255, 0, 0);

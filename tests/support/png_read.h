@@ -9,6 +9,7 @@ struct TestImage {
     int width = 0; // 0 when the file could not be read
     int height = 0;
     std::vector<uint8_t> rgb;
+    const uint8_t* at(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
 };
 
 TestImage test_read_png(const std::filesystem::path& path);

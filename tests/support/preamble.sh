@@ -18,6 +18,15 @@ skip() {
     exit 77
 }
 
+# The program under test (VANTOR_BIN) and the built content: sets BIN and
+# CONTENT, or skips.
+need_program_and_content() {
+    BIN=${VANTOR_BIN:-}
+    [ -n "$BIN" ] && [ -x "$BIN" ] || skip "no program (VANTOR_BIN)"
+    need_content
+    CONTENT=$VANTOR_CONTENT
+}
+
 # The built content (VANTOR_CONTENT) holding $1, by default the vertex
 # profiles; skipped without it.
 need_content() {

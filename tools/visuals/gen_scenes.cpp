@@ -40,15 +40,6 @@ int add_object(SceneDesc* s, SceneDescObject o) {
     return static_cast<int>(s->objects.size() - 1);
 }
 
-SceneDescObject mesh_object(const std::string& name, int mesh, Vec3 location = {0, 0, 0}) {
-    SceneDescObject o;
-    o.name = name;
-    o.flags = OBJECT_MESH;
-    o.mesh = mesh;
-    o.location = location;
-    return o;
-}
-
 // A camera record and the animated object of the same name that holds it.
 // Eased cameras stop on every key (separate moves); the others glide through.
 void add_camera(SceneDesc* s, const std::string& name, const std::vector<CameraKey>& keys, bool eased = false) {
@@ -176,12 +167,12 @@ SceneDesc make_circuits() {
     int parts_mesh = add_mesh(&s, mesh_finish(parts, "Parts", PROFILE_TEXTURED));
     int packet_mesh = add_mesh(&s, mesh_finish(packet, "Packet", PROFILE_TEXTURED));
 
-    add_object(&s, mesh_object("Board", board_mesh));
+    add_object(&s, scene_desc_mesh_object("Board", board_mesh));
     // Data packets racing along the board, each on its own lane and pace; a
     // run sets off on a beat and lasts three to six beats, then the packet
     // jumps back to the start of its lane just before the next one.
     for (int i = 0; i < 10; ++i) {
-        SceneDescObject o = mesh_object("Packet" + std::to_string(i + 1), packet_mesh);
+        SceneDescObject o = scene_desc_mesh_object("Packet" + std::to_string(i + 1), packet_mesh);
         bool vertical = i % 2 == 1;
         float lane = -4.2f + i * 0.93f;
         int period = 3 + i % 4;
@@ -220,7 +211,7 @@ SceneDesc make_circuits() {
         o.rotation = quat_euler(0, 0, rots[0].z);
         add_object(&s, o);
     }
-    add_object(&s, mesh_object("Parts", parts_mesh));
+    add_object(&s, scene_desc_mesh_object("Parts", parts_mesh));
     add_camera(&s, "Camera",
                {{0, {-3.0f, -5.5f, 8.5f}, {0.0f, 0.0f, 0}, -0.35f},
                 {150, {0.0f, -5.2f, 7.4f}, {0.6f, 0.0f, 0}, -0.15f},
@@ -438,9 +429,9 @@ SceneDesc make_armazem() {
 
     // Everything stands inside the shell, so it goes last: the depth test then
     // rejects the walls and floor behind the racks before they are shaded.
-    add_object(&s, mesh_object("Structure", add_mesh(&s, mesh_finish(steel, "Structure", PROFILE_LIT))));
-    add_object(&s, mesh_object("Lights", add_mesh(&s, mesh_finish(lights, "Lights", PROFILE_LIT))));
-    add_object(&s, mesh_object("Shell", add_mesh(&s, mesh_finish(shell, "Shell", PROFILE_LIT))));
+    add_object(&s, scene_desc_mesh_object("Structure", add_mesh(&s, mesh_finish(steel, "Structure", PROFILE_LIT))));
+    add_object(&s, scene_desc_mesh_object("Lights", add_mesh(&s, mesh_finish(lights, "Lights", PROFILE_LIT))));
+    add_object(&s, scene_desc_mesh_object("Shell", add_mesh(&s, mesh_finish(shell, "Shell", PROFILE_LIT))));
 
     // The robot dances at (12, -1, 2); the camera circles it in six moves of
     // two bars each, from bar line to bar line.
@@ -565,15 +556,15 @@ SceneDesc make_level_elements() {
         pieces[k] = add_mesh(&s, mesh_finish(p, "Bar" + std::to_string(k + 1), PROFILE_LIT));
     }
 
-    add_object(&s, mesh_object("Storey", storey));
+    add_object(&s, scene_desc_mesh_object("Storey", storey));
     for (int k = 0; k < 5; ++k) {
         float a = k * 2 * kPi / 5 + 0.3f;
         // On the wall, pointing into the shaft: local z towards the axis.
         float r = kHalf - 0.02f;
         float cx = std::cos(a), cz = std::sin(a);
         float scale = r / std::max(std::fabs(cx), std::fabs(cz));
-        SceneDescObject o = mesh_object("C" + std::to_string(k + 1), pieces[k],
-                                        {cx * scale * 0.98f, 1.2f + k * 1.9f, cz * scale * 0.98f});
+        SceneDescObject o = scene_desc_mesh_object("C" + std::to_string(k + 1), pieces[k],
+                                                   {cx * scale * 0.98f, 1.2f + k * 1.9f, cz * scale * 0.98f});
         o.rotation = quat_axis_angle({0, 1, 0}, std::atan2(-cx, -cz));
         o.scale = {1, 1, 1};
         add_object(&s, o);
