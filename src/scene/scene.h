@@ -34,6 +34,9 @@ enum : uint32_t {
     MATERIAL_NO_FOG = 0x04,
     MATERIAL_TWO_PASS = 0x10,
     MATERIAL_WIREFRAME = 0x20,
+    // Front faces only: a closed mesh never shows its back faces, and not
+    // rasterising them halves the triangles it costs.
+    MATERIAL_CULL_BACK = 0x40,
 };
 
 enum : uint32_t {

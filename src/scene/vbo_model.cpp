@@ -75,6 +75,9 @@ void mesh_draw(Mesh* mesh) {
             glCullFace(GL_FRONT);
             draw_group(mesh, group);
             glCullFace(GL_BACK);
+        } else if (material && (material->flags & MATERIAL_CULL_BACK)) {
+            texture_state_enable(GL_CULL_FACE, true);
+            glCullFace(GL_BACK);
         }
         draw_group(mesh, group);
         if (material) material_release(material);

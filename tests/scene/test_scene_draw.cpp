@@ -280,6 +280,28 @@ TEST_F(SceneDraw, TwoPassDrawsBackFacesThenFrontFaces) {
     }
 }
 
+TEST_F(SceneDraw, CullBackDrawsOnlyFrontFacesAndLeavesCullingOff) {
+    SceneDesc d;
+    d.materials = {material("Front", {1, 1, 1, 1}, MATERIAL_CULL_BACK)};
+    // The same quad wound both ways: only the front-facing copy may show.
+    SceneDescMesh m = quad_mesh("Both", 1, {0, 1, 0, 1});
+    m.groups = {{0, {0, 2, 1, 0, 3, 2}}};
+    m.flags = MESH_MATERIALS;
+    d.meshes = {m};
+    add_camera(d);
+    d.objects.push_back(scene_desc_mesh_object("Both", 0));
+    build(d);
+    draw_through_camera();
+    expect_pixel(400, 300, 0, 0, 0);
+
+    Mesh* mesh = static_cast<Mesh*>(scene.meshes.header->tail->data);
+    static_cast<MeshGroup*>(mesh->groups.header->tail->data)->indices = {0, 1, 2, 0, 2, 3};
+    draw_through_camera();
+    expect_pixel(400, 300, 0, 255, 0);
+    GLboolean cull = glIsEnabled(GL_CULL_FACE);
+    EXPECT_FALSE(cull); // the next mesh without the flag sees both sides again
+}
+
 TEST_F(SceneDraw, WireframeStaysUntilTheNextMaterial) {
     SceneDesc d;
     d.materials = {material("Wire", {1, 1, 1, 1}, MATERIAL_WIREFRAME), material("Solid", {1, 1, 1, 1})};

@@ -338,11 +338,11 @@ SceneDesc make_armazem() {
     int t_metal = add_texture(&s, "metal_panel.png");
     int t_crate = add_texture(&s, "crate.vtx");
     int t_lamp = add_texture(&s, "lamp.vtx");
-    int m_floor = add_material(&s, "Floor", {t_floor});
-    int m_walls = add_material(&s, "Walls", {t_metal});
-    int m_steel = add_material(&s, "Steel", {t_metal});
-    int m_crates = add_material(&s, "Crates", {t_crate});
-    int m_lights = add_material(&s, "Lights", {t_lamp});
+    int m_floor = add_material(&s, "Floor", {t_floor}, MATERIAL_CULL_BACK);
+    int m_walls = add_material(&s, "Walls", {t_metal}, MATERIAL_CULL_BACK);
+    int m_steel = add_material(&s, "Steel", {t_metal}, MATERIAL_CULL_BACK);
+    int m_crates = add_material(&s, "Crates", {t_crate}, MATERIAL_CULL_BACK);
+    int m_lights = add_material(&s, "Lights", {t_lamp}, MATERIAL_CULL_BACK);
 
     Matrix id = matrix_identity();
     Baker bake = baker_lights(warehouse_lights(), 0.03f, kFloor);
@@ -469,9 +469,9 @@ SceneDesc make_level_elements() {
     int t_wall = add_texture(&s, "shaft_wall.png");
     int t_metal = add_texture(&s, "metal_panel.png");
     int t_lamp = add_texture(&s, "lamp.vtx");
-    int m_wall = add_material(&s, "Shaft", {t_wall});
-    int m_steel = add_material(&s, "Steel", {t_metal});
-    int m_glow = add_material(&s, "Glow", {t_lamp});
+    int m_wall = add_material(&s, "Shaft", {t_wall}, MATERIAL_CULL_BACK);
+    int m_steel = add_material(&s, "Steel", {t_metal}, MATERIAL_CULL_BACK);
+    int m_glow = add_material(&s, "Glow", {t_lamp}, MATERIAL_CULL_BACK);
 
     // Lamps in every storey; copies above and below keep the light seamless
     // where storeys meet.

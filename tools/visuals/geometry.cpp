@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -202,6 +203,11 @@ void mesh_box(MeshBuilder* b, const Matrix& m, Vec3 lo, Vec3 hi, const Paint& pa
 
 void mesh_cylinder(MeshBuilder* b, const Matrix& m, float r0, float r1, float y0, float y1, int segments,
                    const Paint& paint, bool caps) {
+    // Built from the lower end up, so its faces turn outward whichever way it was asked for.
+    if (y1 < y0) {
+        std::swap(y0, y1);
+        std::swap(r0, r1);
+    }
     float slope = (r0 - r1) / (y1 - y0);
     std::vector<uint32_t> bottom, top;
     for (int i = 0; i <= segments; ++i) {
