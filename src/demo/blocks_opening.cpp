@@ -148,16 +148,29 @@ void circuits_block::draw_scene() {
     Camera* camera = demo_find_camera(scene, "Camera");
     if (!camera) return;
     camera_apply(camera);
-    glDisable(GL_DEPTH_TEST);
 
-    // Three copies along the view axis, the farther ones fainter.
-    const float depths[3] = {-2.0f, -1.0f, 0.0f};
-    const float alphas[3] = {0.2f, 0.4f, 1.0f};
+    // Three copies along the view axis, the farther ones fainter. The front
+    // copy is opaque and hides most of the other two, so it goes first and
+    // leaves its depth behind: the test then drops their hidden fragments
+    // before they are shaded. The front copy passes the test everywhere, as
+    // it did with none, and the two behind it write no depth and blend over
+    // each other in their old order, so every pixel is what drawing them far
+    // to near without a depth test gave.
+    const float depths[3] = {0.0f, -2.0f, -1.0f};
+    const float alphas[3] = {1.0f, 0.2f, 0.4f};
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_ALWAYS);
     for (int i = 0; i < 3; ++i) {
+        if (i == 1) {
+            glDepthFunc(GL_LESS);
+            glDepthMask(GL_FALSE);
+        }
         scene->position = Vec3{0.0f, 0.0f, depths[i]};
         if (material) material->colour[3] = alphas[i];
         demo_scene_draw(scene);
     }
+    glDepthMask(GL_TRUE);
+    glDisable(GL_DEPTH_TEST);
 }
 
 void demo_scene_draw(Scene* scene) {
