@@ -350,6 +350,25 @@ TEST(GltfImport, RefusesReferencesOutsideTheFolderCyclesAndWhatTheEngineCannotSh
     EXPECT_FALSE(import_text(skinned, "", &error));
     EXPECT_NE(error.find("33 joints"), std::string::npos) << error;
 
+    // Single-sided unless the material says otherwise, the default material too.
+    std::string sided = triangle_model(data);
+    sided.replace(sided.find(R"("attributes")"), 0, R"("material":0,)");
+    sided.replace(sided.rfind('}'), 1, R"(,"materials":[{"doubleSided":true}]})");
+    GltfImportResult r;
+    ASSERT_TRUE(gltf_import_memory(reinterpret_cast<const uint8_t*>(sided.data()), sided.size(), "",
+                                   GltfImportOptions(), &r, &error))
+        << error;
+    EXPECT_EQ(r.scene.materials.at(0).flags & MATERIAL_CULL_BACK, 0u);
+    sided.replace(sided.find("true"), 4, "false");
+    ASSERT_TRUE(gltf_import_memory(reinterpret_cast<const uint8_t*>(sided.data()), sided.size(), "",
+                                   GltfImportOptions(), &r, &error));
+    EXPECT_NE(r.scene.materials.at(0).flags & MATERIAL_CULL_BACK, 0u);
+    const std::string plain = triangle_model(data);
+    r = GltfImportResult();
+    ASSERT_TRUE(gltf_import_memory(reinterpret_cast<const uint8_t*>(plain.data()), plain.size(), "",
+                                   GltfImportOptions(), &r, &error));
+    EXPECT_NE(r.scene.materials.at(0).flags & MATERIAL_CULL_BACK, 0u);
+
     // Brackets nested past any real model's depth (tinygltf would recurse on them).
     std::string deep =
         R"({"asset":{"version":"2.0"},"extras":)" + std::string(200000, '[') + std::string(200000, ']') + "}";

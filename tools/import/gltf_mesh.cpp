@@ -177,6 +177,7 @@ int material_for(GltfContext* ctx, int index) {
         if (ctx->default_material < 0) {
             SceneDescMaterial mat;
             mat.name = "default";
+            mat.flags = MATERIAL_CULL_BACK; // glTF's default material is single-sided
             ctx->default_material = static_cast<int>(scene.materials.size());
             scene.materials.push_back(mat);
         }
@@ -194,6 +195,9 @@ int material_for(GltfContext* ctx, int index) {
     // stray alpha through, a masked one is drawn blended.
     if (g.alphaMode != "BLEND" && g.alphaMode != "MASK") mat.colour[3] = 1.0f;
     if (g.extensions.count("KHR_materials_unlit")) mat.flags |= MATERIAL_UNLIT;
+    // glTF culls back faces unless a material says it has two sides; the
+    // winding test is made on screen, so mirrored nodes stay right.
+    if (!g.doubleSided) mat.flags |= MATERIAL_CULL_BACK;
     const tinygltf::TextureInfo& info = g.pbrMetallicRoughness.baseColorTexture;
     if (info.index >= 0) {
         if (static_cast<size_t>(info.index) >= m.textures.size()) {
