@@ -28,7 +28,9 @@ bool write_png_frame(const FrameOutput* out, const OutputFrame& frame, std::stri
     std::filesystem::path path = std::filesystem::path(out->folder) / frame_output_png_name(frame.index);
     std::filesystem::path part = path;
     part += ".part";
-    if (image_write_png(part.string(), out->width, out->height, 3, frame.rgb.data())) {
+    // Fast compression: frames are read back by a video editor or encoder,
+    // and the default level would hold the capture back.
+    if (image_write_png(part.string(), out->width, out->height, 3, frame.rgb.data(), 1)) {
         std::error_code ec;
         std::filesystem::rename(part, path, ec);
         if (!ec) return true;
