@@ -76,7 +76,8 @@ void apply_combine_mode(int mode) {
 } // namespace
 
 void material_apply(Material* material) {
-    glEnable(GL_BLEND);
+    if (material->flags & MATERIAL_OPAQUE) glDisable(GL_BLEND);
+    else glEnable(GL_BLEND);
     glColor4fv(material->colour);
     if (!(material->flags & MATERIAL_UNLIT) && (engine_options & ENGINE_LIGHTING)) glEnable(GL_LIGHTING);
     if (material->flags & MATERIAL_NO_FOG) glDisable(GL_FOG);
@@ -119,5 +120,7 @@ void material_release(Material* material) {
         texture_state_enable(GL_TEXTURE_GEN_R, false);
     });
     if ((material->flags & MATERIAL_SHADER) && material->shader) shader_unbind(material->shader);
+    // Blending is on after any material, opaque or not.
+    if (material->flags & MATERIAL_OPAQUE) glEnable(GL_BLEND);
     texture_reset_units();
 }

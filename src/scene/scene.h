@@ -37,6 +37,9 @@ enum : uint32_t {
     // Front faces only: a closed mesh never shows its back faces, and not
     // rasterising them halves the triangles it costs.
     MATERIAL_CULL_BACK = 0x40,
+    // No blending: the material's fragments replace what is behind them, so
+    // a surface whose alpha is always 1 skips reading the picture back.
+    MATERIAL_OPAQUE = 0x80,
 };
 
 enum : uint32_t {

@@ -280,11 +280,12 @@ TEST_F(SceneDraw, TwoPassDrawsBackFacesThenFrontFaces) {
     }
 }
 
-TEST_F(SceneDraw, CullBackDrawsOnlyFrontFacesAndLeavesCullingOff) {
+TEST_F(SceneDraw, CullBackAndOpaqueChangeOnlyTheirOwnDraw) {
     SceneDesc d;
-    d.materials = {material("Front", {1, 1, 1, 1}, MATERIAL_CULL_BACK)};
-    // The same quad wound both ways: only the front-facing copy may show.
-    SceneDescMesh m = quad_mesh("Both", 1, {0, 1, 0, 1});
+    d.materials = {material("Solid", {1, 1, 1, 1}, MATERIAL_CULL_BACK | MATERIAL_OPAQUE)};
+    // The same half-transparent quad wound both ways: only the front-facing
+    // copy may show, and it replaces the picture instead of blending.
+    SceneDescMesh m = quad_mesh("Both", 1, {0, 1, 0, 0.5f});
     m.groups = {{0, {0, 2, 1, 0, 3, 2}}};
     m.flags = MESH_MATERIALS;
     d.meshes = {m};
@@ -298,8 +299,11 @@ TEST_F(SceneDraw, CullBackDrawsOnlyFrontFacesAndLeavesCullingOff) {
     static_cast<MeshGroup*>(mesh->groups.header->tail->data)->indices = {0, 1, 2, 0, 2, 3};
     draw_through_camera();
     expect_pixel(400, 300, 0, 255, 0);
+    // The next mesh without the flags sees both sides and blends again.
     GLboolean cull = glIsEnabled(GL_CULL_FACE);
-    EXPECT_FALSE(cull); // the next mesh without the flag sees both sides again
+    EXPECT_FALSE(cull);
+    GLboolean blend = glIsEnabled(GL_BLEND);
+    EXPECT_TRUE(blend);
 }
 
 TEST_F(SceneDraw, WireframeStaysUntilTheNextMaterial) {

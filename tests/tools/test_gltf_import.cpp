@@ -350,7 +350,7 @@ TEST(GltfImport, RefusesReferencesOutsideTheFolderCyclesAndWhatTheEngineCannotSh
     EXPECT_FALSE(import_text(skinned, "", &error));
     EXPECT_NE(error.find("33 joints"), std::string::npos) << error;
 
-    // Single-sided unless the material says otherwise, the default material too.
+    // Single-sided and opaque unless the material says otherwise, the default material too.
     std::string sided = triangle_model(data);
     sided.replace(sided.find(R"("attributes")"), 0, R"("material":0,)");
     sided.replace(sided.rfind('}'), 1, R"(,"materials":[{"doubleSided":true}]})");
@@ -358,16 +358,16 @@ TEST(GltfImport, RefusesReferencesOutsideTheFolderCyclesAndWhatTheEngineCannotSh
     ASSERT_TRUE(gltf_import_memory(reinterpret_cast<const uint8_t*>(sided.data()), sided.size(), "",
                                    GltfImportOptions(), &r, &error))
         << error;
-    EXPECT_EQ(r.scene.materials.at(0).flags & MATERIAL_CULL_BACK, 0u);
-    sided.replace(sided.find("true"), 4, "false");
+    EXPECT_EQ(r.scene.materials.at(0).flags, static_cast<uint32_t>(MATERIAL_OPAQUE));
+    sided.replace(sided.find("true"), 4, R"(false,"alphaMode":"BLEND")");
     ASSERT_TRUE(gltf_import_memory(reinterpret_cast<const uint8_t*>(sided.data()), sided.size(), "",
                                    GltfImportOptions(), &r, &error));
-    EXPECT_NE(r.scene.materials.at(0).flags & MATERIAL_CULL_BACK, 0u);
+    EXPECT_EQ(r.scene.materials.at(0).flags, static_cast<uint32_t>(MATERIAL_CULL_BACK));
     const std::string plain = triangle_model(data);
     r = GltfImportResult();
     ASSERT_TRUE(gltf_import_memory(reinterpret_cast<const uint8_t*>(plain.data()), plain.size(), "",
                                    GltfImportOptions(), &r, &error));
-    EXPECT_NE(r.scene.materials.at(0).flags & MATERIAL_CULL_BACK, 0u);
+    EXPECT_EQ(r.scene.materials.at(0).flags, static_cast<uint32_t>(MATERIAL_CULL_BACK | MATERIAL_OPAQUE));
 
     // Brackets nested past any real model's depth (tinygltf would recurse on them).
     std::string deep =

@@ -177,7 +177,7 @@ int material_for(GltfContext* ctx, int index) {
         if (ctx->default_material < 0) {
             SceneDescMaterial mat;
             mat.name = "default";
-            mat.flags = MATERIAL_CULL_BACK; // glTF's default material is single-sided
+            mat.flags = MATERIAL_CULL_BACK | MATERIAL_OPAQUE; // glTF's default material: single-sided, opaque
             ctx->default_material = static_cast<int>(scene.materials.size());
             scene.materials.push_back(mat);
         }
@@ -191,9 +191,12 @@ int material_for(GltfContext* ctx, int index) {
     const std::vector<double>& f = g.pbrMetallicRoughness.baseColorFactor;
     for (size_t i = 0; i < 4 && i < f.size(); ++i)
         mat.colour[i] = std::isfinite(f[i]) ? static_cast<float>(std::clamp(f[i], 0.0, 1.0)) : 1.0f;
-    // The engine always blends by alpha; an opaque material must not let a
-    // stray alpha through, a masked one is drawn blended.
-    if (g.alphaMode != "BLEND" && g.alphaMode != "MASK") mat.colour[3] = 1.0f;
+    // An opaque material ignores every alpha, its textures' too, and is drawn
+    // without blending; a masked one is drawn blended.
+    if (g.alphaMode != "BLEND" && g.alphaMode != "MASK") {
+        mat.colour[3] = 1.0f;
+        mat.flags |= MATERIAL_OPAQUE;
+    }
     if (g.extensions.count("KHR_materials_unlit")) mat.flags |= MATERIAL_UNLIT;
     // glTF culls back faces unless a material says it has two sides; the
     // winding test is made on screen, so mirrored nodes stay right.

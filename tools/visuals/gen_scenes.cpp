@@ -19,6 +19,9 @@ int add_texture(SceneDesc* s, const std::string& path) {
     return static_cast<int>(s->textures.size() - 1);
 }
 
+// Closed, fully opaque surfaces: front faces only, no blending.
+constexpr uint32_t kSolid = MATERIAL_CULL_BACK | MATERIAL_OPAQUE;
+
 int add_material(SceneDesc* s, const std::string& name, std::vector<int> textures, uint32_t flags = 0,
                  float alpha = 1.0f) {
     SceneDescMaterial m;
@@ -338,11 +341,11 @@ SceneDesc make_armazem() {
     int t_metal = add_texture(&s, "metal_panel.png");
     int t_crate = add_texture(&s, "crate.vtx");
     int t_lamp = add_texture(&s, "lamp.vtx");
-    int m_floor = add_material(&s, "Floor", {t_floor}, MATERIAL_CULL_BACK);
-    int m_walls = add_material(&s, "Walls", {t_metal}, MATERIAL_CULL_BACK);
-    int m_steel = add_material(&s, "Steel", {t_metal}, MATERIAL_CULL_BACK);
-    int m_crates = add_material(&s, "Crates", {t_crate}, MATERIAL_CULL_BACK);
-    int m_lights = add_material(&s, "Lights", {t_lamp}, MATERIAL_CULL_BACK);
+    int m_floor = add_material(&s, "Floor", {t_floor}, kSolid);
+    int m_walls = add_material(&s, "Walls", {t_metal}, kSolid);
+    int m_steel = add_material(&s, "Steel", {t_metal}, kSolid);
+    int m_crates = add_material(&s, "Crates", {t_crate}, kSolid);
+    int m_lights = add_material(&s, "Lights", {t_lamp}, kSolid);
 
     Matrix id = matrix_identity();
     Baker bake = baker_lights(warehouse_lights(), 0.03f, kFloor);
@@ -469,9 +472,9 @@ SceneDesc make_level_elements() {
     int t_wall = add_texture(&s, "shaft_wall.png");
     int t_metal = add_texture(&s, "metal_panel.png");
     int t_lamp = add_texture(&s, "lamp.vtx");
-    int m_wall = add_material(&s, "Shaft", {t_wall}, MATERIAL_CULL_BACK);
-    int m_steel = add_material(&s, "Steel", {t_metal}, MATERIAL_CULL_BACK);
-    int m_glow = add_material(&s, "Glow", {t_lamp}, MATERIAL_CULL_BACK);
+    int m_wall = add_material(&s, "Shaft", {t_wall}, kSolid);
+    int m_steel = add_material(&s, "Steel", {t_metal}, kSolid);
+    int m_glow = add_material(&s, "Glow", {t_lamp}, kSolid);
 
     // Lamps in every storey; copies above and below keep the light seamless
     // where storeys meet.

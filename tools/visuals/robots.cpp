@@ -535,7 +535,7 @@ SceneDesc robot_scene(MeshBuilder body, const Skeleton& s, const SyncBlock& bloc
     SceneDesc d;
     SceneDescMaterial m;
     m.name = "Material";
-    m.flags = MATERIAL_CULL_BACK; // every part is closed
+    m.flags = MATERIAL_CULL_BACK | MATERIAL_OPAQUE; // every part is closed, the shader writes alpha 1
     d.materials.push_back(m);
     d.meshes.push_back(mesh_finish(body, "Body", PROFILE_SKINNED));
     d.armatures.push_back(dance_armature(s, block, dance));
