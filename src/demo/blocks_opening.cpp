@@ -74,6 +74,8 @@ void draw_honeycomb() {
     glEnable(GL_LINE_SMOOTH);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glEnable(GL_BLEND);
+    // Alpha is 1, so blending would only read back what each cell replaces.
+    glDisable(GL_BLEND);
     glColor3ub(1, 1, 1);
     glPushMatrix();
     glTranslatef(-10.0f, 80.0f, 0.0f);
@@ -87,6 +89,7 @@ void draw_honeycomb() {
     glPopClientAttrib();
     glBindBuffer(GL_ARRAY_BUFFER, static_cast<GLuint>(array_buffer));
     glPopMatrix();
+    glEnable(GL_BLEND);
     glDisable(GL_LINE_SMOOTH);
 }
 
@@ -158,6 +161,8 @@ void circuits_block::draw_scene() {
     // to near without a depth test gave.
     const float depths[3] = {0.0f, -2.0f, -1.0f};
     const float alphas[3] = {1.0f, 0.2f, 0.4f};
+    // The front copy, at alpha 1 over nothing, needs no blending either.
+    const uint32_t flags = material ? material->flags : 0;
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_ALWAYS);
     for (int i = 0; i < 3; ++i) {
@@ -166,7 +171,10 @@ void circuits_block::draw_scene() {
             glDepthMask(GL_FALSE);
         }
         scene->position = Vec3{0.0f, 0.0f, depths[i]};
-        if (material) material->colour[3] = alphas[i];
+        if (material) {
+            material->colour[3] = alphas[i];
+            material->flags = i == 0 ? flags | MATERIAL_OPAQUE : flags;
+        }
         demo_scene_draw(scene);
     }
     glDepthMask(GL_TRUE);
