@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 const Vec3 kRobotSpot = {12.0f, 0.0f, 2.0f};
 
@@ -109,6 +111,42 @@ void limb(MeshBuilder* b, const Skeleton& s, int bone, float r0, float r1, const
 void joint(MeshBuilder* b, Vec3 p, int bone, float r, const Paint& paint) {
     b->bind = bind_rigid(bone);
     mesh_sphere(b, place(p), r, 12, 8, paint);
+}
+
+// A closed round part on one bone and where its indices lie in the group.
+struct Blob {
+    Vec3 centre, radii;
+    size_t begin, end;
+};
+
+// Inside one of these parts a triangle of another is hidden from every side.
+// The test uses 0.9 of each radius: the parts are polygons inside their
+// spheres, and a tenth keeps the test inside the polygons as well.
+bool inside_blob(const Blob& blob, Vec3 p) {
+    float x = (p.x - blob.centre.x) / (0.9f * blob.radii.x), y = (p.y - blob.centre.y) / (0.9f * blob.radii.y),
+          z = (p.z - blob.centre.z) / (0.9f * blob.radii.z);
+    return x * x + y * y + z * z < 1.0f;
+}
+
+// Drops the triangles of the afro's puffs that lie wholly inside another
+// puff or the afro itself: all ride the same bone, so nothing ever shows
+// them, yet each costs the rasteriser its setup in every pass.
+void drop_hidden_in_blobs(MeshBuilder* b, const std::vector<Blob>& blobs) {
+    std::vector<uint32_t>& indices = b->groups[b->group];
+    std::vector<uint32_t> kept(indices.begin(), indices.begin() + static_cast<long>(blobs.front().begin));
+    for (size_t owner = 0; owner < blobs.size(); ++owner)
+        for (size_t t = blobs[owner].begin; t + 2 < blobs[owner].end; t += 3) {
+            bool hidden = false;
+            for (size_t other = 0; other < blobs.size() && !hidden; ++other) {
+                if (other == owner) continue;
+                hidden = inside_blob(blobs[other], b->vertices[indices[t]].p) &&
+                         inside_blob(blobs[other], b->vertices[indices[t + 1]].p) &&
+                         inside_blob(blobs[other], b->vertices[indices[t + 2]].p);
+            }
+            if (!hidden) kept.insert(kept.end(), {indices[t], indices[t + 1], indices[t + 2]});
+        }
+    kept.insert(kept.end(), indices.begin() + static_cast<long>(blobs.back().end), indices.end());
+    indices = std::move(kept);
 }
 
 void box_on(MeshBuilder* b, int bone, Vec3 lo, Vec3 hi, const Paint& paint) {
@@ -441,15 +479,23 @@ MeshBuilder afro_body(const Skeleton& s) {
     box_on(&b, B_HEAD, {-0.07f, 0.9f, 0.17f}, {0.07f, 0.92f, 0.2f}, gold);
     Rng rng{242};
     b.bind = bind_rigid(B_EXTRA);
-    mesh_sphere(&b, place({0, 1.24f, -0.1f}), 0.3f, 16, 10, part(0.9f, 0.3f, 0.05f, 0.2f, 0.55f), {1.15f, 0.9f, 1.0f});
+    const Vec3 afro = {0, 1.24f, -0.1f};
+    std::vector<Blob> blobs = {{afro, {0.3f * 1.15f, 0.3f * 0.9f, 0.3f}, b.groups[b.group].size(), 0}};
+    mesh_sphere(&b, place(afro), 0.3f, 16, 10, part(0.9f, 0.3f, 0.05f, 0.2f, 0.55f), {1.15f, 0.9f, 1.0f});
+    blobs.back().end = b.groups[b.group].size();
     for (int i = 0; i < 46; ++i) {
         float a = rng_float(&rng) * 2 * kPi, e = rng_float(&rng) * 1.3f - 0.2f;
         Vec3 p = {0.34f * std::cos(e) * std::cos(a), 1.24f + 0.27f * std::sin(e),
                   -0.1f + 0.3f * std::cos(e) * std::sin(a)};
         if (p.z > -0.05f && p.y < 1.2f) continue; // keep the face clear
-        joint(&b, p, B_EXTRA, 0.07f + rng_float(&rng) * 0.04f,
-              part(1.0f, 0.35f + rng_float(&rng) * 0.3f, 0.08f, 0.1f, 0.7f));
+        // The colour draws its number first, as the puffs were first made.
+        const Paint puff = part(1.0f, 0.35f + rng_float(&rng) * 0.3f, 0.08f, 0.1f, 0.7f);
+        float r = 0.07f + rng_float(&rng) * 0.04f;
+        blobs.push_back({p, {r, r, r}, b.groups[b.group].size(), 0});
+        joint(&b, p, B_EXTRA, r, puff);
+        blobs.back().end = b.groups[b.group].size();
     }
+    drop_hidden_in_blobs(&b, blobs);
 
     for (int side = 0; side < 2; ++side) {
         int o = side * 4;
