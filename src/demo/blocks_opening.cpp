@@ -73,8 +73,8 @@ void draw_honeycomb() {
     static const std::vector<float> grid = make_honeycomb();
     glEnable(GL_LINE_SMOOTH);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glEnable(GL_BLEND);
-    // Alpha is 1, so blending would only read back what each cell replaces.
+    // Alpha is 1, so blending would only read back what each cell replaces;
+    // it is on again afterwards, as the rest of the title expects.
     glDisable(GL_BLEND);
     glColor3ub(1, 1, 1);
     glPushMatrix();
