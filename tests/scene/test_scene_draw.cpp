@@ -92,6 +92,9 @@ protected:
         scene_build(&scene, decoded);
     }
 
+    // The usual set-up: the camera at z = 5 looking at mesh 0, an object at the origin.
+    void build_with_camera(SceneDesc d, const char* object);
+
     void draw_through_camera(const char* camera = "Camera") {
         camera_apply(scene_find_camera(&scene, camera));
         scene_draw(&scene, false);
@@ -145,6 +148,12 @@ void add_camera(SceneDesc& d) {
     o.camera = static_cast<int32_t>(d.cameras.size()) - 1;
     o.location = {0, 0, 5};
     d.objects.push_back(o);
+}
+
+void SceneDraw::build_with_camera(SceneDesc d, const char* object) {
+    add_camera(d);
+    d.objects.push_back(scene_desc_mesh_object(object, 0));
+    build(d);
 }
 
 void expect_pixel(int x, int y, int r, int g, int b, int tolerance = 3) {
@@ -235,9 +244,7 @@ TEST_F(SceneDraw, GroupsDrawLastToFirstWithTheirMaterials) {
     d.meshes = {quad_mesh("Quad", 0)};
     d.meshes[0].flags = MESH_MATERIALS;
     d.meshes[0].groups = {{0, {0, 1, 2, 0, 2, 3}}, {1, {0, 1, 2, 0, 2, 3}}, {1, {}}};
-    add_camera(d);
-    d.objects.push_back(scene_desc_mesh_object("Quad", 0));
-    build(d);
+    build_with_camera(d, "Quad");
     draw_through_camera();
     // The file's first group is drawn last and covers the second; the empty one draws nothing.
     expect_pixel(400, 300, 255, 0, 0);
@@ -266,9 +273,7 @@ TEST_F(SceneDraw, TwoPassDrawsBackFacesThenFrontFaces) {
         m.groups = {{0, {0, 2, 1, 0, 3, 2, 4, 5, 6, 4, 6, 7}}};
         m.flags = MESH_MATERIALS | storage;
         d.meshes = {m};
-        add_camera(d);
-        d.objects.push_back(scene_desc_mesh_object("Pair", 0));
-        build(d);
+        build_with_camera(d, "Pair");
         draw_through_camera();
         // Red first (front faces culled), then green over it: each drawn once.
         expect_pixel(400, 300, 63, 127, 0);
@@ -289,9 +294,7 @@ TEST_F(SceneDraw, CullBackAndOpaqueChangeOnlyTheirOwnDraw) {
     m.groups = {{0, {0, 2, 1, 0, 3, 2}}};
     m.flags = MESH_MATERIALS;
     d.meshes = {m};
-    add_camera(d);
-    d.objects.push_back(scene_desc_mesh_object("Both", 0));
-    build(d);
+    build_with_camera(d, "Both");
     draw_through_camera();
     expect_pixel(400, 300, 0, 0, 0);
 
@@ -312,9 +315,7 @@ TEST_F(SceneDraw, WireframeStaysUntilTheNextMaterial) {
     d.meshes = {quad_mesh("Wire", 0), quad_mesh("Solid", 0)};
     d.meshes[0].flags = d.meshes[1].flags = MESH_MATERIALS;
     d.meshes[1].groups[0].material = 1;
-    add_camera(d);
-    d.objects.push_back(scene_desc_mesh_object("Wire", 0));
-    build(d);
+    build_with_camera(d, "Wire");
     draw_through_camera();
     GLint modes[2] = {0, 0};
     glGetIntegerv(GL_POLYGON_MODE, modes);
@@ -383,9 +384,7 @@ TEST_F(SceneDraw, LayersTakeUnitsInOrderAndCombine) {
     d.materials = {material("Layered", {1, 1, 1, 1})};
     d.meshes = {quad_mesh("Quad", 2)};
     d.meshes[0].flags = MESH_MATERIALS;
-    add_camera(d);
-    d.objects.push_back(scene_desc_mesh_object("Quad", 0));
-    build(d);
+    build_with_camera(d, "Quad");
     Material* layered = scene_find_material(&scene, "Layered");
     // Added layers go to the front: add green first, then red.
     MaterialLayer* add_layer = material_add_layer(layered);

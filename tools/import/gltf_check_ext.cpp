@@ -144,10 +144,18 @@ bool check_materials(const Model& m, std::string* error) {
     return true;
 }
 
+// The array `key` of the model-level extension `name`, or null without the
+// extension; false when the extension is there but the array is not.
+bool extension_array(const Model& m, const char* name, const char* key, const Value** array, std::string* error) {
+    const Value* root = extension(m.extensions, name);
+    *array = root ? member(*root, key) : nullptr;
+    if (root && !(*array && (*array)->IsArray())) return fail(error, std::string(name) + " has no " + key);
+    return true;
+}
+
 bool check_lights(const Model& m, std::string* error) {
-    const Value* root = extension(m.extensions, "KHR_lights_punctual");
-    const Value* lights = root ? member(*root, "lights") : nullptr;
-    if (root && !(lights && lights->IsArray())) return fail(error, "KHR_lights_punctual has no lights");
+    const Value* lights = nullptr;
+    if (!extension_array(m, "KHR_lights_punctual", "lights", &lights, error)) return false;
     for (size_t i = 0; lights && i < lights->ArrayLen(); ++i) {
         const Value& light = lights->Get(static_cast<int>(i));
         std::string label = "light " + std::to_string(i);
@@ -176,9 +184,8 @@ bool check_lights(const Model& m, std::string* error) {
 }
 
 bool check_variants(const Model& m, std::string* error) {
-    const Value* root = extension(m.extensions, "KHR_materials_variants");
-    const Value* variants = root ? member(*root, "variants") : nullptr;
-    if (root && !(variants && variants->IsArray())) return fail(error, "KHR_materials_variants has no variants");
+    const Value* variants = nullptr;
+    if (!extension_array(m, "KHR_materials_variants", "variants", &variants, error)) return false;
     for (size_t i = 0; variants && i < variants->ArrayLen(); ++i) {
         const Value* name = member(variants->Get(static_cast<int>(i)), "name");
         if (!name || !name->IsString()) return fail(error, "material variant " + std::to_string(i) + " has no name");
