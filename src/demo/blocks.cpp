@@ -147,13 +147,14 @@ Material* demo_find_material(Scene* scene, const char* name) {
     return material;
 }
 
-GlowSetup demo_glow_setup(const Content* content) {
+GlowSetup demo_glow_setup(Content* content) {
     GlowSetup glow;
     glow.target = content->glow_target;
     glow.target_2 = content->glow_target_2;
     glow.blur_program = &content->blur_program;
     glow.blur_texture_location = content->blur_texture_location;
     glow.blur_offset_location = content->blur_offset_location;
+    glow.tiles = &content->glow_tiles;
     return glow;
 }
 
@@ -170,7 +171,7 @@ bool demo_glow_pass(demoblock* block, float strength) {
 void demo_glow_composite(demoblock* block) {
     if (!block || !block->content) return;
     gpu_pass_begin(GPU_PASS_COMPOSITE);
-    glow_composite(block->content->glow_target);
+    glow_composite(block->content->glow_target, &block->content->glow_tiles);
     gpu_pass_end();
 }
 

@@ -130,7 +130,7 @@ void demo_perspective();
 // The glow of a block: its draw_scene through the content's glow targets
 // and blur program (false without a content record), and the composite of
 // the result over the frame.
-GlowSetup demo_glow_setup(const Content* content);
+GlowSetup demo_glow_setup(Content* content);
 bool demo_glow_pass(demoblock* block, float strength);
 void demo_glow_composite(demoblock* block);
 

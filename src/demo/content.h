@@ -2,6 +2,7 @@
 #pragma once
 
 #include "audio/audio.h"
+#include "gfx/screen_pass.h"
 #include "gfx/texture.h"
 #include "math/math3d.h"
 #include "scene/scene.h"
@@ -10,6 +11,7 @@
 struct Content {
     Texture glow_target;
     Texture glow_target_2;
+    GlowTiles glow_tiles;
     ShaderProgram blur_program;
     Texture cube_target;
     ShaderProgram radiosity_program;

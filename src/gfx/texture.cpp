@@ -404,32 +404,65 @@ void texture_free(Texture* t) {
     t->gl_name = 0;
 }
 
-void texture_draw(Texture t, int x, int y, int w, int h, Color colour) {
+namespace {
+
+void texture_draw_begin(const Texture& t, Color colour) {
     glEnable(GL_BLEND);
     glActiveTextureARB(GL_TEXTURE0_ARB);
     glEnable(t.target);
     glBindTexture(t.target, t.gl_name);
     if (t.kind == TEXTURE_PBUFFER) platform_pbuffer_bind_tex_image(t.pbuffer);
     glColor4ub(colour.r, colour.g, colour.b, colour.a);
+}
 
+void texture_draw_end(const Texture& t) {
+    glDisable(GL_BLEND);
+    if (t.kind == TEXTURE_PBUFFER) platform_pbuffer_release_tex_image(t.pbuffer);
+    glBindTexture(t.target, 0);
+    glDisable(t.target);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+}
+
+void texture_quad_2d(const Texture& t, int x, int y, int w, int h, float u0, float v0, float u1, float v1) {
+    const float x0 = static_cast<float>(x);
+    const float y0 = static_cast<float>(y);
+    const float x1 = static_cast<float>(x + w);
+    const float y1 = static_cast<float>(y + h);
+    // Render targets are stored bottom row first; repeat wrapping in t
+    // turns -1..0 into the image's rows top to bottom.
+    if (t.kind == TEXTURE_FRAMEBUFFER || t.kind == TEXTURE_PBUFFER) {
+        v0 = 0.0f - v0;
+        v1 = 0.0f - v1;
+    }
+    glBegin(GL_QUADS);
+    glTexCoord2f(u0, v0);
+    glVertex2f(x0, y0);
+    glTexCoord2f(u1, v0);
+    glVertex2f(x1, y0);
+    glTexCoord2f(u1, v1);
+    glVertex2f(x1, y1);
+    glTexCoord2f(u0, v1);
+    glVertex2f(x0, y1);
+    glEnd();
+}
+
+} // namespace
+
+void texture_draw_part(Texture t, int x, int y, int w, int h, float u0, float v0, float u1, float v1, Color colour) {
+    if (t.target != GL_TEXTURE_2D) return;
+    texture_draw_begin(t, colour);
+    texture_quad_2d(t, x, y, w, h, u0, v0, u1, v1);
+    texture_draw_end(t);
+}
+
+void texture_draw(Texture t, int x, int y, int w, int h, Color colour) {
+    texture_draw_begin(t, colour);
     float x0 = static_cast<float>(x);
     float y0 = static_cast<float>(y);
     float x1 = static_cast<float>(x + w);
     float y1 = static_cast<float>(y + h);
     if (t.target == GL_TEXTURE_2D) {
-        // Render targets are stored bottom row first; repeat wrapping in t
-        // turns -1..0 into the image's rows top to bottom.
-        float s = t.kind == TEXTURE_FRAMEBUFFER || t.kind == TEXTURE_PBUFFER ? -1.0f : 1.0f;
-        glBegin(GL_QUADS);
-        glTexCoord2f(0, 0);
-        glVertex2f(x0, y0);
-        glTexCoord2f(1, 0);
-        glVertex2f(x1, y0);
-        glTexCoord2f(1, s);
-        glVertex2f(x1, y1);
-        glTexCoord2f(0, s);
-        glVertex2f(x0, y1);
-        glEnd();
+        texture_quad_2d(t, x, y, w, h, 0, 0, 1, 1);
     } else if (t.target == GL_TEXTURE_RECTANGLE_ARB) {
         float tw = static_cast<float>(w);
         float th = static_cast<float>(h);
@@ -456,9 +489,5 @@ void texture_draw(Texture t, int x, int y, int w, int h, Color colour) {
         glEnd();
     }
 
-    glDisable(GL_BLEND);
-    if (t.kind == TEXTURE_PBUFFER) platform_pbuffer_release_tex_image(t.pbuffer);
-    glBindTexture(t.target, 0);
-    glDisable(t.target);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    texture_draw_end(t);
 }

@@ -78,3 +78,6 @@ void texture_free(Texture* t);
 // modulated by colour. Loaded images and render targets both appear
 // upright under the 2D view (origin top left).
 void texture_draw(Texture t, int x, int y, int w, int h, Color colour);
+// The same for a part of a 2D texture: u0..u1 across and v0..v1 down the
+// upright image, in 0..1. The whole range gives texture_draw's quad.
+void texture_draw_part(Texture t, int x, int y, int w, int h, float u0, float v0, float u1, float v1, Color colour);

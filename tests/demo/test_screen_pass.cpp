@@ -341,6 +341,59 @@ TEST(GlowPass, CompositeAddsOverTheWholeView) {
 
 namespace {
 
+// Single texels in the glow target's corner (it wraps to all four screen
+// corners), on a tile edge and inside one tile.
+class SparseGlowBlock : public demoblock {
+public:
+    void draw_scene() override {
+        view_ortho_viewport();
+        fill_rect(0, 0, 1, 1, 255, 255, 255);
+        fill_rect(47, 95, 1, 1, 200, 100, 0);
+        fill_rect(130, 170, 1, 1, 0, 100, 200);
+    }
+};
+
+std::vector<uint8_t> composite_over(const Content& content, const GlowTiles* tiles) {
+    glClearColor(10 / 255.0f, 20 / 255.0f, 30 / 255.0f, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    view_ortho(800, 600);
+    glow_composite(content.glow_target, tiles);
+    return test_read_frame(800, 600);
+}
+
+} // namespace
+
+TEST(GlowPass, CompositeOfLitTilesMatchesTheWholeQuad) {
+    test_gl_context();
+    Content content;
+    make_glow_content(&content);
+    // Filtered as the demo's targets are, so a texel reaches across tiles.
+    texture_free(&content.glow_target);
+    content.glow_target = render_target_create(GL_TEXTURE_2D, 256, 256, 4, RENDER_TARGET_FBO);
+    SparseGlowBlock block;
+    block.content = &content;
+
+    // Strength 0 keeps the texels single, so only filtering spreads them.
+    ASSERT_TRUE(demo_glow_pass(&block, 0));
+    ASSERT_TRUE(content.glow_tiles.valid);
+    EXPECT_LT(content.glow_tiles.lit_count, 40);
+    EXPECT_TRUE(content.glow_tiles.lit[7][15]) << "the corner texel wraps to the bottom right";
+
+    glViewport(0, 0, 800, 600);
+    const std::vector<uint8_t> whole = composite_over(content, nullptr);
+    const std::vector<uint8_t> tiled = composite_over(content, &content.glow_tiles);
+    EXPECT_TRUE(whole == tiled);
+    // The glow did reach the screen, at the corners too.
+    EXPECT_NE(whole[0], 10);
+    EXPECT_NE(whole[(599 * 800 + 799) * 4], 10);
+
+    texture_free(&content.glow_target);
+    texture_free(&content.glow_target_2);
+    shader_free(&content.blur_program);
+}
+
+namespace {
+
 // Six walls of a box around the capture point, each split into four
 // triangles towards its edges, so a colour names the wall (major axis of
 // the direction) and the side (largest remaining axis).
