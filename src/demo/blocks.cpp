@@ -154,6 +154,8 @@ GlowSetup demo_glow_setup(Content* content) {
     glow.blur_program = &content->blur_program;
     glow.blur_texture_location = content->blur_texture_location;
     glow.blur_offset_location = content->blur_offset_location;
+    glow.blur_reach = content->blur_reach;
+    glow.blur_threshold = content->blur_threshold;
     glow.tiles = &content->glow_tiles;
     return glow;
 }

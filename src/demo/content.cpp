@@ -86,6 +86,10 @@ bool content_load(Content* content) {
     shader_load(&content->blur_program, "blur_pass.vsl");
     content->blur_texture_location = uniform_location(content->blur_program, "tex_blur");
     content->blur_offset_location = uniform_location(content->blur_program, "offset");
+    // The script's widest tap lies 3.23 strides of 0.75 texel per unit of
+    // strength out, and its first step keeps only lumas over 0.08.
+    content->blur_reach = 2.5f;
+    content->blur_threshold = 0.08f;
 
     if (!scene_load(&content->circuits_scene, "circuits.vscene")) return false;
     if (!scene_load(&content->armazem_scene, "armazem.vscene")) return false;

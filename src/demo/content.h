@@ -18,6 +18,8 @@ struct Content {
     ShaderProgram skin_program;
     int blur_texture_location = -1;
     int blur_offset_location = -1;
+    float blur_reach = 0;     // texels per unit of glow strength
+    float blur_threshold = 0; // luma the blur's first step cuts at
     Texture core_text_texture;
     Texture blender_text_texture;
     Scene circuits_scene;

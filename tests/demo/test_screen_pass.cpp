@@ -342,7 +342,7 @@ TEST(GlowPass, CompositeAddsOverTheWholeView) {
 namespace {
 
 // Single texels in the glow target's corner (it wraps to all four screen
-// corners), on a tile edge and inside one tile.
+// corners), on block edges and inside one block.
 class SparseGlowBlock : public demoblock {
 public:
     void draw_scene() override {
@@ -353,39 +353,49 @@ public:
     }
 };
 
-std::vector<uint8_t> composite_over(const Content& content, const GlowTiles* tiles) {
+// The window after the block's glow pass and composite over a plain colour.
+std::vector<uint8_t> glow_over(SparseGlowBlock* block, float strength) {
+    EXPECT_TRUE(demo_glow_pass(block, strength));
+    glViewport(0, 0, 800, 600);
     glClearColor(10 / 255.0f, 20 / 255.0f, 30 / 255.0f, 1);
     glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(0, 0, 0, 1); // the glow targets' clear
     view_ortho(800, 600);
-    glow_composite(content.glow_target, tiles);
+    demo_glow_composite(block);
     return test_read_frame(800, 600);
 }
 
 } // namespace
 
-TEST(GlowPass, CompositeOfLitTilesMatchesTheWholeQuad) {
+TEST(GlowPass, BlackPartsSkippedGiveTheSamePicture) {
     test_gl_context();
     Content content;
     make_glow_content(&content);
-    // Filtered as the demo's targets are, so a texel reaches across tiles.
+    // Filtered as the demo's targets are, so a texel reaches across blocks.
     texture_free(&content.glow_target);
+    texture_free(&content.glow_target_2);
     content.glow_target = render_target_create(GL_TEXTURE_2D, 256, 256, 4, RENDER_TARGET_FBO);
+    content.glow_target_2 = render_target_create(GL_TEXTURE_2D, 256, 256, 4, RENDER_TARGET_FBO);
     SparseGlowBlock block;
     block.content = &content;
 
-    // Strength 0 keeps the texels single, so only filtering spreads them.
-    ASSERT_TRUE(demo_glow_pass(&block, 0));
-    ASSERT_TRUE(content.glow_tiles.valid);
-    EXPECT_LT(content.glow_tiles.lit_count, 40);
-    EXPECT_TRUE(content.glow_tiles.lit[7][15]) << "the corner texel wraps to the bottom right";
+    // Strength 0 leaves only filtering to spread the texels; 1.5 spreads
+    // them three texels each way.
+    for (float strength : {0.0f, 1.5f}) {
+        content.blur_reach = 0;
+        const std::vector<uint8_t> whole = glow_over(&block, strength);
+        EXPECT_FALSE(content.glow_tiles.valid);
 
-    glViewport(0, 0, 800, 600);
-    const std::vector<uint8_t> whole = composite_over(content, nullptr);
-    const std::vector<uint8_t> tiled = composite_over(content, &content.glow_tiles);
-    EXPECT_TRUE(whole == tiled);
-    // The glow did reach the screen, at the corners too.
-    EXPECT_NE(whole[0], 10);
-    EXPECT_NE(whole[(599 * 800 + 799) * 4], 10);
+        content.blur_reach = 2; // the test blur's taps
+        const std::vector<uint8_t> skipped = glow_over(&block, strength);
+        ASSERT_TRUE(content.glow_tiles.valid);
+        EXPECT_LT(content.glow_tiles.composite_count, 40);
+        EXPECT_TRUE(content.glow_tiles.composite[7][15]) << "the corner texel wraps to the bottom right";
+        EXPECT_TRUE(whole == skipped) << "strength " << strength;
+        // The glow did reach the screen, at the corners too.
+        EXPECT_NE(whole[0], 10);
+        EXPECT_NE(whole[(599 * 800 + 799) * 4], 10);
+    }
 
     texture_free(&content.glow_target);
     texture_free(&content.glow_target_2);
