@@ -162,6 +162,12 @@ GlowSetup demo_glow_setup(Content* content) {
 
 bool demo_glow_pass(demoblock* block, float strength) {
     if (!block || !block->content) return false;
+    // A block's first pass looks afresh, however lit the last block's was.
+    Content* content = block->content;
+    if (content->glow_tiles_block != block) {
+        content->glow_tiles_block = block;
+        content->glow_tiles.frames_unread = 0;
+    }
     gpu_pass_begin(GPU_PASS_GLOW);
     bool ok = glow_pass(
         demo_glow_setup(block->content), [block] { block->draw_scene(); }, strength);

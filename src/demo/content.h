@@ -12,6 +12,7 @@ struct Content {
     Texture glow_target;
     Texture glow_target_2;
     GlowTiles glow_tiles;
+    const void* glow_tiles_block = nullptr; // the block whose glow they last read
     ShaderProgram blur_program;
     Texture cube_target;
     ShaderProgram radiosity_program;

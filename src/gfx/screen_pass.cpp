@@ -50,8 +50,9 @@ void face_rotation(int face) {
 // Reading the glow back waits for the scene to be drawn into it. Where
 // little of it is lit, that costs less than the blur and the composite
 // save; where most is, more. So after a pass with over half its composite
-// tiles lit, the next ones skip the read-back and draw everything.
-constexpr int unread_after_lit = 15;
+// tiles lit, the next ones skip the read-back and draw everything, for
+// long enough that the read-backs stay out of a block's slowest frames.
+constexpr int unread_after_lit = 120;
 
 // Called with the target bound, as the scene left it.
 void glow_tiles_update(const GlowSetup& glow, float strength) {
