@@ -167,6 +167,7 @@ bool demo_glow_pass(demoblock* block, float strength) {
     if (content->glow_tiles_block != block) {
         content->glow_tiles_block = block;
         content->glow_tiles.frames_unread = 0;
+        content->glow_tiles.unread_run = 0;
     }
     gpu_pass_begin(GPU_PASS_GLOW);
     bool ok = glow_pass(

@@ -20,6 +20,7 @@ struct GlowTiles {
     int composite_count = 0;
     bool valid = false;    // the masks describe the target the last glow pass drew
     int frames_unread = 0; // passes left that skip the read-back
+    int unread_run = 0;    // how many the last mostly lit pass skipped
 };
 
 // Reads the bound glow target back, as the scene left it, and marks the

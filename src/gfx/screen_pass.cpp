@@ -50,9 +50,11 @@ void face_rotation(int face) {
 // Reading the glow back waits for the scene to be drawn into it. Where
 // little of it is lit, that costs less than the blur and the composite
 // save; where most is, more. So after a pass with over half its composite
-// tiles lit, the next ones skip the read-back and draw everything, for
-// long enough that the read-backs stay out of a block's slowest frames.
-constexpr int unread_after_lit = 120;
+// tiles lit, the next ones skip the read-back and draw everything: 15 at
+// first, twice as many after each further lit look, up to 240, which keeps
+// the read-backs out of a lit block's slowest frames.
+constexpr int unread_first = 15;
+constexpr int unread_most = 240;
 
 // Called with the target bound, as the scene left it.
 void glow_tiles_update(const GlowSetup& glow, float strength) {
@@ -72,8 +74,12 @@ void glow_tiles_update(const GlowSetup& glow, float strength) {
     // One texel more for filtering; a NaN strength reaches everywhere.
     const float reach = std::ceil(glow.blur_reach * std::max(strength, 0.0f)) + 1;
     glow_tiles_read(tiles, reach < glow_tiles_size ? static_cast<int>(reach) : glow_tiles_size, glow.blur_threshold);
-    if (tiles->composite_count * 2 > glow_composite_rows * glow_composite_columns)
-        tiles->frames_unread = unread_after_lit;
+    if (tiles->composite_count * 2 > glow_composite_rows * glow_composite_columns) {
+        tiles->unread_run = tiles->unread_run ? std::min(tiles->unread_run * 2, unread_most) : unread_first;
+        tiles->frames_unread = tiles->unread_run;
+    } else {
+        tiles->unread_run = 0;
+    }
 }
 
 } // namespace
