@@ -63,10 +63,13 @@ void glow_tiles_update(const GlowSetup& glow, float strength) {
     if (t.kind != RENDER_TARGET_FBO || t.target != GL_TEXTURE_2D || t.width != glow_tiles_size ||
         t.height != glow_tiles_size)
         return;
-    // A scene that left another framebuffer bound is not read.
+    // A scene that left another framebuffer bound is not read. Skipped
+    // blocks keep the clear colour, which matches the blur only when black.
     GLint bound = 0;
     glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &bound);
-    if (static_cast<unsigned>(bound) != t.framebuffer) return;
+    GLfloat clear[4] = {0, 0, 0, 0};
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+    if (static_cast<unsigned>(bound) != t.framebuffer || clear[0] != 0 || clear[1] != 0 || clear[2] != 0) return;
     if (tiles->frames_unread > 0) {
         --tiles->frames_unread;
         return;
