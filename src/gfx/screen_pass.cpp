@@ -13,10 +13,10 @@ const Color white = {255, 255, 255, 255};
 
 // One blur step: draws `source` into `destination` through the blur program
 // with the given offset vector, only over the given blocks when there are
-// any. False when the destination could not be bound.
-bool blur_step(const GlowSetup& glow, const Texture& source, const Texture& destination, float dx, float dy,
+// any.
+void blur_step(const GlowSetup& glow, const Texture& source, const Texture& destination, float dx, float dy,
                float strength, const bool* blocks) {
-    if (!render_target_begin(destination, 0)) return false;
+    if (!render_target_begin(destination, 0)) return;
     view_ortho_viewport();
     shader_bind(glow.blur_program);
     glUniform1iARB(glow.blur_texture_location, 0);
@@ -26,7 +26,6 @@ bool blur_step(const GlowSetup& glow, const Texture& source, const Texture& dest
         glow_tiles_draw(source, blocks, glow_blur_blocks, glow_blur_blocks, destination.width, destination.height);
     else texture_draw(source, 0, 0, destination.width, destination.height, white);
     shader_unbind(glow.blur_program);
-    return true;
 }
 
 void face_rotation(int face) {
