@@ -79,7 +79,9 @@ void demo_frame_draw(Timeline* timeline) {
     gl_clear();
     viewport_percent(0, 0, 100, 100);
     view_ortho(static_cast<float>(screen_width), static_cast<float>(screen_height));
+    frame_scissor_begin();
     timeline_draw(timeline);
+    frame_scissor_end();
     glDisable(GL_DEPTH_TEST);
     gpu_pass_begin(GPU_PASS_OVERLAY);
     draw_letterbox();

@@ -9,6 +9,9 @@
 
 namespace {
 
+// Set while a target's drawing has turned the window's scissor off.
+bool scissor_lifted = false;
+
 bool is_target_type(GLenum target) {
     return target == GL_TEXTURE_2D || target == GL_TEXTURE_RECTANGLE_ARB || target == GL_TEXTURE_CUBE_MAP;
 }
@@ -196,6 +199,11 @@ bool render_target_begin(Texture t, int face) {
         // would clear and draw over the window.
         if (t.framebuffer == 0 || t.gl_name == 0) return false;
         GLenum attach = cube ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + static_cast<GLenum>(face) : t.target;
+        // The window's scissor means nothing here; it returns at the end.
+        if (glIsEnabled(GL_SCISSOR_TEST)) {
+            glDisable(GL_SCISSOR_TEST);
+            scissor_lifted = true;
+        }
         glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, t.framebuffer);
         glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, t.renderbuffer);
         glFramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, attach, t.gl_name, 0);
@@ -216,6 +224,8 @@ bool render_target_end(Texture t) {
     } else if (t.kind == RENDER_TARGET_FBO) {
         glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
         glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, 0);
+        if (scissor_lifted) glEnable(GL_SCISSOR_TEST);
+        scissor_lifted = false;
     }
     return true;
 }

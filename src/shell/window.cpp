@@ -6,6 +6,8 @@
 #include "platform/platform_window.h"
 #include "shell/input.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 
@@ -109,6 +111,21 @@ float frame_visible_top() {
     int cut = p.y + p.height - window_size.height;
     return cut > 0 ? static_cast<float>(cut) / p.scale : 0.0f;
 }
+
+void frame_scissor_begin() {
+    FramePlacement f = frame_placement_current();
+    const double per_unit = static_cast<double>(f.height) / FRAME_HEIGHT;
+    const double bottom = f.y + per_unit * (FRAME_HEIGHT - FRAME_PICTURE_TOP - FRAME_PICTURE_HEIGHT);
+    const double top = bottom + per_unit * FRAME_PICTURE_HEIGHT;
+    const int y0 = std::max(static_cast<int>(std::floor(bottom)) - 1, 0);
+    const int y1 = std::min(static_cast<int>(std::ceil(top)) + 1, window_size.height);
+    const int x0 = std::max(f.x - 1, 0);
+    const int x1 = std::min(f.x + f.width + 1, window_size.width);
+    glScissor(x0, y0, std::max(x1 - x0, 0), std::max(y1 - y0, 0));
+    glEnable(GL_SCISSOR_TEST);
+}
+
+void frame_scissor_end() { glDisable(GL_SCISSOR_TEST); }
 
 void viewport_percent(int x, int y, int width, int height) {
     FramePlacement f = frame_placement_current();

@@ -55,6 +55,13 @@ float frame_aspect();
 // 4:3): where the topmost visible frame row lies.
 float frame_visible_top();
 
+// Keeps drawing inside the picture: the bars cover everything else, so
+// nothing under them need be shaded. Drawing into a render target lifts it
+// for that while. The rectangle takes one window pixel of slack on each
+// side, since the bars' edges are rasterised on their own.
+void frame_scissor_begin();
+void frame_scissor_end();
+
 void viewport_pixels(int x, int y, int width, int height);
 // Percent of the frame (not of the window), so blocks keep their framing.
 void viewport_percent(int x, int y, int width, int height);
