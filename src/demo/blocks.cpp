@@ -5,6 +5,7 @@
 #include "gfx/gpu_stats.h"
 #include "gfx/screen_pass.h"
 #include "scene/scene.h"
+#include "shell/window.h"
 
 #include <algorithm>
 #include <cmath>
@@ -157,6 +158,9 @@ GlowSetup demo_glow_setup(Content* content) {
     glow.blur_reach = content->blur_reach;
     glow.blur_threshold = content->blur_threshold;
     glow.tiles = &content->glow_tiles;
+    // The bars hide the rest of the glow, as they hide the rest of the frame.
+    glow.shown_from = static_cast<float>(FRAME_HEIGHT - FRAME_PICTURE_TOP - FRAME_PICTURE_HEIGHT) / FRAME_HEIGHT;
+    glow.shown_to = static_cast<float>(FRAME_HEIGHT - FRAME_PICTURE_TOP) / FRAME_HEIGHT;
     return glow;
 }
 

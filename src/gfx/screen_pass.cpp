@@ -11,12 +11,45 @@ namespace {
 
 const Color white = {255, 255, 255, 255};
 
+// Rows of a target, inclusive, from the bottom; empty means all of them.
+struct RowBand {
+    int first = 0;
+    int last = -1;
+};
+
+// The rows that show on screen, filtering included, widened by `reach` for
+// the blur; all rows when the band would wrap round an edge.
+RowBand shown_rows(const GlowSetup& glow, int height, int reach) {
+    if (glow.shown_from <= 0 && glow.shown_to >= 1) return {};
+    const int first = static_cast<int>(std::floor(glow.shown_from * height - 0.5f)) - 1 - reach;
+    const int last = static_cast<int>(std::floor(glow.shown_to * height - 0.5f)) + 2 + reach;
+    if (!(first > 0 && last < height - 1 && first <= last)) return {};
+    return {first, last};
+}
+
+// Keeps drawing inside a band while it lives, and then the scissor as it was.
+struct BandScissor {
+    explicit BandScissor(RowBand band, int width) : on(band.first <= band.last) {
+        if (!on) return;
+        glPushAttrib(GL_SCISSOR_BIT);
+        glScissor(0, band.first, width, band.last - band.first + 1);
+        glEnable(GL_SCISSOR_TEST);
+    }
+    ~BandScissor() {
+        if (on) glPopAttrib();
+    }
+    BandScissor(const BandScissor&) = delete;
+    BandScissor& operator=(const BandScissor&) = delete;
+    bool on;
+};
+
 // One blur step: draws `source` into `destination` through the blur program
 // with the given offset vector, only over the given blocks when there are
 // any.
 void blur_step(const GlowSetup& glow, const Texture& source, const Texture& destination, float dx, float dy,
-               float strength, const bool* blocks) {
+               float strength, const bool* blocks, RowBand band) {
     if (!render_target_begin(destination, 0)) return;
+    BandScissor scissor(band, destination.width);
     view_ortho_viewport();
     shader_bind(glow.blur_program);
     glUniform1iARB(glow.blur_texture_location, 0);
@@ -55,6 +88,13 @@ void face_rotation(int face) {
 constexpr int unread_first = 15;
 constexpr int unread_most = 240;
 
+// How far the blur carries light at this strength, in texels, one more for
+// filtering; `limit` when further (a NaN strength reaches everywhere).
+int blur_reach_texels(const GlowSetup& glow, float strength, int limit) {
+    const float reach = std::ceil(glow.blur_reach * std::max(strength, 0.0f)) + 1;
+    return reach < limit ? static_cast<int>(reach) : limit;
+}
+
 // Called with the target bound, as the scene left it.
 void glow_tiles_update(const GlowSetup& glow, float strength) {
     GlowTiles* tiles = glow.tiles;
@@ -73,9 +113,7 @@ void glow_tiles_update(const GlowSetup& glow, float strength) {
         --tiles->frames_unread;
         return;
     }
-    // One texel more for filtering; a NaN strength reaches everywhere.
-    const float reach = std::ceil(glow.blur_reach * std::max(strength, 0.0f)) + 1;
-    glow_tiles_read(tiles, reach < glow_tiles_size ? static_cast<int>(reach) : glow_tiles_size, glow.blur_threshold);
+    glow_tiles_read(tiles, blur_reach_texels(glow, strength, glow_tiles_size), glow.blur_threshold);
     if (tiles->composite_count * 2 > glow_composite_rows * glow_composite_columns) {
         tiles->unread_run = tiles->unread_run ? std::min(tiles->unread_run * 2, unread_most) : unread_first;
         tiles->frames_unread = tiles->unread_run;
@@ -91,17 +129,31 @@ bool glow_pass(const GlowSetup& glow, const PassDraw& draw, float strength) {
     if (glow.tiles) glow.tiles->valid = false;
     GlowTiles* tiles = glow.blur_reach > 0 ? glow.tiles : nullptr;
 
+    // The vertical step carries rows up to its reach (one more for
+    // filtering) into the shown ones; the horizontal step keeps rows apart.
+    // Without a reach, or with one that spans the target, all rows count.
+    RowBand shown;
+    RowBand reached;
+    const int reach = blur_reach_texels(glow, strength, glow.target.height);
+    if (glow.blur_reach > 0 && reach < glow.target.height) {
+        shown = shown_rows(glow, glow.target.height, 0);
+        reached = shown_rows(glow, glow.target.height, reach);
+    }
+
     if (render_target_begin(glow.target, 0)) {
-        if (draw) draw();
+        {
+            BandScissor scissor(reached, glow.target.width);
+            if (draw) draw();
+        }
         if (tiles) glow_tiles_update(glow, strength);
     }
     render_target_end(glow.target);
     const GlowTiles* masks = tiles && tiles->valid ? tiles : nullptr;
 
-    blur_step(glow, glow.target, glow.target_2, 1, 0, strength, masks ? &masks->horizontal[0][0] : nullptr);
+    blur_step(glow, glow.target, glow.target_2, 1, 0, strength, masks ? &masks->horizontal[0][0] : nullptr, reached);
     render_target_end(glow.target_2);
 
-    blur_step(glow, glow.target_2, glow.target, 0, 1, strength, masks ? &masks->vertical[0][0] : nullptr);
+    blur_step(glow, glow.target_2, glow.target, 0, 1, strength, masks ? &masks->vertical[0][0] : nullptr, shown);
     return render_target_end(glow.target);
 }
 

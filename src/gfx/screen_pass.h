@@ -27,6 +27,11 @@ struct GlowSetup {
     // Luma (0..1) at or below which the first blur step drops a texel.
     float blur_threshold = 0;
     GlowTiles* tiles = nullptr; // filled in by glow_pass when given, with a reach
+    // The rows of the target, as parts of its height from the bottom, that
+    // the composite shows on screen. With a reach, only those and what the
+    // blur carries into them are drawn.
+    float shown_from = 0;
+    float shown_to = 1;
 };
 
 // Renders draw into glow.target and blurs it horizontally into target_2
@@ -34,7 +39,8 @@ struct GlowSetup {
 // (1, 0, strength) then (0, 1, strength). Returns the result of the last
 // render_target_end (false without a blur program). With tiles and a
 // reach, it reads the scene back into the tiles and blurs only where that
-// can light anything, except for a while after a mostly lit pass.
+// can light anything, except for a while after a mostly lit pass; rows
+// that cannot reach the shown part stay black.
 bool glow_pass(const GlowSetup& glow, const PassDraw& draw, float strength);
 
 // Adds glow_target over an 800 x 600 quad in the current projection, then
