@@ -81,7 +81,9 @@ void draw_warehouse(heavy_demoblock* block, Scene* camera_scene, const char* cam
     set_camera_pos(holder);
     glGetFloatv(GL_MODELVIEW_MATRIX, block->capture_orientation.m);
     shader_bind(&content->radiosity_program);
+    content_light_mapped_program(content, true);
     demo_scene_draw(&content->armazem_scene);
+    content_light_mapped_program(content, false);
     shader_unbind(&content->radiosity_program);
     demo_scene_draw(robot);
     shake.restore();

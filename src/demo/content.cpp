@@ -12,9 +12,9 @@ namespace {
 
 // A robot scene without the names its wiring needs is a content error; it
 // is reported and that part of the wiring is skipped rather than crashing.
-void report_missing(const char* kind, const char* name, const char* scene) {
+void report_missing(const char* kind, const char* name, const char* scene, const char* left = "robot left unwired") {
     log_set_level(LOG_ERROR);
-    log_write("Content [%s \"%s\" in \"%s\"] not found, robot left unwired !", kind, name, scene);
+    log_write("Content [%s \"%s\" in \"%s\"] not found, %s !", kind, name, scene, left);
 }
 
 int uniform_location(const ShaderProgram& program, const char* name) {
@@ -33,6 +33,8 @@ void content_init(Content* content) {
     texture_init(&content->blender_text_texture);
     shader_init(&content->blur_program);
     shader_init(&content->radiosity_program);
+    shader_init(&content->radiosity_mapped_program);
+    content->light_mapped[0] = content->light_mapped[1] = nullptr;
     shader_init(&content->skin_program);
     shader_init(&content->afropowa_program);
     scene_init(&content->circuits_scene);
@@ -71,6 +73,15 @@ void content_wire_material(Scene* scene, const char* scene_name, ShaderProgram* 
     layer->flags = LAYER_BIND | LAYER_REFLECTION_MAP;
 }
 
+void content_light_mapped_program(Content* content, bool on) {
+    for (Material* material : content->light_mapped) {
+        if (!material) continue;
+        material->shader = &content->radiosity_mapped_program;
+        if (on) material->flags |= MATERIAL_SHADER;
+        else material->flags &= ~static_cast<uint32_t>(MATERIAL_SHADER);
+    }
+}
+
 bool content_load(Content* content) {
     texture_load(&content->core_text_texture, "veldra_core_text.png");
     texture_load(&content->blender_text_texture, "veldra_blender_text.png");
@@ -94,6 +105,13 @@ bool content_load(Content* content) {
     if (!scene_load(&content->circuits_scene, "circuits.vscene")) return false;
     if (!scene_load(&content->armazem_scene, "armazem.vscene")) return false;
     shader_load(&content->radiosity_program, "radiosity_dark.vsl");
+    shader_load(&content->radiosity_mapped_program, "radiosity_mapped.vsl");
+    const char* const mapped[2] = {"Floor", "Walls"};
+    for (int i = 0; i < 2; ++i) {
+        content->light_mapped[i] = scene_find_material(&content->armazem_scene, mapped[i]);
+        if (!content->light_mapped[i])
+            report_missing("material", mapped[i], "armazem.vscene", "drawn with the warehouse program");
+    }
 
     // Robot one: skinning program with the camera position for its reflection.
     if (!scene_load(&content->robot_wheee_scene, "robot_wheee.vscene")) return false;

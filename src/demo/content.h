@@ -16,6 +16,11 @@ struct Content {
     ShaderProgram blur_program;
     Texture cube_target;
     ShaderProgram radiosity_program;
+    // The warehouse look for surfaces whose light is in a map on unit 1,
+    // and the two materials ("Floor", "Walls") that take it under the
+    // warehouse program; null where the scene lacks one.
+    ShaderProgram radiosity_mapped_program;
+    Material* light_mapped[2] = {nullptr, nullptr};
     ShaderProgram skin_program;
     int blur_texture_location = -1;
     int blur_offset_location = -1;
@@ -46,3 +51,8 @@ bool content_load(Content* content);
 // A scene without those names is reported and left unwired.
 void content_wire_skin(Scene* scene, const char* scene_name, ShaderProgram* program, bool with_camera_pos);
 void content_wire_material(Scene* scene, const char* scene_name, ShaderProgram* program, Texture* cube);
+
+// Turns the light-mapped program of the warehouse's mapped materials on
+// (while the warehouse program is bound) or off (fixed function, as the
+// reflection is captured).
+void content_light_mapped_program(Content* content, bool on);

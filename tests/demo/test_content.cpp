@@ -322,6 +322,7 @@ TEST(Content, ShaderScriptsCompileAndLinkWithTheEnginesUniforms) {
     };
     const Expect expects[] = {{"blur_pass.vsl", {"tex_blur", "offset"}},
                               {"radiosity_dark.vsl", {"surface"}},
+                              {"radiosity_mapped.vsl", {"surface", "light"}},
                               {"test7.vsl", {"bmatrix", "camera_pos", "reflection"}}};
     for (const Expect& e : expects) {
         ShaderProgram p;

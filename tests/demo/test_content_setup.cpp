@@ -189,7 +189,7 @@ TEST(ContentLoad, WholeSetUpOnTheBuiltContent) {
     const std::string report = test_read_file("report.htm");
     size_t at = 0;
     for (const char* name : {"veldra_core_text.png", "veldra_blender_text.png", "blur_pass.vsl", "circuits.vscene",
-                             "armazem.vscene", "radiosity_dark.vsl", "robot_wheee.vscene", "test7.vsl",
+                             "armazem.vscene", "radiosity_dark.vsl", "radiosity_mapped.vsl", "robot_wheee.vscene", "test7.vsl",
                              "robot_afropowa.vscene", "test7.vsl", "level_elements.vscene"}) {
         size_t found = report.find(name, at);
         EXPECT_NE(found, std::string::npos) << name << " missing or out of order";

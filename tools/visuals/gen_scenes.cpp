@@ -1,9 +1,12 @@
-// Makes the five scene files of the demo under CONTENT_DIR/models.
+// Makes the five scene files of the demo under CONTENT_DIR/models and
+// their light maps under CONTENT_DIR/textures.
 // Usage: gen_scenes CONTENT_DIR
 #include "geometry.h"
 #include "music_sync.h"
 #include "raster.h"
 #include "robots.h"
+
+#include "gfx/image_write.h"
 
 #include <chrono>
 #include <cmath>
@@ -17,6 +20,24 @@ const float kPi = 3.14159265f;
 int add_texture(SceneDesc* s, const std::string& path) {
     s->textures.push_back(path);
     return static_cast<int>(s->textures.size() - 1);
+}
+
+// Light maps made with the scenes, written beside the other textures.
+struct LightMapFile {
+    std::string name;
+    LightAtlas atlas;
+};
+std::vector<LightMapFile> light_maps;
+
+// A texture for the scene whose texels the caller fills through the atlas.
+int add_light_map(SceneDesc* s, const std::string& name, int width, int height) {
+    light_maps.push_back({name, light_atlas(width, height)});
+    return add_texture(s, name);
+}
+LightAtlas* light_map_atlas(const std::string& name) {
+    for (LightMapFile& f : light_maps)
+        if (f.name == name) return &f.atlas;
+    return nullptr;
 }
 
 // Closed, fully opaque surfaces: front faces only, no blending.
@@ -341,8 +362,11 @@ SceneDesc make_armazem() {
     int t_metal = add_texture(&s, "metal_panel.png");
     int t_crate = add_texture(&s, "crate.vtx");
     int t_lamp = add_texture(&s, "lamp.vtx");
-    int m_floor = add_material(&s, "Floor", {t_floor}, kSolid);
-    int m_walls = add_material(&s, "Walls", {t_metal}, kSolid);
+    // The floor, walls and ceiling keep their light in maps on unit 1.
+    int t_floor_light = add_light_map(&s, "armazem_floor_light.png", 64, 64);
+    int t_walls_light = add_light_map(&s, "armazem_walls_light.png", 128, 64);
+    int m_floor = add_material(&s, "Floor", {t_floor, t_floor_light}, kSolid);
+    int m_walls = add_material(&s, "Walls", {t_metal, t_walls_light}, kSolid);
     int m_steel = add_material(&s, "Steel", {t_metal}, kSolid);
     int m_crates = add_material(&s, "Crates", {t_crate}, kSolid);
     int m_lights = add_material(&s, "Lights", {t_lamp}, kSolid);
@@ -352,22 +376,24 @@ SceneDesc make_armazem() {
     Rng rng{527};
 
     MeshBuilder shell = mesh_builder(bake);
+    LightAtlas* floor_light = light_map_atlas("armazem_floor_light.png");
+    LightAtlas* walls_light = light_map_atlas("armazem_walls_light.png");
     mesh_use_material(&shell, m_floor);
-    mesh_quad(&shell, id, {kX0, kFloor, kZ1}, {kX1, kFloor, kZ1}, {kX1, kFloor, kZ0}, {kX0, kFloor, kZ0},
-              paint(0.85f, 0.85f, 0.85f, 0, 4), 56, 56);
+    mesh_quad_mapped(&shell, floor_light, id, {kX0, kFloor, kZ1}, {kX1, kFloor, kZ1}, {kX1, kFloor, kZ0},
+                     {kX0, kFloor, kZ0}, paint(0.85f, 0.85f, 0.85f, 0, 4), 56, 56);
     mesh_use_material(&shell, m_walls);
     Paint wall = paint(0.55f, 0.6f, 0.7f, 0, 4);
     int nx = static_cast<int>((kX1 - kX0) / 0.7f), nz = static_cast<int>((kZ1 - kZ0) / 0.7f), ny = 13;
-    mesh_quad(&shell, id, {kX0, kFloor, kZ0}, {kX1, kFloor, kZ0}, {kX1, kCeiling, kZ0}, {kX0, kCeiling, kZ0}, wall, nx,
-              ny);
-    mesh_quad(&shell, id, {kX1, kFloor, kZ1}, {kX0, kFloor, kZ1}, {kX0, kCeiling, kZ1}, {kX1, kCeiling, kZ1}, wall, nx,
-              ny);
-    mesh_quad(&shell, id, {kX0, kFloor, kZ1}, {kX0, kFloor, kZ0}, {kX0, kCeiling, kZ0}, {kX0, kCeiling, kZ1}, wall, nz,
-              ny);
-    mesh_quad(&shell, id, {kX1, kFloor, kZ0}, {kX1, kFloor, kZ1}, {kX1, kCeiling, kZ1}, {kX1, kCeiling, kZ0}, wall, nz,
-              ny);
-    mesh_quad(&shell, id, {kX0, kCeiling, kZ0}, {kX1, kCeiling, kZ0}, {kX1, kCeiling, kZ1}, {kX0, kCeiling, kZ1},
-              paint(0.25f, 0.27f, 0.3f, 0, 4), 20, 20);
+    mesh_quad_mapped(&shell, walls_light, id, {kX0, kFloor, kZ0}, {kX1, kFloor, kZ0}, {kX1, kCeiling, kZ0},
+                     {kX0, kCeiling, kZ0}, wall, nx, ny);
+    mesh_quad_mapped(&shell, walls_light, id, {kX1, kFloor, kZ1}, {kX0, kFloor, kZ1}, {kX0, kCeiling, kZ1},
+                     {kX1, kCeiling, kZ1}, wall, nx, ny);
+    mesh_quad_mapped(&shell, walls_light, id, {kX0, kFloor, kZ1}, {kX0, kFloor, kZ0}, {kX0, kCeiling, kZ0},
+                     {kX0, kCeiling, kZ1}, wall, nz, ny);
+    mesh_quad_mapped(&shell, walls_light, id, {kX1, kFloor, kZ0}, {kX1, kFloor, kZ1}, {kX1, kCeiling, kZ1},
+                     {kX1, kCeiling, kZ0}, wall, nz, ny);
+    mesh_quad_mapped(&shell, walls_light, id, {kX0, kCeiling, kZ0}, {kX1, kCeiling, kZ0}, {kX1, kCeiling, kZ1},
+                     {kX0, kCeiling, kZ1}, paint(0.25f, 0.27f, 0.3f, 0, 4), 20, 20);
 
     MeshBuilder steel = mesh_builder(bake);
     mesh_use_material(&steel, m_steel);
@@ -434,7 +460,7 @@ SceneDesc make_armazem() {
     // rejects the walls and floor behind the racks before they are shaded.
     add_object(&s, scene_desc_mesh_object("Structure", add_mesh(&s, mesh_finish(steel, "Structure", PROFILE_LIT))));
     add_object(&s, scene_desc_mesh_object("Lights", add_mesh(&s, mesh_finish(lights, "Lights", PROFILE_LIT))));
-    add_object(&s, scene_desc_mesh_object("Shell", add_mesh(&s, mesh_finish(shell, "Shell", PROFILE_LIT))));
+    add_object(&s, scene_desc_mesh_object("Shell", add_mesh(&s, mesh_finish(shell, "Shell", PROFILE_MAPPED))));
 
     // The robot dances at (12, -1, 2); the camera circles it in six moves of
     // two bars each, from bar line to bar line.
@@ -472,7 +498,8 @@ SceneDesc make_level_elements() {
     int t_wall = add_texture(&s, "shaft_wall.png");
     int t_metal = add_texture(&s, "metal_panel.png");
     int t_lamp = add_texture(&s, "lamp.vtx");
-    int m_wall = add_material(&s, "Shaft", {t_wall}, kSolid);
+    int t_wall_light = add_light_map(&s, "shaft_walls_light.png", 64, 32);
+    int m_wall = add_material(&s, "Shaft", {t_wall, t_wall_light}, kSolid);
     int m_steel = add_material(&s, "Steel", {t_metal}, kSolid);
     int m_glow = add_material(&s, "Glow", {t_lamp}, kSolid);
 
@@ -495,16 +522,23 @@ SceneDesc make_level_elements() {
     Baker bake = baker_lights(lights, 0.02f, -100.0f);
     Matrix id = matrix_identity();
 
-    MeshBuilder b = mesh_builder(bake);
-    mesh_use_material(&b, m_wall);
+    // The walls keep their light in a map, so they are a mesh of their own.
+    MeshBuilder walls = mesh_builder(bake);
+    LightAtlas* wall_light = light_map_atlas("shaft_walls_light.png");
+    mesh_use_material(&walls, m_wall);
     Paint wall = paint(0.8f, 0.85f, 0.9f, 0, 4);
     wall.uv_scale = 8;
     const float H = 10.0f;
-    mesh_quad(&b, id, {-kHalf, 0, -kHalf}, {kHalf, 0, -kHalf}, {kHalf, H, -kHalf}, {-kHalf, H, -kHalf}, wall, 12, 16);
-    mesh_quad(&b, id, {kHalf, 0, kHalf}, {-kHalf, 0, kHalf}, {-kHalf, H, kHalf}, {kHalf, H, kHalf}, wall, 12, 16);
-    mesh_quad(&b, id, {-kHalf, 0, kHalf}, {-kHalf, 0, -kHalf}, {-kHalf, H, -kHalf}, {-kHalf, H, kHalf}, wall, 12, 16);
-    mesh_quad(&b, id, {kHalf, 0, -kHalf}, {kHalf, 0, kHalf}, {kHalf, H, kHalf}, {kHalf, H, -kHalf}, wall, 12, 16);
+    mesh_quad_mapped(&walls, wall_light, id, {-kHalf, 0, -kHalf}, {kHalf, 0, -kHalf}, {kHalf, H, -kHalf},
+                     {-kHalf, H, -kHalf}, wall, 12, 16);
+    mesh_quad_mapped(&walls, wall_light, id, {kHalf, 0, kHalf}, {-kHalf, 0, kHalf}, {-kHalf, H, kHalf},
+                     {kHalf, H, kHalf}, wall, 12, 16);
+    mesh_quad_mapped(&walls, wall_light, id, {-kHalf, 0, kHalf}, {-kHalf, 0, -kHalf}, {-kHalf, H, -kHalf},
+                     {-kHalf, H, kHalf}, wall, 12, 16);
+    mesh_quad_mapped(&walls, wall_light, id, {kHalf, 0, -kHalf}, {kHalf, 0, kHalf}, {kHalf, H, kHalf},
+                     {kHalf, H, -kHalf}, wall, 12, 16);
 
+    MeshBuilder b = mesh_builder(bake);
     mesh_use_material(&b, m_steel);
     Paint steel = paint(0.55f, 0.58f, 0.65f, 0, 2);
     // Corner columns, the ring girder of the landing and cross braces.
@@ -560,6 +594,8 @@ SceneDesc make_level_elements() {
     }
 
     add_object(&s, scene_desc_mesh_object("Storey", storey));
+    // Behind everything else in the storey, so drawn after it.
+    add_object(&s, scene_desc_mesh_object("Walls", add_mesh(&s, mesh_finish(walls, "Walls", PROFILE_MAPPED))));
     for (int k = 0; k < 5; ++k) {
         float a = k * 2 * kPi / 5 + 0.3f;
         // On the wall, pointing into the shaft: local z towards the axis.
@@ -589,6 +625,17 @@ bool write_scene(const std::filesystem::path& root, const std::string& name, con
     return ok;
 }
 
+bool write_light_map(const std::filesystem::path& root, const LightMapFile& f) {
+    std::vector<uint8_t> png = image_encode_png(f.atlas.width, f.atlas.height, 3, light_atlas_bytes(f.atlas).data());
+    std::filesystem::create_directories(root / "textures");
+    std::FILE* out = std::fopen((root / "textures" / f.name).c_str(), "wb");
+    if (!out) return false;
+    bool ok = !png.empty() && std::fwrite(png.data(), 1, png.size(), out) == png.size();
+    ok &= std::fclose(out) == 0;
+    if (!ok) std::fprintf(stderr, "gen_scenes: cannot write %s\n", f.name.c_str());
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -604,6 +651,7 @@ int main(int argc, char** argv) {
     ok &= write_scene(root, "robot_wheee.vscene", make_robot_wheee());
     ok &= write_scene(root, "robot_afropowa.vscene", make_robot_afropowa());
     ok &= write_scene(root, "level_elements.vscene", make_level_elements());
+    for (const LightMapFile& f : light_maps) ok &= write_light_map(root, f);
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     std::printf("gen_scenes: %s in %.2f s\n", ok ? "done" : "FAILED", seconds);
     return ok ? 0 : 1;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <utility>
 
 namespace {
@@ -80,6 +82,7 @@ int profile_stride(int profile) {
     case PROFILE_LIT: return 48;
     case PROFILE_TEXTURED: return 32;
     case PROFILE_SKINNED: return 80;
+    case PROFILE_MAPPED: return 40;
     default: return 0;
     }
 }
@@ -176,6 +179,67 @@ void mesh_quad(MeshBuilder* b, const Matrix& m, Vec3 p0, Vec3 p1, Vec3 p2, Vec3 
             add_triangle(b, i00, i10, i11);
             add_triangle(b, i00, i11, i01);
         }
+}
+
+LightAtlas light_atlas(int width, int height) {
+    LightAtlas a;
+    a.width = width;
+    a.height = height;
+    a.rgb.assign(static_cast<size_t>(width) * height * 3, 0.0f);
+    return a;
+}
+
+void mesh_quad_mapped(MeshBuilder* b, LightAtlas* atlas, const Matrix& m, Vec3 p0, Vec3 p1, Vec3 p2, Vec3 p3,
+                      const Paint& paint, int nu, int nv) {
+    Vec3 n = transform_dir(m, normalize(cross(sub(p1, p0), sub(p3, p0))));
+    nu = std::max(nu, 1);
+    nv = std::max(nv, 1);
+    // The block with its border, on the current shelf or a new one.
+    const int w = nu + 3, h = nv + 3;
+    if (atlas->shelf_x + w > atlas->width) {
+        atlas->shelf_y += atlas->shelf_height;
+        atlas->shelf_x = 0;
+        atlas->shelf_height = 0;
+    }
+    if (w > atlas->width || atlas->shelf_y + h > atlas->height) {
+        std::fprintf(stderr, "gen_scenes: a light atlas of %dx%d is full\n", atlas->width, atlas->height);
+        std::exit(1);
+    }
+    const int x0 = atlas->shelf_x + 1, y0 = atlas->shelf_y + 1;
+    atlas->shelf_x += w;
+    atlas->shelf_height = std::max(atlas->shelf_height, h);
+    for (int j = -1; j <= nv + 1; ++j)
+        for (int i = -1; i <= nu + 1; ++i) {
+            const int ci = std::clamp(i, 0, nu), cj = std::clamp(j, 0, nv);
+            float u = static_cast<float>(ci) / nu, v = static_cast<float>(cj) / nv;
+            Vec3 local = lerp3(lerp3(p0, p1, u), lerp3(p3, p2, u), v);
+            float colour[4];
+            b->bake(matrix_transform_point(m, local.x, local.y, local.z), n, paint, colour);
+            float* texel = &atlas->rgb[(static_cast<size_t>(y0 + j) * atlas->width + (x0 + i)) * 3];
+            for (int k = 0; k < 3; ++k) texel[k] = colour[k];
+        }
+    const uint32_t first = static_cast<uint32_t>(b->vertices.size());
+    const Vec3 corners[4] = {p0, p1, p2, p3};
+    const int cu[4] = {0, 1, 1, 0}, cv[4] = {0, 0, 1, 1};
+    for (int c = 0; c < 4; ++c) {
+        Vertex vx;
+        vx.p = matrix_transform_point(m, corners[c].x, corners[c].y, corners[c].z);
+        vx.n = n;
+        surface_uv(vx.p, n, paint, vx.uv);
+        vx.light_uv[0] = (x0 + cu[c] * nu + 0.5f) / atlas->width;
+        vx.light_uv[1] = (y0 + cv[c] * nv + 0.5f) / atlas->height;
+        b->vertices.push_back(vx);
+    }
+    // Split as mesh_quad splits every cell.
+    add_triangle(b, first, first + 1, first + 2);
+    add_triangle(b, first, first + 2, first + 3);
+}
+
+std::vector<uint8_t> light_atlas_bytes(const LightAtlas& atlas) {
+    std::vector<uint8_t> out(atlas.rgb.size());
+    for (size_t i = 0; i < atlas.rgb.size(); ++i)
+        out[i] = static_cast<uint8_t>(std::lround(std::clamp(atlas.rgb[i], 0.0f, 1.0f) * 255.0f));
+    return out;
 }
 
 void mesh_box(MeshBuilder* b, const Matrix& m, Vec3 lo, Vec3 hi, const Paint& paint, float cell, int skip_faces) {
@@ -319,10 +383,14 @@ SceneDescMesh mesh_finish(const MeshBuilder& b, const std::string& name, int pro
         std::vector<uint8_t>& out = mesh.vertices;
         scene_desc_push_vec3(&out, v.p);
         scene_desc_push_vec3(&out, v.n);
-        if (profile != PROFILE_TEXTURED)
+        if (profile != PROFILE_TEXTURED && profile != PROFILE_MAPPED)
             for (float c : v.colour) scene_desc_push_f32(&out, c);
         scene_desc_push_f32(&out, v.uv[0]);
         scene_desc_push_f32(&out, v.uv[1]);
+        if (profile == PROFILE_MAPPED) {
+            scene_desc_push_f32(&out, v.light_uv[0]);
+            scene_desc_push_f32(&out, v.light_uv[1]);
+        }
         if (profile == PROFILE_SKINNED) {
             for (int32_t i : v.bones) scene_desc_push_u32(&out, static_cast<uint32_t>(i));
             for (float w : v.weights) scene_desc_push_f32(&out, w);

@@ -15,6 +15,7 @@ enum {
     PROFILE_LIT = 0,      // position, normal, colour, uv: 48 bytes
     PROFILE_TEXTURED = 1, // position, normal, uv: 32 bytes
     PROFILE_SKINNED = 2,  // position, normal, colour, uv, 4 bone ints, 4 weights: 80 bytes
+    PROFILE_MAPPED = 3,   // position, normal, uv, light-map uv: 40 bytes
 };
 int profile_stride(int profile);
 
@@ -23,6 +24,7 @@ struct Vertex {
     Vec3 n{0, 1, 0};
     float colour[4] = {1, 1, 1, 1};
     float uv[2] = {0, 0};
+    float light_uv[2] = {0, 0};
     int32_t bones[4] = {0, 0, 0, 0};
     float weights[4] = {1, 0, 0, 0};
 };
@@ -77,6 +79,27 @@ void mesh_use_material(MeshBuilder* b, int material);
 // nu x nv cells so that baked light has resolution.
 void mesh_quad(MeshBuilder* b, const Matrix& m, Vec3 p0, Vec3 p1, Vec3 p2, Vec3 p3, const Paint& paint, int nu = 1,
                int nv = 1);
+// Baked light kept in a texture instead of in the vertices: a large flat
+// quad then costs two triangles instead of two per cell, which the software
+// rasteriser pays for in every pass. Each quad gets a block of texels, one
+// per corner of its cells, with a border that repeats its edge so filtering
+// never reaches a neighbour; texel centres sit on the cell corners, so the
+// light between them is the same blend of the same values.
+struct LightAtlas {
+    int width = 0;
+    int height = 0;         // both powers of two, fixed when made
+    std::vector<float> rgb; // width x height, rows from the top
+    int shelf_x = 0, shelf_y = 0, shelf_height = 0;
+};
+LightAtlas light_atlas(int width, int height);
+// Like mesh_quad, with the light in the atlas and the vertices white; the
+// vertices carry light-map coordinates for PROFILE_MAPPED. Exits when the
+// atlas is full: its size is a constant of the content.
+void mesh_quad_mapped(MeshBuilder* b, LightAtlas* atlas, const Matrix& m, Vec3 p0, Vec3 p1, Vec3 p2, Vec3 p3,
+                      const Paint& paint, int nu, int nv);
+// 8-bit RGB rows, top first.
+std::vector<uint8_t> light_atlas_bytes(const LightAtlas& atlas);
+
 // Axis-aligned box (in the matrix's space) from lo to hi; faces are cut into
 // cells of at most `cell` units (0: one quad per face). skip_faces bits:
 // 1 -x, 2 +x, 4 -y, 8 +y, 16 -z, 32 +z.
