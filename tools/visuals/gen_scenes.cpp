@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 
 namespace {
@@ -22,12 +23,13 @@ int add_texture(SceneDesc* s, const std::string& path) {
     return static_cast<int>(s->textures.size() - 1);
 }
 
-// Light maps made with the scenes, written beside the other textures.
+// Light maps made with the scenes, written beside the other textures; a
+// deque, so atlases handed out stay put as more are added.
 struct LightMapFile {
     std::string name;
     LightAtlas atlas;
 };
-std::vector<LightMapFile> light_maps;
+std::deque<LightMapFile> light_maps;
 
 // A texture for the scene whose texels the caller fills through the atlas.
 int add_light_map(SceneDesc* s, const std::string& name, int width, int height) {
