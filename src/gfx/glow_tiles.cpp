@@ -93,7 +93,7 @@ void glow_tiles_read(GlowTiles* tiles, int reach, float threshold) {
 }
 
 void glow_tiles_draw(const Texture& t, const bool* mask, int rows, int columns, int w, int h) {
-    const Color white = {255, 255, 255, 255};
+    std::vector<TexturePart> parts;
     for (int r = 0; r < rows; ++r) {
         const bool* row = mask + r * columns;
         for (int c = 0; c < columns;) {
@@ -106,10 +106,10 @@ void glow_tiles_draw(const Texture& t, const bool* mask, int rows, int columns, 
             while (end < columns && row[end]) ++end;
             const int x0 = w * c / columns, x1 = w * end / columns;
             const int y0 = h * r / rows, y1 = h * (r + 1) / rows;
-            texture_draw_part(t, x0, y0, x1 - x0, y1 - y0, static_cast<float>(c) / columns,
-                              static_cast<float>(r) / rows, static_cast<float>(end) / columns,
-                              static_cast<float>(r + 1) / rows, white);
+            parts.push_back({x0, y0, x1 - x0, y1 - y0, static_cast<float>(c) / columns, static_cast<float>(r) / rows,
+                             static_cast<float>(end) / columns, static_cast<float>(r + 1) / rows});
             c = end;
         }
     }
+    texture_draw_parts(t, parts, {255, 255, 255, 255});
 }

@@ -423,35 +423,37 @@ void texture_draw_end(const Texture& t) {
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
 }
 
-void texture_quad_2d(const Texture& t, int x, int y, int w, int h, float u0, float v0, float u1, float v1) {
-    const float x0 = static_cast<float>(x);
-    const float y0 = static_cast<float>(y);
-    const float x1 = static_cast<float>(x + w);
-    const float y1 = static_cast<float>(y + h);
+// The four corners of one quad, inside glBegin(GL_QUADS).
+void texture_quad_2d(const Texture& t, const TexturePart& p) {
+    const float x0 = static_cast<float>(p.x);
+    const float y0 = static_cast<float>(p.y);
+    const float x1 = static_cast<float>(p.x + p.w);
+    const float y1 = static_cast<float>(p.y + p.h);
+    float v0 = p.v0, v1 = p.v1;
     // Render targets are stored bottom row first; repeat wrapping in t
     // turns -1..0 into the image's rows top to bottom.
     if (t.kind == TEXTURE_FRAMEBUFFER || t.kind == TEXTURE_PBUFFER) {
         v0 = 0.0f - v0;
         v1 = 0.0f - v1;
     }
-    glBegin(GL_QUADS);
-    glTexCoord2f(u0, v0);
+    glTexCoord2f(p.u0, v0);
     glVertex2f(x0, y0);
-    glTexCoord2f(u1, v0);
+    glTexCoord2f(p.u1, v0);
     glVertex2f(x1, y0);
-    glTexCoord2f(u1, v1);
+    glTexCoord2f(p.u1, v1);
     glVertex2f(x1, y1);
-    glTexCoord2f(u0, v1);
+    glTexCoord2f(p.u0, v1);
     glVertex2f(x0, y1);
-    glEnd();
 }
 
 } // namespace
 
-void texture_draw_part(Texture t, int x, int y, int w, int h, float u0, float v0, float u1, float v1, Color colour) {
-    if (t.target != GL_TEXTURE_2D) return;
+void texture_draw_parts(Texture t, std::span<const TexturePart> parts, Color colour) {
+    if (t.target != GL_TEXTURE_2D || parts.empty()) return;
     texture_draw_begin(t, colour);
-    texture_quad_2d(t, x, y, w, h, u0, v0, u1, v1);
+    glBegin(GL_QUADS);
+    for (const TexturePart& part : parts) texture_quad_2d(t, part);
+    glEnd();
     texture_draw_end(t);
 }
 
@@ -462,7 +464,9 @@ void texture_draw(Texture t, int x, int y, int w, int h, Color colour) {
     float x1 = static_cast<float>(x + w);
     float y1 = static_cast<float>(y + h);
     if (t.target == GL_TEXTURE_2D) {
-        texture_quad_2d(t, x, y, w, h, 0, 0, 1, 1);
+        glBegin(GL_QUADS);
+        texture_quad_2d(t, {x, y, w, h, 0, 0, 1, 1});
+        glEnd();
     } else if (t.target == GL_TEXTURE_RECTANGLE_ARB) {
         float tw = static_cast<float>(w);
         float th = static_cast<float>(h);

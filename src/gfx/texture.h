@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <span>
 #include <vector>
 
 // What a texture record holds; render targets use the same values.
@@ -78,6 +79,12 @@ void texture_free(Texture* t);
 // modulated by colour. Loaded images and render targets both appear
 // upright under the 2D view (origin top left).
 void texture_draw(Texture t, int x, int y, int w, int h, Color colour);
-// The same for a part of a 2D texture: u0..u1 across and v0..v1 down the
-// upright image, in 0..1. The whole range gives texture_draw's quad.
-void texture_draw_part(Texture t, int x, int y, int w, int h, float u0, float v0, float u1, float v1, Color colour);
+// A part of a 2D texture drawn in place: the rectangle x, y, w, h and
+// u0..u1 across, v0..v1 down the upright image, in 0..1. The whole range
+// gives texture_draw's quad.
+struct TexturePart {
+    int x, y, w, h;
+    float u0, v0, u1, v1;
+};
+// Draws the parts of a 2D texture with texture_draw's state, in one batch.
+void texture_draw_parts(Texture t, std::span<const TexturePart> parts, Color colour);
