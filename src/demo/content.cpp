@@ -76,7 +76,6 @@ void content_wire_material(Scene* scene, const char* scene_name, ShaderProgram* 
 void content_light_mapped_program(Content* content, bool on) {
     for (Material* material : content->light_mapped) {
         if (!material) continue;
-        material->shader = &content->radiosity_mapped_program;
         if (on) material->flags |= MATERIAL_SHADER;
         else material->flags &= ~static_cast<uint32_t>(MATERIAL_SHADER);
     }
@@ -108,9 +107,10 @@ bool content_load(Content* content) {
     shader_load(&content->radiosity_mapped_program, "radiosity_mapped.vsl");
     const char* const mapped[2] = {"Floor", "Walls"};
     for (int i = 0; i < 2; ++i) {
-        content->light_mapped[i] = scene_find_material(&content->armazem_scene, mapped[i]);
-        if (!content->light_mapped[i])
-            report_missing("material", mapped[i], "armazem.vscene", "drawn with the warehouse program");
+        Material* material = scene_find_material(&content->armazem_scene, mapped[i]);
+        if (material) material->shader = &content->radiosity_mapped_program;
+        else report_missing("material", mapped[i], "armazem.vscene", "drawn with the warehouse program");
+        content->light_mapped[i] = material;
     }
 
     // Robot one: skinning program with the camera position for its reflection.

@@ -52,7 +52,8 @@ bool content_load(Content* content);
 void content_wire_skin(Scene* scene, const char* scene_name, ShaderProgram* program, bool with_camera_pos);
 void content_wire_material(Scene* scene, const char* scene_name, ShaderProgram* program, Texture* cube);
 
-// Turns the light-mapped program of the warehouse's mapped materials on
+// Turns the light-mapped program (set on them at load) of the warehouse's
+// mapped materials on
 // (while the warehouse program is bound) or off (fixed function, as the
 // reflection is captured).
 void content_light_mapped_program(Content* content, bool on);
