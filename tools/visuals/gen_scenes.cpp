@@ -31,15 +31,15 @@ struct LightMapFile {
 };
 std::deque<LightMapFile> light_maps;
 
-// A texture for the scene whose texels the caller fills through the atlas.
-int add_light_map(SceneDesc* s, const std::string& name, int width, int height) {
+// A light map of the scene: its texture index, and the atlas whose texels
+// the caller fills.
+struct LightMap {
+    int texture;
+    LightAtlas* atlas;
+};
+LightMap add_light_map(SceneDesc* s, const std::string& name, int width, int height) {
     light_maps.push_back({name, light_atlas(width, height)});
-    return add_texture(s, name);
-}
-LightAtlas* light_map_atlas(const std::string& name) {
-    for (LightMapFile& f : light_maps)
-        if (f.name == name) return &f.atlas;
-    return nullptr;
+    return {add_texture(s, name), &light_maps.back().atlas};
 }
 
 // Closed, fully opaque surfaces: front faces only, no blending.
@@ -365,10 +365,10 @@ SceneDesc make_armazem() {
     int t_crate = add_texture(&s, "crate.vtx");
     int t_lamp = add_texture(&s, "lamp.vtx");
     // The floor, walls and ceiling keep their light in maps on unit 1.
-    int t_floor_light = add_light_map(&s, "armazem_floor_light.png", 64, 64);
-    int t_walls_light = add_light_map(&s, "armazem_walls_light.png", 128, 64);
-    int m_floor = add_material(&s, "Floor", {t_floor, t_floor_light}, kSolid);
-    int m_walls = add_material(&s, "Walls", {t_metal, t_walls_light}, kSolid);
+    LightMap floor_light = add_light_map(&s, "armazem_floor_light.png", 64, 64);
+    LightMap walls_light = add_light_map(&s, "armazem_walls_light.png", 128, 64);
+    int m_floor = add_material(&s, "Floor", {t_floor, floor_light.texture}, kSolid);
+    int m_walls = add_material(&s, "Walls", {t_metal, walls_light.texture}, kSolid);
     int m_steel = add_material(&s, "Steel", {t_metal}, kSolid);
     int m_crates = add_material(&s, "Crates", {t_crate}, kSolid);
     int m_lights = add_material(&s, "Lights", {t_lamp}, kSolid);
@@ -378,23 +378,21 @@ SceneDesc make_armazem() {
     Rng rng{527};
 
     MeshBuilder shell = mesh_builder(bake);
-    LightAtlas* floor_light = light_map_atlas("armazem_floor_light.png");
-    LightAtlas* walls_light = light_map_atlas("armazem_walls_light.png");
     mesh_use_material(&shell, m_floor);
-    mesh_quad_mapped(&shell, floor_light, id, {kX0, kFloor, kZ1}, {kX1, kFloor, kZ1}, {kX1, kFloor, kZ0},
+    mesh_quad_mapped(&shell, floor_light.atlas, id, {kX0, kFloor, kZ1}, {kX1, kFloor, kZ1}, {kX1, kFloor, kZ0},
                      {kX0, kFloor, kZ0}, paint(0.85f, 0.85f, 0.85f, 0, 4), 56, 56);
     mesh_use_material(&shell, m_walls);
     Paint wall = paint(0.55f, 0.6f, 0.7f, 0, 4);
     int nx = static_cast<int>((kX1 - kX0) / 0.7f), nz = static_cast<int>((kZ1 - kZ0) / 0.7f), ny = 13;
-    mesh_quad_mapped(&shell, walls_light, id, {kX0, kFloor, kZ0}, {kX1, kFloor, kZ0}, {kX1, kCeiling, kZ0},
+    mesh_quad_mapped(&shell, walls_light.atlas, id, {kX0, kFloor, kZ0}, {kX1, kFloor, kZ0}, {kX1, kCeiling, kZ0},
                      {kX0, kCeiling, kZ0}, wall, nx, ny);
-    mesh_quad_mapped(&shell, walls_light, id, {kX1, kFloor, kZ1}, {kX0, kFloor, kZ1}, {kX0, kCeiling, kZ1},
+    mesh_quad_mapped(&shell, walls_light.atlas, id, {kX1, kFloor, kZ1}, {kX0, kFloor, kZ1}, {kX0, kCeiling, kZ1},
                      {kX1, kCeiling, kZ1}, wall, nx, ny);
-    mesh_quad_mapped(&shell, walls_light, id, {kX0, kFloor, kZ1}, {kX0, kFloor, kZ0}, {kX0, kCeiling, kZ0},
+    mesh_quad_mapped(&shell, walls_light.atlas, id, {kX0, kFloor, kZ1}, {kX0, kFloor, kZ0}, {kX0, kCeiling, kZ0},
                      {kX0, kCeiling, kZ1}, wall, nz, ny);
-    mesh_quad_mapped(&shell, walls_light, id, {kX1, kFloor, kZ0}, {kX1, kFloor, kZ1}, {kX1, kCeiling, kZ1},
+    mesh_quad_mapped(&shell, walls_light.atlas, id, {kX1, kFloor, kZ0}, {kX1, kFloor, kZ1}, {kX1, kCeiling, kZ1},
                      {kX1, kCeiling, kZ0}, wall, nz, ny);
-    mesh_quad_mapped(&shell, walls_light, id, {kX0, kCeiling, kZ0}, {kX1, kCeiling, kZ0}, {kX1, kCeiling, kZ1},
+    mesh_quad_mapped(&shell, walls_light.atlas, id, {kX0, kCeiling, kZ0}, {kX1, kCeiling, kZ0}, {kX1, kCeiling, kZ1},
                      {kX0, kCeiling, kZ1}, paint(0.25f, 0.27f, 0.3f, 0, 4), 20, 20);
 
     MeshBuilder steel = mesh_builder(bake);
@@ -500,8 +498,8 @@ SceneDesc make_level_elements() {
     int t_wall = add_texture(&s, "shaft_wall.png");
     int t_metal = add_texture(&s, "metal_panel.png");
     int t_lamp = add_texture(&s, "lamp.vtx");
-    int t_wall_light = add_light_map(&s, "shaft_walls_light.png", 64, 32);
-    int m_wall = add_material(&s, "Shaft", {t_wall, t_wall_light}, kSolid);
+    LightMap wall_light = add_light_map(&s, "shaft_walls_light.png", 64, 32);
+    int m_wall = add_material(&s, "Shaft", {t_wall, wall_light.texture}, kSolid);
     int m_steel = add_material(&s, "Steel", {t_metal}, kSolid);
     int m_glow = add_material(&s, "Glow", {t_lamp}, kSolid);
 
@@ -526,18 +524,17 @@ SceneDesc make_level_elements() {
 
     // The walls keep their light in a map, so they are a mesh of their own.
     MeshBuilder walls = mesh_builder(bake);
-    LightAtlas* wall_light = light_map_atlas("shaft_walls_light.png");
     mesh_use_material(&walls, m_wall);
     Paint wall = paint(0.8f, 0.85f, 0.9f, 0, 4);
     wall.uv_scale = 8;
     const float H = 10.0f;
-    mesh_quad_mapped(&walls, wall_light, id, {-kHalf, 0, -kHalf}, {kHalf, 0, -kHalf}, {kHalf, H, -kHalf},
+    mesh_quad_mapped(&walls, wall_light.atlas, id, {-kHalf, 0, -kHalf}, {kHalf, 0, -kHalf}, {kHalf, H, -kHalf},
                      {-kHalf, H, -kHalf}, wall, 12, 16);
-    mesh_quad_mapped(&walls, wall_light, id, {kHalf, 0, kHalf}, {-kHalf, 0, kHalf}, {-kHalf, H, kHalf},
+    mesh_quad_mapped(&walls, wall_light.atlas, id, {kHalf, 0, kHalf}, {-kHalf, 0, kHalf}, {-kHalf, H, kHalf},
                      {kHalf, H, kHalf}, wall, 12, 16);
-    mesh_quad_mapped(&walls, wall_light, id, {-kHalf, 0, kHalf}, {-kHalf, 0, -kHalf}, {-kHalf, H, -kHalf},
+    mesh_quad_mapped(&walls, wall_light.atlas, id, {-kHalf, 0, kHalf}, {-kHalf, 0, -kHalf}, {-kHalf, H, -kHalf},
                      {-kHalf, H, kHalf}, wall, 12, 16);
-    mesh_quad_mapped(&walls, wall_light, id, {kHalf, 0, -kHalf}, {kHalf, 0, kHalf}, {kHalf, H, kHalf},
+    mesh_quad_mapped(&walls, wall_light.atlas, id, {kHalf, 0, -kHalf}, {kHalf, 0, kHalf}, {kHalf, H, kHalf},
                      {kHalf, H, -kHalf}, wall, 12, 16);
 
     MeshBuilder b = mesh_builder(bake);

@@ -21,6 +21,13 @@ Vec3 normalize(Vec3 a) {
 }
 Vec3 lerp3(Vec3 a, Vec3 b, float t) { return add(a, mul(sub(b, a), t)); }
 
+// Corner (i, j) of an nu x nv grid over the quad p0 p1 p2 p3: i runs from p0
+// towards p1, j from p0 towards p3.
+Vec3 quad_grid_point(Vec3 p0, Vec3 p1, Vec3 p2, Vec3 p3, int i, int j, int nu, int nv) {
+    float u = static_cast<float>(i) / nu, v = static_cast<float>(j) / nv;
+    return lerp3(lerp3(p0, p1, u), lerp3(p3, p2, u), v);
+}
+
 Vec3 transform_dir(const Matrix& m, Vec3 d) {
     const float* e = m.m;
     return normalize({e[0] * d.x + e[4] * d.y + e[8] * d.z, e[1] * d.x + e[5] * d.y + e[9] * d.z,
@@ -167,9 +174,7 @@ void mesh_quad(MeshBuilder* b, const Matrix& m, Vec3 p0, Vec3 p1, Vec3 p2, Vec3 
     idx.reserve((nu + 1) * (nv + 1));
     for (int j = 0; j <= nv; ++j)
         for (int i = 0; i <= nu; ++i) {
-            float u = static_cast<float>(i) / nu, v = static_cast<float>(j) / nv;
-            Vec3 a = lerp3(p0, p1, u), c = lerp3(p3, p2, u);
-            Vec3 local = lerp3(a, c, v);
+            Vec3 local = quad_grid_point(p0, p1, p2, p3, i, j, nu, nv);
             idx.push_back(add_vertex(b, matrix_transform_point(m, local.x, local.y, local.z), n, paint));
         }
     for (int j = 0; j < nv; ++j)
@@ -210,9 +215,7 @@ void mesh_quad_mapped(MeshBuilder* b, LightAtlas* atlas, const Matrix& m, Vec3 p
     atlas->shelf_height = std::max(atlas->shelf_height, h);
     for (int j = -1; j <= nv + 1; ++j)
         for (int i = -1; i <= nu + 1; ++i) {
-            const int ci = std::clamp(i, 0, nu), cj = std::clamp(j, 0, nv);
-            float u = static_cast<float>(ci) / nu, v = static_cast<float>(cj) / nv;
-            Vec3 local = lerp3(lerp3(p0, p1, u), lerp3(p3, p2, u), v);
+            Vec3 local = quad_grid_point(p0, p1, p2, p3, std::clamp(i, 0, nu), std::clamp(j, 0, nv), nu, nv);
             float colour[4];
             b->bake(matrix_transform_point(m, local.x, local.y, local.z), n, paint, colour);
             float* texel = &atlas->rgb[(static_cast<size_t>(y0 + j) * atlas->width + (x0 + i)) * 3];
