@@ -29,8 +29,8 @@ bool write_png_frame(const FrameOutput* out, const OutputFrame& frame, std::stri
     std::filesystem::path part = path;
     part += ".part";
     // Fast compression: frames are read back by a video editor or encoder,
-    // and the default level would hold the capture back.
-    if (image_write_png(part.string(), out->width, out->height, 3, frame.rgb.data(), 1)) {
+    // and the default level and row filtering would hold the capture back.
+    if (image_write_png(part.string(), out->width, out->height, 3, frame.rgb.data(), 1, IMAGE_ROWS_UP)) {
         std::error_code ec;
         std::filesystem::rename(part, path, ec);
         if (!ec) return true;

@@ -26,7 +26,7 @@ int color_type_for(int bytes_per_pixel) {
 
 // Everything libpng touches across its error jump lives outside this frame.
 bool encode_into(std::vector<uint8_t>* out, int width, int height, int bytes_per_pixel, const uint8_t* pixels,
-                 int level, std::vector<png_bytep>* rows) {
+                 int level, ImageRowFilter filter, std::vector<png_bytep>* rows) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     if (!png) return false;
     png_infop info = png_create_info_struct(png);
@@ -45,6 +45,7 @@ bool encode_into(std::vector<uint8_t>* out, int width, int height, int bytes_per
     size_t stride = static_cast<size_t>(width) * static_cast<size_t>(bytes_per_pixel);
     for (int y = 0; y < height; ++y) (*rows)[static_cast<size_t>(y)] = const_cast<png_bytep>(pixels + stride * y);
     if (level >= 0 && level <= 9) png_set_compression_level(png, level);
+    if (filter == IMAGE_ROWS_UP) png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
     png_set_rows(png, info, rows->data());
     png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
     png_destroy_write_struct(&png, &info);
@@ -53,17 +54,18 @@ bool encode_into(std::vector<uint8_t>* out, int width, int height, int bytes_per
 
 } // namespace
 
-std::vector<uint8_t> image_encode_png(int width, int height, int bytes_per_pixel, const uint8_t* pixels, int level) {
+std::vector<uint8_t> image_encode_png(int width, int height, int bytes_per_pixel, const uint8_t* pixels, int level,
+                                      ImageRowFilter filter) {
     std::vector<uint8_t> out;
     if (width <= 0 || height <= 0 || !pixels || color_type_for(bytes_per_pixel) < 0) return out;
     std::vector<png_bytep> rows(static_cast<size_t>(height));
-    if (!encode_into(&out, width, height, bytes_per_pixel, pixels, level, &rows)) out.clear();
+    if (!encode_into(&out, width, height, bytes_per_pixel, pixels, level, filter, &rows)) out.clear();
     return out;
 }
 
 bool image_write_png(const std::string& path, int width, int height, int bytes_per_pixel, const uint8_t* pixels,
-                     int level) {
-    std::vector<uint8_t> bytes = image_encode_png(width, height, bytes_per_pixel, pixels, level);
+                     int level, ImageRowFilter filter) {
+    std::vector<uint8_t> bytes = image_encode_png(width, height, bytes_per_pixel, pixels, level, filter);
     if (bytes.empty()) return false;
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "wb"), std::fclose);
     if (!file) return false;

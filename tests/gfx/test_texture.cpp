@@ -468,6 +468,15 @@ TEST(ImageWrite, DeterministicAndReadableBack) {
     EXPECT_EQ(std::vector<uint8_t>(back, back + 45), px);
     std::free(back);
     std::fclose(f);
+
+    // The capture's settings: fastest level, every row predicted from the one above.
+    ASSERT_TRUE(image_write_png("fast.png", 5, 3, 3, px.data(), 1, IMAGE_ROWS_UP));
+    f = std::fopen("fast.png", "rb");
+    back = texture_read_png(f, &w, &h, &bpp);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(std::vector<uint8_t>(back, back + 45), px);
+    std::free(back);
+    std::fclose(f);
 }
 
 TEST_F(TextureLoad, DecodeWorksOnMemoryStreamsWithoutGl) {
