@@ -1,6 +1,7 @@
 #include "geometry.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -165,11 +166,79 @@ void mesh_use_material(MeshBuilder* b, int material) {
     b->group = static_cast<int>(b->groups.size() - 1);
 }
 
+namespace {
+
+using Rgb = std::array<float, 3>;
+
+// Baked light at the corners of an nu x nv grid over the quad, rows of nu + 1.
+std::vector<Rgb> quad_grid_light(const MeshBuilder* b, const Matrix& m, const Vec3 (&p)[4], Vec3 n, const Paint& paint,
+                                 int nu, int nv) {
+    std::vector<Rgb> light;
+    light.reserve(static_cast<size_t>(nu + 1) * (nv + 1));
+    for (int j = 0; j <= nv; ++j)
+        for (int i = 0; i <= nu; ++i) {
+            Vec3 local = quad_grid_point(p[0], p[1], p[2], p[3], i, j, nu, nv);
+            float c[4];
+            b->bake(matrix_transform_point(m, local.x, local.y, local.z), n, paint, c);
+            light.push_back({c[0], c[1], c[2]});
+        }
+    return light;
+}
+
+// The light at (u, v) as the rasteriser blends it: each cell is the two
+// triangles mesh_quad cuts it into.
+Rgb quad_grid_light_at(const std::vector<Rgb>& light, int nu, int nv, float u, float v) {
+    float x = u * nu, y = v * nv;
+    int i = std::min(static_cast<int>(x), nu - 1), j = std::min(static_cast<int>(y), nv - 1);
+    float s = x - i, t = y - j;
+    const Rgb& c00 = light[j * (nu + 1) + i];
+    const Rgb& c10 = light[j * (nu + 1) + i + 1];
+    const Rgb& c01 = light[(j + 1) * (nu + 1) + i];
+    const Rgb& c11 = light[(j + 1) * (nu + 1) + i + 1];
+    Rgb c;
+    for (int k = 0; k < 3; ++k)
+        c[k] = s >= t ? c00[k] + s * (c10[k] - c00[k]) + t * (c11[k] - c10[k])
+                      : c00[k] + t * (c01[k] - c00[k]) + s * (c11[k] - c01[k]);
+    return c;
+}
+
+bool quad_grid_matches(const std::vector<Rgb>& fine, int nu, int nv, const std::vector<Rgb>& coarse, int cu, int cv,
+                       float tolerance) {
+    for (int j = 0; j <= nv; ++j)
+        for (int i = 0; i <= nu; ++i) {
+            Rgb c = quad_grid_light_at(coarse, cu, cv, static_cast<float>(i) / nu, static_cast<float>(j) / nv);
+            const Rgb& f = fine[j * (nu + 1) + i];
+            for (int k = 0; k < 3; ++k)
+                if (std::fabs(c[k] - f[k]) > tolerance) return false;
+        }
+    return true;
+}
+
+// Fewest cells along u (every row kept), then along v, that still give the
+// full grid's light.
+void quad_fewest_cells(const MeshBuilder* b, const Matrix& m, const Vec3 (&p)[4], Vec3 n, const Paint& paint, int* nu,
+                       int* nv) {
+    const std::vector<Rgb> fine = quad_grid_light(b, m, p, n, paint, *nu, *nv);
+    int cu = 1;
+    while (cu < *nu &&
+           !quad_grid_matches(fine, *nu, *nv, quad_grid_light(b, m, p, n, paint, cu, *nv), cu, *nv, b->light_tolerance))
+        ++cu;
+    int cv = 1;
+    while (cv < *nv &&
+           !quad_grid_matches(fine, *nu, *nv, quad_grid_light(b, m, p, n, paint, cu, cv), cu, cv, b->light_tolerance))
+        ++cv;
+    *nu = cu;
+    *nv = cv;
+}
+
+} // namespace
+
 void mesh_quad(MeshBuilder* b, const Matrix& m, Vec3 p0, Vec3 p1, Vec3 p2, Vec3 p3, const Paint& paint, int nu,
                int nv) {
     Vec3 n = transform_dir(m, normalize(cross(sub(p1, p0), sub(p3, p0))));
     nu = std::max(nu, 1);
     nv = std::max(nv, 1);
+    if (b->light_tolerance > 0 && (nu > 1 || nv > 1)) quad_fewest_cells(b, m, {p0, p1, p2, p3}, n, paint, &nu, &nv);
     std::vector<uint32_t> idx;
     idx.reserve((nu + 1) * (nv + 1));
     for (int j = 0; j <= nv; ++j)

@@ -69,6 +69,10 @@ struct MeshBuilder {
     int group = 0;
     Baker bake;
     Binder bind;
+    // When above 0, quads keep only the cells their light needs: the fewest
+    // whose light, drawn as triangles, stays this close to the full grid's
+    // at every corner of it, in every channel.
+    float light_tolerance = 0;
 };
 
 MeshBuilder mesh_builder(Baker bake);
@@ -76,7 +80,8 @@ MeshBuilder mesh_builder(Baker bake);
 void mesh_use_material(MeshBuilder* b, int material);
 
 // A quad p0 p1 p2 p3 counter-clockwise seen from the front, split into
-// nu x nv cells so that baked light has resolution.
+// nu x nv cells so that baked light has resolution (fewer where the
+// builder's light tolerance allows).
 void mesh_quad(MeshBuilder* b, const Matrix& m, Vec3 p0, Vec3 p1, Vec3 p2, Vec3 p3, const Paint& paint, int nu = 1,
                int nv = 1);
 // Baked light kept in a texture instead of in the vertices: a large flat
