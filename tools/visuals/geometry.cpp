@@ -166,79 +166,11 @@ void mesh_use_material(MeshBuilder* b, int material) {
     b->group = static_cast<int>(b->groups.size() - 1);
 }
 
-namespace {
-
-using Rgb = std::array<float, 3>;
-
-// Baked light at the corners of an nu x nv grid over the quad, rows of nu + 1.
-std::vector<Rgb> quad_grid_light(const MeshBuilder* b, const Matrix& m, const Vec3 (&p)[4], Vec3 n, const Paint& paint,
-                                 int nu, int nv) {
-    std::vector<Rgb> light;
-    light.reserve(static_cast<size_t>(nu + 1) * (nv + 1));
-    for (int j = 0; j <= nv; ++j)
-        for (int i = 0; i <= nu; ++i) {
-            Vec3 local = quad_grid_point(p[0], p[1], p[2], p[3], i, j, nu, nv);
-            float c[4];
-            b->bake(matrix_transform_point(m, local.x, local.y, local.z), n, paint, c);
-            light.push_back({c[0], c[1], c[2]});
-        }
-    return light;
-}
-
-// The light at (u, v) as the rasteriser blends it: each cell is the two
-// triangles mesh_quad cuts it into.
-Rgb quad_grid_light_at(const std::vector<Rgb>& light, int nu, int nv, float u, float v) {
-    float x = u * nu, y = v * nv;
-    int i = std::min(static_cast<int>(x), nu - 1), j = std::min(static_cast<int>(y), nv - 1);
-    float s = x - i, t = y - j;
-    const Rgb& c00 = light[j * (nu + 1) + i];
-    const Rgb& c10 = light[j * (nu + 1) + i + 1];
-    const Rgb& c01 = light[(j + 1) * (nu + 1) + i];
-    const Rgb& c11 = light[(j + 1) * (nu + 1) + i + 1];
-    Rgb c;
-    for (int k = 0; k < 3; ++k)
-        c[k] = s >= t ? c00[k] + s * (c10[k] - c00[k]) + t * (c11[k] - c10[k])
-                      : c00[k] + t * (c01[k] - c00[k]) + s * (c11[k] - c01[k]);
-    return c;
-}
-
-bool quad_grid_matches(const std::vector<Rgb>& fine, int nu, int nv, const std::vector<Rgb>& coarse, int cu, int cv,
-                       float tolerance) {
-    for (int j = 0; j <= nv; ++j)
-        for (int i = 0; i <= nu; ++i) {
-            Rgb c = quad_grid_light_at(coarse, cu, cv, static_cast<float>(i) / nu, static_cast<float>(j) / nv);
-            const Rgb& f = fine[j * (nu + 1) + i];
-            for (int k = 0; k < 3; ++k)
-                if (std::fabs(c[k] - f[k]) > tolerance) return false;
-        }
-    return true;
-}
-
-// Fewest cells along u (every row kept), then along v, that still give the
-// full grid's light.
-void quad_fewest_cells(const MeshBuilder* b, const Matrix& m, const Vec3 (&p)[4], Vec3 n, const Paint& paint, int* nu,
-                       int* nv) {
-    const std::vector<Rgb> fine = quad_grid_light(b, m, p, n, paint, *nu, *nv);
-    int cu = 1;
-    while (cu < *nu &&
-           !quad_grid_matches(fine, *nu, *nv, quad_grid_light(b, m, p, n, paint, cu, *nv), cu, *nv, b->light_tolerance))
-        ++cu;
-    int cv = 1;
-    while (cv < *nv &&
-           !quad_grid_matches(fine, *nu, *nv, quad_grid_light(b, m, p, n, paint, cu, cv), cu, cv, b->light_tolerance))
-        ++cv;
-    *nu = cu;
-    *nv = cv;
-}
-
-} // namespace
-
 void mesh_quad(MeshBuilder* b, const Matrix& m, Vec3 p0, Vec3 p1, Vec3 p2, Vec3 p3, const Paint& paint, int nu,
                int nv) {
     Vec3 n = transform_dir(m, normalize(cross(sub(p1, p0), sub(p3, p0))));
     nu = std::max(nu, 1);
     nv = std::max(nv, 1);
-    if (b->light_tolerance > 0 && (nu > 1 || nv > 1)) quad_fewest_cells(b, m, {p0, p1, p2, p3}, n, paint, &nu, &nv);
     std::vector<uint32_t> idx;
     idx.reserve((nu + 1) * (nv + 1));
     for (int j = 0; j <= nv; ++j)
@@ -314,27 +246,127 @@ std::vector<uint8_t> light_atlas_bytes(const LightAtlas& atlas) {
     return out;
 }
 
+namespace {
+
+using Rgb = std::array<float, 3>;
+
+// Baked light at the corners of an nu x nv grid over the quad, rows of nu + 1.
+std::vector<Rgb> quad_grid_light(const MeshBuilder* b, const Matrix& m, const Vec3 (&p)[4], Vec3 n, const Paint& paint,
+                                 int nu, int nv) {
+    std::vector<Rgb> light;
+    light.reserve(static_cast<size_t>(nu + 1) * (nv + 1));
+    for (int j = 0; j <= nv; ++j)
+        for (int i = 0; i <= nu; ++i) {
+            Vec3 local = quad_grid_point(p[0], p[1], p[2], p[3], i, j, nu, nv);
+            float c[4];
+            b->bake(matrix_transform_point(m, local.x, local.y, local.z), n, paint, c);
+            light.push_back({c[0], c[1], c[2]});
+        }
+    return light;
+}
+
+// The light at (u, v) as the rasteriser blends it: each cell is the two
+// triangles mesh_quad cuts it into.
+Rgb quad_grid_light_at(const std::vector<Rgb>& light, int nu, int nv, float u, float v) {
+    float x = u * nu, y = v * nv;
+    int i = std::min(static_cast<int>(x), nu - 1), j = std::min(static_cast<int>(y), nv - 1);
+    float s = x - i, t = y - j;
+    const Rgb& c00 = light[j * (nu + 1) + i];
+    const Rgb& c10 = light[j * (nu + 1) + i + 1];
+    const Rgb& c01 = light[(j + 1) * (nu + 1) + i];
+    const Rgb& c11 = light[(j + 1) * (nu + 1) + i + 1];
+    Rgb c;
+    for (int k = 0; k < 3; ++k)
+        c[k] = s >= t ? c00[k] + s * (c10[k] - c00[k]) + t * (c11[k] - c10[k])
+                      : c00[k] + t * (c01[k] - c00[k]) + s * (c11[k] - c01[k]);
+    return c;
+}
+
+bool quad_grid_matches(const std::vector<Rgb>& fine, int nu, int nv, const std::vector<Rgb>& coarse, int cu, int cv,
+                       float tolerance) {
+    for (int j = 0; j <= nv; ++j)
+        for (int i = 0; i <= nu; ++i) {
+            Rgb c = quad_grid_light_at(coarse, cu, cv, static_cast<float>(i) / nu, static_cast<float>(j) / nv);
+            const Rgb& f = fine[j * (nu + 1) + i];
+            for (int k = 0; k < 3; ++k)
+                if (std::fabs(c[k] - f[k]) > tolerance) return false;
+        }
+    return true;
+}
+
+// One face of a box: its bit in skip_faces, its corners as mesh_quad takes
+// them, and the axes (0 x, 1 y, 2 z) its cells run along.
+struct BoxFace {
+    int bit;
+    Vec3 p[4];
+    int u_axis, v_axis;
+};
+
+// The fewest cells along each axis of a box whose faces still give the full
+// grid's light. Faces share their edges, so each axis has one count for all
+// of them: split apart, the edges would leave pin-holes between the faces.
+void box_fewest_cells(const MeshBuilder* b, const Matrix& m, const BoxFace (&faces)[6], int skip_faces,
+                      const Paint& paint, int (&n)[3]) {
+    const int full[3] = {n[0], n[1], n[2]};
+    std::vector<Rgb> fine[6];
+    Vec3 normal[6];
+    int fewest[3] = {1, 1, 1};
+    for (int f = 0; f < 6; ++f) {
+        if (skip_faces & faces[f].bit) continue;
+        const BoxFace& face = faces[f];
+        const int nu = full[face.u_axis], nv = full[face.v_axis];
+        normal[f] = transform_dir(m, normalize(cross(sub(face.p[1], face.p[0]), sub(face.p[3], face.p[0]))));
+        fine[f] = quad_grid_light(b, m, face.p, normal[f], paint, nu, nv);
+        // Along u with every row kept, then along v.
+        int cu = 1;
+        while (cu < nu && !quad_grid_matches(fine[f], nu, nv, quad_grid_light(b, m, face.p, normal[f], paint, cu, nv),
+                                             cu, nv, b->light_tolerance))
+            ++cu;
+        int cv = 1;
+        while (cv < nv && !quad_grid_matches(fine[f], nu, nv, quad_grid_light(b, m, face.p, normal[f], paint, cu, cv),
+                                             cu, cv, b->light_tolerance))
+            ++cv;
+        fewest[face.u_axis] = std::max(fewest[face.u_axis], cu);
+        fewest[face.v_axis] = std::max(fewest[face.v_axis], cv);
+    }
+    // What one face needs may not suit another's grid: add cells where a face
+    // still strays, which ends at the full grid at the latest.
+    for (bool strays = true; strays;) {
+        strays = false;
+        for (int f = 0; f < 6; ++f) {
+            if (skip_faces & faces[f].bit) continue;
+            const BoxFace& face = faces[f];
+            const int cu = fewest[face.u_axis], cv = fewest[face.v_axis];
+            const int nu = full[face.u_axis], nv = full[face.v_axis];
+            if ((cu == nu && cv == nv) ||
+                quad_grid_matches(fine[f], nu, nv, quad_grid_light(b, m, face.p, normal[f], paint, cu, cv), cu, cv,
+                                  b->light_tolerance))
+                continue;
+            strays = true;
+            fewest[face.u_axis] = std::min(cu + 1, nu);
+            fewest[face.v_axis] = std::min(cv + 1, nv);
+        }
+    }
+    for (int k = 0; k < 3; ++k) n[k] = fewest[k];
+}
+
+} // namespace
+
 void mesh_box(MeshBuilder* b, const Matrix& m, Vec3 lo, Vec3 hi, const Paint& paint, float cell, int skip_faces) {
     auto cells = [cell](float len) { return cell > 0 ? std::max(1, static_cast<int>(std::ceil(len / cell))) : 1; };
-    float dx = hi.x - lo.x, dy = hi.y - lo.y, dz = hi.z - lo.z;
-    if (!(skip_faces & 1)) // -x
-        mesh_quad(b, m, {lo.x, lo.y, lo.z}, {lo.x, lo.y, hi.z}, {lo.x, hi.y, hi.z}, {lo.x, hi.y, lo.z}, paint,
-                  cells(dz), cells(dy));
-    if (!(skip_faces & 2)) // +x
-        mesh_quad(b, m, {hi.x, lo.y, hi.z}, {hi.x, lo.y, lo.z}, {hi.x, hi.y, lo.z}, {hi.x, hi.y, hi.z}, paint,
-                  cells(dz), cells(dy));
-    if (!(skip_faces & 4)) // -y
-        mesh_quad(b, m, {lo.x, lo.y, lo.z}, {hi.x, lo.y, lo.z}, {hi.x, lo.y, hi.z}, {lo.x, lo.y, hi.z}, paint,
-                  cells(dx), cells(dz));
-    if (!(skip_faces & 8)) // +y
-        mesh_quad(b, m, {lo.x, hi.y, hi.z}, {hi.x, hi.y, hi.z}, {hi.x, hi.y, lo.z}, {lo.x, hi.y, lo.z}, paint,
-                  cells(dx), cells(dz));
-    if (!(skip_faces & 16)) // -z
-        mesh_quad(b, m, {hi.x, lo.y, lo.z}, {lo.x, lo.y, lo.z}, {lo.x, hi.y, lo.z}, {hi.x, hi.y, lo.z}, paint,
-                  cells(dx), cells(dy));
-    if (!(skip_faces & 32)) // +z
-        mesh_quad(b, m, {lo.x, lo.y, hi.z}, {hi.x, lo.y, hi.z}, {hi.x, hi.y, hi.z}, {lo.x, hi.y, hi.z}, paint,
-                  cells(dx), cells(dy));
+    const BoxFace faces[6] = {
+        {1, {{lo.x, lo.y, lo.z}, {lo.x, lo.y, hi.z}, {lo.x, hi.y, hi.z}, {lo.x, hi.y, lo.z}}, 2, 1},  // -x
+        {2, {{hi.x, lo.y, hi.z}, {hi.x, lo.y, lo.z}, {hi.x, hi.y, lo.z}, {hi.x, hi.y, hi.z}}, 2, 1},  // +x
+        {4, {{lo.x, lo.y, lo.z}, {hi.x, lo.y, lo.z}, {hi.x, lo.y, hi.z}, {lo.x, lo.y, hi.z}}, 0, 2},  // -y
+        {8, {{lo.x, hi.y, hi.z}, {hi.x, hi.y, hi.z}, {hi.x, hi.y, lo.z}, {lo.x, hi.y, lo.z}}, 0, 2},  // +y
+        {16, {{hi.x, lo.y, lo.z}, {lo.x, lo.y, lo.z}, {lo.x, hi.y, lo.z}, {hi.x, hi.y, lo.z}}, 0, 1}, // -z
+        {32, {{lo.x, lo.y, hi.z}, {hi.x, lo.y, hi.z}, {hi.x, hi.y, hi.z}, {lo.x, hi.y, hi.z}}, 0, 1}, // +z
+    };
+    int n[3] = {cells(hi.x - lo.x), cells(hi.y - lo.y), cells(hi.z - lo.z)};
+    if (b->light_tolerance > 0) box_fewest_cells(b, m, faces, skip_faces, paint, n);
+    for (const BoxFace& face : faces)
+        if (!(skip_faces & face.bit))
+            mesh_quad(b, m, face.p[0], face.p[1], face.p[2], face.p[3], paint, n[face.u_axis], n[face.v_axis]);
 }
 
 void mesh_cylinder(MeshBuilder* b, const Matrix& m, float r0, float r1, float y0, float y1, int segments,

@@ -69,7 +69,7 @@ struct MeshBuilder {
     int group = 0;
     Baker bake;
     Binder bind;
-    // When above 0, quads keep only the cells their light needs: the fewest
+    // When above 0, boxes keep only the cells their light needs: the fewest
     // whose light, drawn as triangles, stays this close to the full grid's
     // at every corner of it, in every channel.
     float light_tolerance = 0;
@@ -80,8 +80,7 @@ MeshBuilder mesh_builder(Baker bake);
 void mesh_use_material(MeshBuilder* b, int material);
 
 // A quad p0 p1 p2 p3 counter-clockwise seen from the front, split into
-// nu x nv cells so that baked light has resolution (fewer where the
-// builder's light tolerance allows).
+// nu x nv cells so that baked light has resolution.
 void mesh_quad(MeshBuilder* b, const Matrix& m, Vec3 p0, Vec3 p1, Vec3 p2, Vec3 p3, const Paint& paint, int nu = 1,
                int nv = 1);
 // Baked light kept in a texture instead of in the vertices: a large flat
@@ -106,7 +105,8 @@ void mesh_quad_mapped(MeshBuilder* b, LightAtlas* atlas, const Matrix& m, Vec3 p
 std::vector<uint8_t> light_atlas_bytes(const LightAtlas& atlas);
 
 // Axis-aligned box (in the matrix's space) from lo to hi; faces are cut into
-// cells of at most `cell` units (0: one quad per face). skip_faces bits:
+// cells of at most `cell` units (0: one quad per face), or fewer where the
+// builder's light tolerance allows. skip_faces bits:
 // 1 -x, 2 +x, 4 -y, 8 +y, 16 -z, 32 +z.
 void mesh_box(MeshBuilder* b, const Matrix& m, Vec3 lo, Vec3 hi, const Paint& paint, float cell = 0,
               int skip_faces = 0);
