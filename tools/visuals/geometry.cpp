@@ -423,12 +423,14 @@ void mesh_sphere(MeshBuilder* b, const Matrix& m, float radius, int segments, in
             idx.push_back(add_vertex(b, matrix_transform_point(m, local.x, local.y, local.z), n, paint));
         }
     }
+    // At the poles one triangle of each quad has two corners on the pole:
+    // it covers no pixel, yet the rasteriser would still set it up.
     for (int j = 0; j < rings; ++j)
         for (int i = 0; i < segments; ++i) {
             uint32_t a = idx[j * (segments + 1) + i], c = idx[j * (segments + 1) + i + 1];
             uint32_t d = idx[(j + 1) * (segments + 1) + i], e = idx[(j + 1) * (segments + 1) + i + 1];
-            add_triangle(b, a, c, e);
-            add_triangle(b, a, e, d);
+            if (j > 0) add_triangle(b, a, c, e);
+            if (j < rings - 1) add_triangle(b, a, e, d);
         }
 }
 
