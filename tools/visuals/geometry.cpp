@@ -387,9 +387,10 @@ void mesh_cylinder(MeshBuilder* b, const Matrix& m, float r0, float r1, float y0
         bottom.push_back(add_vertex(b, p0, n, paint));
         top.push_back(add_vertex(b, p1, n, paint));
     }
+    // A cone's tip is a ring of one point: triangles with two corners there draw nothing.
     for (int i = 0; i < segments; ++i) {
-        add_triangle(b, bottom[i], top[i + 1], bottom[i + 1]);
-        add_triangle(b, bottom[i], top[i], top[i + 1]);
+        if (r0 != 0) add_triangle(b, bottom[i], top[i + 1], bottom[i + 1]);
+        if (r1 != 0) add_triangle(b, bottom[i], top[i], top[i + 1]);
     }
     if (!caps) return;
     for (int end = 0; end < 2; ++end) {
@@ -443,8 +444,9 @@ void mesh_ring(MeshBuilder* b, const Matrix& m, float r0, float r1, int segments
         inner.push_back(add_vertex(b, matrix_transform_point(m, r0 * c, 0, r0 * s), n, paint));
         outer.push_back(add_vertex(b, matrix_transform_point(m, r1 * c, 0, r1 * s), n, paint));
     }
+    // A disc's inner ring is one point, as at a cone's tip.
     for (int i = 0; i < segments; ++i) {
-        add_triangle(b, inner[i], inner[i + 1], outer[i + 1]);
+        if (r0 != 0) add_triangle(b, inner[i], inner[i + 1], outer[i + 1]);
         add_triangle(b, inner[i], outer[i + 1], outer[i]);
     }
 }
