@@ -161,8 +161,14 @@ void circuits_block::draw_scene() {
     // to near without a depth test gave.
     const float depths[3] = {0.0f, -2.0f, -1.0f};
     const float alphas[3] = {1.0f, 0.2f, 0.4f};
-    // The front copy, at alpha 1 over nothing, needs no blending either.
+    // The front copy, at alpha 1 over nothing, needs no blending either. Nor
+    // does it need the back faces a two-pass material draws first: it
+    // replaces what it draws, and every part of the board is closed towards
+    // the camera, so its front faces then cover each of those pixels.
     const uint32_t flags = material ? material->flags : 0;
+    uint32_t front_flags = flags | MATERIAL_OPAQUE;
+    if (front_flags & MATERIAL_TWO_PASS)
+        front_flags = (front_flags & ~static_cast<uint32_t>(MATERIAL_TWO_PASS)) | MATERIAL_CULL_BACK;
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_ALWAYS);
     for (int i = 0; i < 3; ++i) {
@@ -173,7 +179,7 @@ void circuits_block::draw_scene() {
         scene->position = Vec3{0.0f, 0.0f, depths[i]};
         if (material) {
             material->colour[3] = alphas[i];
-            material->flags = i == 0 ? flags | MATERIAL_OPAQUE : flags;
+            material->flags = i == 0 ? front_flags : flags;
         }
         demo_scene_draw(scene);
     }
