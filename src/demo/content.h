@@ -53,7 +53,6 @@ void content_wire_skin(Scene* scene, const char* scene_name, ShaderProgram* prog
 void content_wire_material(Scene* scene, const char* scene_name, ShaderProgram* program, Texture* cube);
 
 // Turns the light-mapped program (set on them at load) of the warehouse's
-// mapped materials on
-// (while the warehouse program is bound) or off (fixed function, as the
-// reflection is captured).
+// mapped materials on (while the warehouse program is bound) or off (fixed
+// function, as the reflection is captured).
 void content_light_mapped_program(Content* content, bool on);

@@ -35,6 +35,28 @@ Vec3 transform_dir(const Matrix& m, Vec3 d) {
                       e[2] * d.x + e[6] * d.y + e[10] * d.z});
 }
 
+// The normal of the quad p0 p1 p2 p3, as the matrix turns it.
+Vec3 quad_normal(const Matrix& m, Vec3 p0, Vec3 p1, Vec3 p3) {
+    return transform_dir(m, normalize(cross(sub(p1, p0), sub(p3, p0))));
+}
+
+using Rgb = std::array<float, 3>;
+
+// Baked light at the corners of an nu x nv grid over the quad, rows of nu + 1.
+std::vector<Rgb> quad_grid_light(const MeshBuilder* b, const Matrix& m, const Vec3 (&p)[4], Vec3 n, const Paint& paint,
+                                 int nu, int nv) {
+    std::vector<Rgb> light;
+    light.reserve(static_cast<size_t>(nu + 1) * (nv + 1));
+    for (int j = 0; j <= nv; ++j)
+        for (int i = 0; i <= nu; ++i) {
+            Vec3 local = quad_grid_point(p[0], p[1], p[2], p[3], i, j, nu, nv);
+            float c[4];
+            b->bake(matrix_transform_point(m, local.x, local.y, local.z), n, paint, c);
+            light.push_back({c[0], c[1], c[2]});
+        }
+    return light;
+}
+
 void surface_uv(const Vec3& p, const Vec3& n, const Paint& paint, float uv[2]) {
     switch (paint.uv_mode) {
     case UV_FIXED:
@@ -168,7 +190,7 @@ void mesh_use_material(MeshBuilder* b, int material) {
 
 void mesh_quad(MeshBuilder* b, const Matrix& m, Vec3 p0, Vec3 p1, Vec3 p2, Vec3 p3, const Paint& paint, int nu,
                int nv) {
-    Vec3 n = transform_dir(m, normalize(cross(sub(p1, p0), sub(p3, p0))));
+    Vec3 n = quad_normal(m, p0, p1, p3);
     nu = std::max(nu, 1);
     nv = std::max(nv, 1);
     std::vector<uint32_t> idx;
@@ -197,7 +219,7 @@ LightAtlas light_atlas(int width, int height) {
 
 void mesh_quad_mapped(MeshBuilder* b, LightAtlas* atlas, const Matrix& m, Vec3 p0, Vec3 p1, Vec3 p2, Vec3 p3,
                       const Paint& paint, int nu, int nv) {
-    Vec3 n = transform_dir(m, normalize(cross(sub(p1, p0), sub(p3, p0))));
+    Vec3 n = quad_normal(m, p0, p1, p3);
     nu = std::max(nu, 1);
     nv = std::max(nv, 1);
     // The block with its border, on the current shelf or a new one.
@@ -214,11 +236,10 @@ void mesh_quad_mapped(MeshBuilder* b, LightAtlas* atlas, const Matrix& m, Vec3 p
     const int x0 = atlas->shelf_x + 1, y0 = atlas->shelf_y + 1;
     atlas->shelf_x += w;
     atlas->shelf_height = std::max(atlas->shelf_height, h);
+    const std::vector<Rgb> light = quad_grid_light(b, m, {p0, p1, p2, p3}, n, paint, nu, nv);
     for (int j = -1; j <= nv + 1; ++j)
         for (int i = -1; i <= nu + 1; ++i) {
-            Vec3 local = quad_grid_point(p0, p1, p2, p3, std::clamp(i, 0, nu), std::clamp(j, 0, nv), nu, nv);
-            float colour[4];
-            b->bake(matrix_transform_point(m, local.x, local.y, local.z), n, paint, colour);
+            const Rgb& colour = light[std::clamp(j, 0, nv) * (nu + 1) + std::clamp(i, 0, nu)];
             float* texel = &atlas->rgb[(static_cast<size_t>(y0 + j) * atlas->width + (x0 + i)) * 3];
             for (int k = 0; k < 3; ++k) texel[k] = colour[k];
         }
@@ -247,23 +268,6 @@ std::vector<uint8_t> light_atlas_bytes(const LightAtlas& atlas) {
 }
 
 namespace {
-
-using Rgb = std::array<float, 3>;
-
-// Baked light at the corners of an nu x nv grid over the quad, rows of nu + 1.
-std::vector<Rgb> quad_grid_light(const MeshBuilder* b, const Matrix& m, const Vec3 (&p)[4], Vec3 n, const Paint& paint,
-                                 int nu, int nv) {
-    std::vector<Rgb> light;
-    light.reserve(static_cast<size_t>(nu + 1) * (nv + 1));
-    for (int j = 0; j <= nv; ++j)
-        for (int i = 0; i <= nu; ++i) {
-            Vec3 local = quad_grid_point(p[0], p[1], p[2], p[3], i, j, nu, nv);
-            float c[4];
-            b->bake(matrix_transform_point(m, local.x, local.y, local.z), n, paint, c);
-            light.push_back({c[0], c[1], c[2]});
-        }
-    return light;
-}
 
 // The light at (u, v) as the rasteriser blends it: each cell is the two
 // triangles mesh_quad cuts it into.
@@ -315,7 +319,7 @@ void box_fewest_cells(const MeshBuilder* b, const Matrix& m, const BoxFace (&fac
         if (skip_faces & faces[f].bit) continue;
         const BoxFace& face = faces[f];
         const int nu = full[face.u_axis], nv = full[face.v_axis];
-        normal[f] = transform_dir(m, normalize(cross(sub(face.p[1], face.p[0]), sub(face.p[3], face.p[0]))));
+        normal[f] = quad_normal(m, face.p[0], face.p[1], face.p[3]);
         fine[f] = quad_grid_light(b, m, face.p, normal[f], paint, nu, nv);
         // Along u with every row kept, then along v.
         int cu = 1;
