@@ -628,12 +628,9 @@ bool write_scene(const std::filesystem::path& root, const std::string& name, con
 }
 
 bool write_light_map(const std::filesystem::path& root, const LightMapFile& f) {
-    std::vector<uint8_t> png = image_encode_png(f.atlas.width, f.atlas.height, 3, light_atlas_bytes(f.atlas).data());
     std::filesystem::create_directories(root / "textures");
-    std::FILE* out = std::fopen((root / "textures" / f.name).c_str(), "wb");
-    if (!out) return false;
-    bool ok = !png.empty() && std::fwrite(png.data(), 1, png.size(), out) == png.size();
-    ok &= std::fclose(out) == 0;
+    bool ok = image_write_png((root / "textures" / f.name).string(), f.atlas.width, f.atlas.height, 3,
+                              light_atlas_bytes(f.atlas).data());
     if (!ok) std::fprintf(stderr, "gen_scenes: cannot write %s\n", f.name.c_str());
     return ok;
 }
