@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -109,6 +110,53 @@ TEST(SceneContent, RobotsHaveArmaturesThatRestInPlace) {
     ASSERT_NE(holder, nullptr);
     EXPECT_EQ(holder->name, "Camera");
     EXPECT_TRUE(holder->flags & OBJECT_ANIMATED);
+}
+
+// The glow pass draws robot two's coarse copy where the picture has the full
+// robot: the copy must dance on the very same bones, or its glow would part
+// from the robot.
+TEST(SceneContent, RobotTwosGlowCopyDancesOnTheSameBones) {
+    SceneDesc full, copy;
+    if (!decode_content("robot_afropowa.vscene", &full) || !decode_content("robot_afropowa_glow.vscene", &copy))
+        GTEST_SKIP() << "content not built";
+    const SceneDescArmature* a = named(full.armatures, "Armature");
+    const SceneDescArmature* b = named(copy.armatures, "Armature");
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    ASSERT_EQ(a->bones.size(), b->bones.size());
+    for (size_t i = 0; i < a->bones.size(); ++i) {
+        EXPECT_EQ(a->bones[i].parent, b->bones[i].parent) << i;
+        EXPECT_EQ(std::memcmp(&a->bones[i].head, &b->bones[i].head, sizeof(Vec3)), 0) << i;
+        EXPECT_EQ(std::memcmp(&a->bones[i].tail, &b->bones[i].tail, sizeof(Vec3)), 0) << i;
+    }
+    ASSERT_EQ(a->frames.size(), b->frames.size());
+    for (size_t f = 0; f < a->frames.size(); ++f) {
+        EXPECT_EQ(a->frames[f].time, b->frames[f].time) << f;
+        EXPECT_EQ(a->frames[f].rotations.size(), b->frames[f].rotations.size()) << f;
+        EXPECT_EQ(std::memcmp(a->frames[f].rotations.data(), b->frames[f].rotations.data(),
+                              a->frames[f].rotations.size() * sizeof(Vec4)),
+                  0)
+            << f;
+        ASSERT_EQ(a->frames[f].locations.size(), b->frames[f].locations.size()) << f;
+        EXPECT_EQ(std::memcmp(a->frames[f].locations.data(), b->frames[f].locations.data(),
+                              a->frames[f].locations.size() * sizeof(Vec3)),
+                  0)
+            << f;
+    }
+    const SceneDescObject* body = named(full.objects, "Body");
+    const SceneDescObject* copy_body = named(copy.objects, "Body");
+    ASSERT_NE(body, nullptr);
+    ASSERT_NE(copy_body, nullptr);
+    EXPECT_EQ(std::memcmp(&body->location, &copy_body->location, sizeof(Vec3)), 0);
+    ASSERT_EQ(full.meshes.size(), 1u);
+    ASSERT_EQ(copy.meshes.size(), 1u);
+    auto faces = [](const SceneDescMesh& m) {
+        size_t n = 0;
+        for (const SceneDescGroup& g : m.groups) n += g.indices.size() / 3;
+        return n;
+    };
+    EXPECT_LE(faces(copy.meshes[0]) * 2, faces(full.meshes[0]));
+    EXPECT_NE(named(copy.materials, "Material"), nullptr);
 }
 
 TEST(SceneContent, ShaftHasFivePiecesAndACamera) {

@@ -373,8 +373,31 @@ void mesh_box(MeshBuilder* b, const Matrix& m, Vec3 lo, Vec3 hi, const Paint& pa
             mesh_quad(b, m, face.p[0], face.p[1], face.p[2], face.p[3], paint, n[face.u_axis], n[face.v_axis]);
 }
 
+namespace {
+
+// A segment or ring count at the builder's detail, never below `least`.
+int detail_count(const MeshBuilder* b, int count, int least) {
+    if (!(b->detail < 1)) return count;
+    return std::max(least, static_cast<int>(std::lround(count * b->detail)));
+}
+
+// How much to widen a polygon of `coarse` sides so that it covers as much
+// as the `full`-sided one inside the same circle: a coarse copy otherwise
+// shows a smaller outline.
+float detail_fit(int full, int coarse) {
+    if (coarse >= full) return 1;
+    auto area = [](int n) { return n * std::sin(2 * kPi / n); };
+    return std::sqrt(area(full) / area(coarse));
+}
+
+} // namespace
+
 void mesh_cylinder(MeshBuilder* b, const Matrix& m, float r0, float r1, float y0, float y1, int segments,
                    const Paint& paint, bool caps) {
+    const int full = segments;
+    segments = detail_count(b, segments, 6);
+    r0 *= detail_fit(full, segments);
+    r1 *= detail_fit(full, segments);
     // Built from the lower end up, so its faces turn outward whichever way it was asked for.
     if (y1 < y0) {
         std::swap(y0, y1);
@@ -417,6 +440,12 @@ void mesh_cylinder(MeshBuilder* b, const Matrix& m, float r0, float r1, float y0
 
 void mesh_sphere(MeshBuilder* b, const Matrix& m, float radius, int segments, int rings, const Paint& paint,
                  Vec3 squash) {
+    const int full_segments = segments, full_rings = rings;
+    segments = detail_count(b, segments, 6);
+    rings = detail_count(b, rings, 4);
+    // A meridian is half a polygon of twice the rings.
+    const float fit_round = detail_fit(full_segments, segments), fit_up = detail_fit(2 * full_rings, 2 * rings);
+    squash = {squash.x * fit_round, squash.y * fit_up, squash.z * fit_round};
     std::vector<uint32_t> idx;
     for (int j = 0; j <= rings; ++j) {
         float phi = kPi * j / rings;
@@ -440,6 +469,10 @@ void mesh_sphere(MeshBuilder* b, const Matrix& m, float radius, int segments, in
 }
 
 void mesh_ring(MeshBuilder* b, const Matrix& m, float r0, float r1, int segments, const Paint& paint) {
+    const int full = segments;
+    segments = detail_count(b, segments, 6);
+    r0 *= detail_fit(full, segments);
+    r1 *= detail_fit(full, segments);
     Vec3 n = transform_dir(m, {0, 1, 0});
     std::vector<uint32_t> inner, outer;
     for (int i = 0; i <= segments; ++i) {

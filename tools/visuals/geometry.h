@@ -73,6 +73,9 @@ struct MeshBuilder {
     // whose light, drawn as triangles, stays this close to the full grid's
     // at every corner of it, in every channel.
     float light_tolerance = 0;
+    // Below 1, scales the segments and rings of cylinders, spheres and discs:
+    // for a copy of a mesh that is only ever drawn small.
+    float detail = 1;
 };
 
 MeshBuilder mesh_builder(Baker bake);
