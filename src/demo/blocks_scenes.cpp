@@ -125,19 +125,26 @@ robot_afropowa_block::robot_afropowa_block() { capture_countdown = 0.9f; }
 
 void robot_afropowa_block::run() {
     capture_once(this);
+    in_glow_pass = true;
     demo_glow_pass(this, glow_strength(6, music_spectrum[0]));
+    in_glow_pass = false;
     viewport_percent(0, 0, 100, 100);
     draw_scene();
     scene_animate(&content->robot_afropowa_scene, progress * 240.0f + 2.0f);
+    scene_animate(&content->robot_afropowa_glow_scene, progress * 240.0f + 2.0f);
     view_ortho(800, 600);
     demo_glow_composite(this);
     count_down(this);
 }
 
 void robot_afropowa_block::draw_scene() {
+    // The glow pass draws the robot's coarse copy, where the content has one.
+    Scene* robot = &content->robot_afropowa_scene;
+    if (in_glow_pass && scene_find_object(&content->robot_afropowa_glow_scene, "Body"))
+        robot = &content->robot_afropowa_glow_scene;
     demo_perspective();
     glPushMatrix();
-    draw_warehouse(this, &content->robot_afropowa_scene, "Camera", &content->robot_afropowa_scene);
+    draw_warehouse(this, &content->robot_afropowa_scene, "Camera", robot);
     glPopMatrix();
 }
 

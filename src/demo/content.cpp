@@ -37,10 +37,12 @@ void content_init(Content* content) {
     content->light_mapped[0] = content->light_mapped[1] = nullptr;
     shader_init(&content->skin_program);
     shader_init(&content->afropowa_program);
+    shader_init(&content->afropowa_glow_program);
     scene_init(&content->circuits_scene);
     scene_init(&content->armazem_scene);
     scene_init(&content->robot_wheee_scene);
     scene_init(&content->robot_afropowa_scene);
+    scene_init(&content->robot_afropowa_glow_scene);
     scene_init(&content->level_elements_scene);
 }
 
@@ -127,6 +129,14 @@ bool content_load(Content* content) {
     content_wire_skin(&content->robot_afropowa_scene, "robot_afropowa.vscene", &content->afropowa_program, false);
     content_wire_material(&content->robot_afropowa_scene, "robot_afropowa.vscene", &content->afropowa_program,
                           &content->cube_target);
+
+    // Its copy for the glow, with a compile of its own for the copy's bones.
+    if (!scene_load(&content->robot_afropowa_glow_scene, "robot_afropowa_glow.vscene")) return false;
+    shader_load(&content->afropowa_glow_program, "test7.vsl");
+    content_wire_skin(&content->robot_afropowa_glow_scene, "robot_afropowa_glow.vscene",
+                      &content->afropowa_glow_program, false);
+    content_wire_material(&content->robot_afropowa_glow_scene, "robot_afropowa_glow.vscene",
+                          &content->afropowa_glow_program, &content->cube_target);
 
     if (!scene_load(&content->level_elements_scene, "level_elements.vscene")) return false;
 
