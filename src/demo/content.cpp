@@ -83,6 +83,21 @@ void content_light_mapped_program(Content* content, bool on) {
     }
 }
 
+namespace {
+
+// Robot two and its glow copy: a scene, a compile of the skinning program
+// bound to that scene's bones, no camera position, the cube map. False when
+// the scene cannot be loaded.
+bool load_robot_two(Content* content, Scene* scene, const char* file, ShaderProgram* program) {
+    if (!scene_load(scene, file)) return false;
+    shader_load(program, "test7.vsl");
+    content_wire_skin(scene, file, program, false);
+    content_wire_material(scene, file, program, &content->cube_target);
+    return true;
+}
+
+} // namespace
+
 bool content_load(Content* content) {
     texture_load(&content->core_text_texture, "veldra_core_text.png");
     texture_load(&content->blender_text_texture, "veldra_blender_text.png");
@@ -123,20 +138,13 @@ bool content_load(Content* content) {
     content_wire_material(&content->robot_wheee_scene, "robot_wheee.vscene", &content->skin_program,
                           &content->cube_target);
 
-    // Robot two: its own compile of the same program, no camera position.
-    if (!scene_load(&content->robot_afropowa_scene, "robot_afropowa.vscene")) return false;
-    shader_load(&content->afropowa_program, "test7.vsl");
-    content_wire_skin(&content->robot_afropowa_scene, "robot_afropowa.vscene", &content->afropowa_program, false);
-    content_wire_material(&content->robot_afropowa_scene, "robot_afropowa.vscene", &content->afropowa_program,
-                          &content->cube_target);
-
-    // Its copy for the glow, with a compile of its own for the copy's bones.
-    if (!scene_load(&content->robot_afropowa_glow_scene, "robot_afropowa_glow.vscene")) return false;
-    shader_load(&content->afropowa_glow_program, "test7.vsl");
-    content_wire_skin(&content->robot_afropowa_glow_scene, "robot_afropowa_glow.vscene",
-                      &content->afropowa_glow_program, false);
-    content_wire_material(&content->robot_afropowa_glow_scene, "robot_afropowa_glow.vscene",
-                          &content->afropowa_glow_program, &content->cube_target);
+    // Robot two: its own compile of the same program, no camera position;
+    // then its copy for the glow, with a compile of its own for the copy's bones.
+    if (!load_robot_two(content, &content->robot_afropowa_scene, "robot_afropowa.vscene", &content->afropowa_program))
+        return false;
+    if (!load_robot_two(content, &content->robot_afropowa_glow_scene, "robot_afropowa_glow.vscene",
+                        &content->afropowa_glow_program))
+        return false;
 
     if (!scene_load(&content->level_elements_scene, "level_elements.vscene")) return false;
 

@@ -396,8 +396,9 @@ void mesh_cylinder(MeshBuilder* b, const Matrix& m, float r0, float r1, float y0
                    const Paint& paint, bool caps) {
     const int full = segments;
     segments = detail_count(b, segments, 6);
-    r0 *= detail_fit(full, segments);
-    r1 *= detail_fit(full, segments);
+    const float fit = detail_fit(full, segments);
+    r0 *= fit;
+    r1 *= fit;
     // Built from the lower end up, so its faces turn outward whichever way it was asked for.
     if (y1 < y0) {
         std::swap(y0, y1);
@@ -471,8 +472,9 @@ void mesh_sphere(MeshBuilder* b, const Matrix& m, float radius, int segments, in
 void mesh_ring(MeshBuilder* b, const Matrix& m, float r0, float r1, int segments, const Paint& paint) {
     const int full = segments;
     segments = detail_count(b, segments, 6);
-    r0 *= detail_fit(full, segments);
-    r1 *= detail_fit(full, segments);
+    const float fit = detail_fit(full, segments);
+    r0 *= fit;
+    r1 *= fit;
     Vec3 n = transform_dir(m, {0, 1, 0});
     std::vector<uint32_t> inner, outer;
     for (int i = 0; i <= segments; ++i) {
