@@ -5,6 +5,8 @@
 
 #include "demo/demoblock.h"
 
+#include <functional>
+
 struct GlowSetup;
 struct Scene;
 struct SceneObject;
@@ -125,6 +127,8 @@ float glow_strength(int block_number, float s0);
 extern long demo_scene_draw_count;
 // scene_draw without bones, counted.
 void demo_scene_draw(Scene* scene);
+// The same, leaving out the objects keep turns down.
+void demo_scene_draw_filtered(Scene* scene, const std::function<bool(const SceneObject&)>& keep);
 // The blocks' 3D projection: the frame's aspect (4:3), fovy 35, far 10000, near 0.1.
 void demo_perspective();
 

@@ -7,7 +7,10 @@
 #include "gfx/primitives.h"
 #include "gfx/screen_pass.h"
 #include "scene/animation.h"
+#include "scene/bbox.h"
 #include "scene/camera.h"
+#include "scene/object.h"
+#include "scene/occlusion.h"
 #include "scene/scene.h"
 #include "scene/scene_draw.h"
 #include "shell/window.h"
@@ -135,6 +138,57 @@ void blender_title_block::draw_scene() {
     draw_title(progress, content->blender_text_texture, blender_title_logo_alpha(progress, music_spectrum[0]));
 }
 
+namespace {
+
+// The circuits' copies behind the front one lie below its board, and the
+// camera looks down on them. The board's top is an opaque plate over its
+// whole box, so whatever of them lies behind it at every pixel would only be
+// set up and rejected by the depth test; such objects are left out.
+struct BoardPlate {
+    bool valid = false;
+    Matrix modelview{};
+    Matrix projection{};
+    Vec3 corners[4]{};
+};
+
+// The scene's root transform at another position, as scene_draw builds it.
+Matrix scene_root_at(const Scene* scene, Vec3 position) {
+    Matrix root = matrix_identity();
+    matrix_translate(&root, position.x, position.y, position.z);
+    matrix_rotate_euler(&root, scene->rotation);
+    matrix_scale(&root, scene->scale.x, scene->scale.y, scene->scale.z);
+    return root;
+}
+
+// The top of the board as the front copy draws it; call with the camera
+// applied, after the front copy, whose drawing worked out the object matrices.
+BoardPlate board_plate(Scene* scene, Vec3 front) {
+    BoardPlate plate;
+    SceneObject* board = scene_find_object(scene, "Board");
+    Mesh* mesh = board ? object_mesh(board) : nullptr;
+    if (!mesh) return plate;
+    Matrix m = scene_root_at(scene, front);
+    matrix_multiply(&m, board->matrix);
+    const BoundingBox& b = mesh->box;
+    const float x[4] = {b.min.x, b.max.x, b.max.x, b.min.x};
+    const float y[4] = {b.min.y, b.min.y, b.max.y, b.max.y};
+    for (int i = 0; i < 4; ++i) plate.corners[i] = matrix_transform_point(m, x[i], y[i], b.max.z);
+    glGetFloatv(GL_MODELVIEW_MATRIX, plate.modelview.m);
+    glGetFloatv(GL_PROJECTION_MATRIX, plate.projection.m);
+    plate.valid = true;
+    return plate;
+}
+
+bool hidden_by_plate(const BoardPlate& plate, const Scene* scene, Vec3 position, const SceneObject& object) {
+    const Mesh* mesh = object_mesh(&object);
+    if (!plate.valid || !mesh) return false;
+    Matrix m = scene_root_at(scene, position);
+    matrix_multiply(&m, object.matrix);
+    return occlusion_box_behind_quad(plate.modelview, plate.projection, bbox_transform(mesh->box, m), plate.corners);
+}
+
+} // namespace
+
 void circuits_block::run() {
     demo_glow_pass(this, glow_strength(4, music_spectrum[0]));
     viewport_percent(0, 0, 100, 100);
@@ -171,17 +225,23 @@ void circuits_block::draw_scene() {
         front_flags = (front_flags & ~static_cast<uint32_t>(MATERIAL_TWO_PASS)) | MATERIAL_CULL_BACK;
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_ALWAYS);
+    BoardPlate plate;
     for (int i = 0; i < 3; ++i) {
+        const Vec3 position{0.0f, 0.0f, depths[i]};
         if (i == 1) {
             glDepthFunc(GL_LESS);
             glDepthMask(GL_FALSE);
+            plate = board_plate(scene, Vec3{0.0f, 0.0f, depths[0]});
         }
-        scene->position = Vec3{0.0f, 0.0f, depths[i]};
+        scene->position = position;
         if (material) {
             material->colour[3] = alphas[i];
             material->flags = i == 0 ? front_flags : flags;
         }
-        demo_scene_draw(scene);
+        if (i == 0) demo_scene_draw(scene);
+        else
+            demo_scene_draw_filtered(
+                scene, [&](const SceneObject& object) { return !hidden_by_plate(plate, scene, position, object); });
     }
     glDepthMask(GL_TRUE);
     glDisable(GL_DEPTH_TEST);
@@ -190,6 +250,11 @@ void circuits_block::draw_scene() {
 void demo_scene_draw(Scene* scene) {
     ++demo_scene_draw_count;
     scene_draw(scene, false);
+}
+
+void demo_scene_draw_filtered(Scene* scene, const std::function<bool(const SceneObject&)>& keep) {
+    ++demo_scene_draw_count;
+    scene_draw_filtered(scene, false, keep);
 }
 
 void demo_perspective() {

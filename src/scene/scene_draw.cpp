@@ -10,7 +10,9 @@
 #include "scene/vbo_model.h"
 #include "script/shader.h"
 
-void scene_draw(Scene* scene, bool draw_bones) {
+void scene_draw(Scene* scene, bool draw_bones) { scene_draw_filtered(scene, draw_bones, nullptr); }
+
+void scene_draw_filtered(Scene* scene, bool draw_bones, const std::function<bool(const SceneObject&)>& keep) {
     glEnable(GL_NORMALIZE);
     glPushMatrix();
     Matrix& root = scene->matrix;
@@ -30,6 +32,7 @@ void scene_draw(Scene* scene, bool draw_bones) {
     Vec4 planes[6];
     if (culling) frustum_update(planes);
     scene_list_each<SceneObject>(&scene->objects, [&](SceneObject* object) {
+        if (keep && !keep(*object)) return;
         Mesh* mesh = object_mesh(object);
         if (mesh && culling) {
             BoundingBox world = bbox_transform(mesh->box, object->matrix);

@@ -5,4 +5,8 @@
 
 #include "scene/scene.h"
 
+#include <functional>
+
 void scene_draw(Scene* scene, bool draw_bones);
+// scene_draw leaving out the objects keep turns down; an empty keep keeps all.
+void scene_draw_filtered(Scene* scene, bool draw_bones, const std::function<bool(const SceneObject&)>& keep);

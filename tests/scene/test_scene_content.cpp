@@ -88,6 +88,31 @@ TEST(SceneContent, CircuitsHasItsCameraAndMaterial) {
     if (!decode_content("circuits.vscene", &d)) GTEST_SKIP() << "content not built";
     EXPECT_NE(holder_of_camera(d, "Camera"), nullptr);
     EXPECT_NE(named(d.materials, "Material"), nullptr);
+
+    // The block leaves out what of the copies behind lies under the front
+    // copy's board, taking the top of the board's box for an opaque plate:
+    // faces facing up at the top must cover it whole.
+    const SceneDescObject* board = named(d.objects, "Board");
+    ASSERT_NE(board, nullptr);
+    ASSERT_GE(board->mesh, 0);
+    ASSERT_LT(static_cast<size_t>(board->mesh), d.meshes.size());
+    const SceneDescMesh& mesh = d.meshes[static_cast<size_t>(board->mesh)];
+    const size_t stride = static_cast<size_t>(vertex_profile_stride(mesh.profile));
+    ASSERT_GE(stride, 12u);
+    auto position = [&](uint32_t i) {
+        Vec3 p;
+        std::memcpy(&p, mesh.vertices.data() + i * stride, sizeof p);
+        return p;
+    };
+    const Vec3 top = mesh.box_a, bottom = mesh.box_b;
+    double area = 0;
+    for (const SceneDescGroup& g : mesh.groups)
+        for (size_t t = 0; t + 2 < g.indices.size(); t += 3) {
+            Vec3 a = position(g.indices[t]), b = position(g.indices[t + 1]), c = position(g.indices[t + 2]);
+            if (a.z != top.z || b.z != top.z || c.z != top.z) continue;
+            area += 0.5 * ((b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x));
+        }
+    EXPECT_NEAR(area, (top.x - bottom.x) * (top.y - bottom.y), 1e-3);
 }
 
 TEST(SceneContent, WarehouseCameraIsAnimated) {
