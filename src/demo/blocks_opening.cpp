@@ -151,15 +151,6 @@ struct BoardPlate {
     Vec3 corners[4]{};
 };
 
-// The scene's root transform at another position, as scene_draw builds it.
-Matrix scene_root_at(const Scene* scene, Vec3 position) {
-    Matrix root = matrix_identity();
-    matrix_translate(&root, position.x, position.y, position.z);
-    matrix_rotate_euler(&root, scene->rotation);
-    matrix_scale(&root, scene->scale.x, scene->scale.y, scene->scale.z);
-    return root;
-}
-
 // The top of the board as the front copy draws it; call with the camera
 // applied, after the front copy, whose drawing worked out the object matrices.
 BoardPlate board_plate(Scene* scene, Vec3 front) {

@@ -7,7 +7,9 @@
 #include "gfx/screen_pass.h"
 #include "gfx/texture_state.h"
 #include "scene/animation.h"
+#include "scene/bbox.h"
 #include "scene/camera.h"
+#include "scene/frustum.h"
 #include "scene/scene.h"
 #include "scene/scene_draw.h"
 #include "script/shader.h"
@@ -89,6 +91,14 @@ void draw_warehouse(heavy_demoblock* block, Scene* camera_scene, const char* cam
     shake.restore();
 }
 
+// Whether any of the box, widened a little against rounding in the planes,
+// reaches into the view volume.
+bool box_in_view(const Vec4 planes[6], const BoundingBox& box) {
+    const float pad = 0.01f * (1.0f + (box.max.x - box.min.x) + (box.max.y - box.min.y) + (box.max.z - box.min.z));
+    return box_in_frustum(planes, box.min.x - pad, box.min.y - pad, box.min.z - pad, box.max.x + pad, box.max.y + pad,
+                          box.max.z + pad);
+}
+
 // Glow frame of the three plain glowing blocks: glow, the picture, glow on top.
 void run_glow_frame(demoblock* block, float strength) {
     demo_glow_pass(block, strength);
@@ -166,10 +176,19 @@ void shaft_block::draw_scene() {
     if (Camera* camera = demo_find_camera(scene, "Camera")) {
         camera_apply(camera);
         // One storey repeated eight times as a vertical shaft; nothing between
-        // the copies touches texture state, so they share one span.
+        // the copies touches texture state, so they share one span. Storeys
+        // wholly outside the view, those behind the camera, would only be set
+        // up and clipped away. The pieces' height follows the music, so the
+        // storey's box is taken afresh each frame.
+        Vec4 planes[6];
+        frustum_update(planes);
+        BoundingBox storey;
+        const bool bounded = bbox_of_scene(scene, &storey);
         texture_state_begin();
         for (int y = -40; y < 40; y += 10) {
             scene->position = Vec3{0.0f, static_cast<float>(y), 0.0f};
+            if (bounded && !box_in_view(planes, bbox_transform(storey, scene_root_at(scene, scene->position))))
+                continue;
             demo_scene_draw(scene);
         }
         texture_state_end();

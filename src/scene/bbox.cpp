@@ -1,5 +1,7 @@
 #include "scene/bbox.h"
 
+#include "scene/object.h"
+
 void bbox_init(BoundingBox* box) {
     box->max = Vec3{0, 0, 0};
     box->min = Vec3{0, 0, 0};
@@ -24,4 +26,20 @@ BoundingBox bbox_transform(const BoundingBox& box, const Matrix& m) {
         bbox_extend(&out, matrix_transform_point(m, x, y, z));
     }
     return out;
+}
+
+bool bbox_of_scene(Scene* scene, BoundingBox* out) {
+    bool any = false;
+    scene_list_each<SceneObject>(&scene->objects, [&](SceneObject* object) {
+        // In list order, as drawing does, so a parent's matrix is current.
+        object_compute_matrix(object);
+        const Mesh* mesh = object_mesh(object);
+        if (!mesh) return;
+        BoundingBox box = bbox_transform(mesh->box, object->matrix);
+        if (!any) *out = box;
+        bbox_extend(out, box.min);
+        bbox_extend(out, box.max);
+        any = true;
+    });
+    return any;
 }

@@ -12,15 +12,19 @@
 
 void scene_draw(Scene* scene, bool draw_bones) { scene_draw_filtered(scene, draw_bones, nullptr); }
 
+Matrix scene_root_at(const Scene* scene, Vec3 position) {
+    Matrix root = matrix_identity();
+    matrix_translate(&root, position.x, position.y, position.z);
+    matrix_rotate_euler(&root, scene->rotation);
+    matrix_scale(&root, scene->scale.x, scene->scale.y, scene->scale.z);
+    return root;
+}
+
 void scene_draw_filtered(Scene* scene, bool draw_bones, const std::function<bool(const SceneObject&)>& keep) {
     glEnable(GL_NORMALIZE);
     glPushMatrix();
-    Matrix& root = scene->matrix;
-    matrix_identity(&root);
-    matrix_translate(&root, scene->position.x, scene->position.y, scene->position.z);
-    matrix_rotate_euler(&root, scene->rotation);
-    matrix_scale(&root, scene->scale.x, scene->scale.y, scene->scale.z);
-    glMultMatrixf(root.m);
+    scene->matrix = scene_root_at(scene, scene->position);
+    glMultMatrixf(scene->matrix.m);
     if (!scene->objects.header || !scene->objects.header->head) {
         glPopMatrix();
         return;

@@ -8,5 +8,8 @@
 #include <functional>
 
 void scene_draw(Scene* scene, bool draw_bones);
+// The root transform scene_draw applies, for the scene placed at position:
+// T(position) x R(the scene's rotation) x S(its scale).
+Matrix scene_root_at(const Scene* scene, Vec3 position);
 // scene_draw leaving out the objects keep turns down; an empty keep keeps all.
 void scene_draw_filtered(Scene* scene, bool draw_bones, const std::function<bool(const SceneObject&)>& keep);
