@@ -69,7 +69,7 @@ set(CPACK_DEBIAN_DEV_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEV_PACKAGE_RECOMMENDS "")
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS
-  "vantor (= ${PROJECT_VERSION}), libsdl2-dev, libepoxy-dev, libpng-dev, libglu1-mesa-dev, libegl-dev, libvorbis-dev, libogg-dev, libkissfft-dev, pkgconf | pkg-config")
+  "vantor (= ${PROJECT_VERSION}), libsdl2-dev, libepoxy-dev, libpng-dev, libdeflate-dev, libglu1-mesa-dev, libegl-dev, libvorbis-dev, libogg-dev, libkissfft-dev, pkgconf | pkg-config")
 set(CPACK_COMPONENT_DEV_DESCRIPTION "engine of the Vantor demo for building new demos
 The V4 Graphic Engine that runs the Vantor demo, as static libraries, one
 per layer (core, platform, math, shell, script, gfx, text, scene, audio,

@@ -13,7 +13,7 @@ packages=(
   # toolchain
   build-essential cmake ninja-build pkg-config g++ clang libclang-rt-14-dev
   # engine libraries
-  libsdl2-dev libepoxy-dev libpng-dev zlib1g-dev libglu1-mesa-dev libgl-dev libegl-dev
+  libsdl2-dev libepoxy-dev libpng-dev libdeflate-dev zlib1g-dev libglu1-mesa-dev libgl-dev libegl-dev
   libvorbis-dev libogg-dev libkissfft-dev libx11-dev
   # glTF import: tinygltf (header-only use) with its JSON and image headers
   libtinygltf-dev nlohmann-json3-dev libstb-dev

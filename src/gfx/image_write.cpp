@@ -1,8 +1,11 @@
 #include "gfx/image_write.h"
 
+#include <libdeflate.h>
 #include <png.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -52,12 +55,75 @@ bool encode_into(std::vector<uint8_t>* out, int width, int height, int bytes_per
     return true;
 }
 
+void put_u32(std::vector<uint8_t>* out, uint32_t v) {
+    const uint8_t b[4] = {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8),
+                          static_cast<uint8_t>(v)};
+    out->insert(out->end(), b, b + 4);
+}
+
+// One chunk: length, type, data, and the CRC of type and data.
+void put_chunk(std::vector<uint8_t>* out, const char type[4], const uint8_t* data, size_t size) {
+    put_u32(out, static_cast<uint32_t>(size));
+    const size_t start = out->size();
+    out->insert(out->end(), type, type + 4);
+    if (size) out->insert(out->end(), data, data + size);
+    put_u32(out, libdeflate_crc32(0, out->data() + start, size + 4));
+}
+
+struct CompressorFree {
+    void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
+};
+
+// Every row predicted from the one above, the whole image deflated in one
+// go by libdeflate, which at its fastest level takes about half of zlib's
+// time for a smaller file. False where the data will not fit one IDAT chunk
+// or the level is not one libdeflate has.
+bool encode_rows_up(std::vector<uint8_t>* out, int width, int height, int bytes_per_pixel, const uint8_t* pixels,
+                    int level) {
+    std::unique_ptr<libdeflate_compressor, CompressorFree> compressor(
+        libdeflate_alloc_compressor(level < 0 ? 6 : level));
+    if (!compressor) return false;
+    const size_t stride = static_cast<size_t>(width) * static_cast<size_t>(bytes_per_pixel);
+    const size_t rows = static_cast<size_t>(height);
+    if (stride + 1 > (SIZE_MAX >> 1) / rows) return false;
+    std::vector<uint8_t> filtered((stride + 1) * rows);
+    for (size_t y = 0; y < rows; ++y) {
+        uint8_t* dst = filtered.data() + y * (stride + 1);
+        const uint8_t* row = pixels + y * stride;
+        dst[0] = 2; // Up
+        if (y == 0) {
+            std::memcpy(dst + 1, row, stride);
+            continue;
+        }
+        const uint8_t* above = row - stride;
+        for (size_t x = 0; x < stride; ++x) dst[1 + x] = static_cast<uint8_t>(row[x] - above[x]);
+    }
+    std::vector<uint8_t> packed(libdeflate_zlib_compress_bound(compressor.get(), filtered.size()));
+    const size_t packed_size =
+        libdeflate_zlib_compress(compressor.get(), filtered.data(), filtered.size(), packed.data(), packed.size());
+    if (packed_size == 0 || packed_size > 0x7fffffffu) return false;
+
+    static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    static const uint8_t colour_type[5] = {0, 0, 4, 2, 6};
+    out->assign(signature, signature + 8);
+    std::vector<uint8_t> header;
+    put_u32(&header, static_cast<uint32_t>(width));
+    put_u32(&header, static_cast<uint32_t>(height));
+    const uint8_t rest[5] = {8, colour_type[bytes_per_pixel], 0, 0, 0}; // depth, type, deflate, filters, no interlace
+    header.insert(header.end(), rest, rest + 5);
+    put_chunk(out, "IHDR", header.data(), header.size());
+    put_chunk(out, "IDAT", packed.data(), packed_size);
+    put_chunk(out, "IEND", nullptr, 0);
+    return true;
+}
+
 } // namespace
 
 std::vector<uint8_t> image_encode_png(int width, int height, int bytes_per_pixel, const uint8_t* pixels, int level,
                                       ImageRowFilter filter) {
     std::vector<uint8_t> out;
     if (width <= 0 || height <= 0 || !pixels || color_type_for(bytes_per_pixel) < 0) return out;
+    if (filter == IMAGE_ROWS_UP && encode_rows_up(&out, width, height, bytes_per_pixel, pixels, level)) return out;
     std::vector<png_bytep> rows(static_cast<size_t>(height));
     if (!encode_into(&out, width, height, bytes_per_pixel, pixels, level, filter, &rows)) out.clear();
     return out;

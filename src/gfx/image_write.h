@@ -7,7 +7,8 @@
 
 // How each row is predicted before compression. libpng's choice tries every
 // filter on every row for the smallest file; "up" (the row above) alone
-// costs about half as much for files a few per cent larger.
+// costs about half as much for files a few per cent larger, and is deflated
+// by libdeflate, faster than zlib at the same level for a smaller file.
 enum ImageRowFilter { IMAGE_ROWS_BEST, IMAGE_ROWS_UP };
 
 // Rows top first, 1 (grey), 2 (grey + alpha), 3 (RGB) or 4 (RGBA) bytes per
