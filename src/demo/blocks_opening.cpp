@@ -143,7 +143,10 @@ namespace {
 // The circuits' copies behind the front one lie below its board, and the
 // camera looks down on them. The board's top is an opaque plate over its
 // whole box, so whatever of them lies behind it at every pixel would only be
-// set up and rejected by the depth test; such objects are left out.
+// set up and rejected by the depth test; such objects are left out. The
+// front copy writes depth whatever the test, but all it draws after the
+// board stands on it, nearer the camera, so no depth behind the plate is
+// left where the plate is seen.
 struct BoardPlate {
     bool valid = false;
     Matrix modelview{};

@@ -19,8 +19,8 @@ Point operator+(Point a, Point b) { return {a.x + b.x, a.y + b.y, a.z + b.z, a.w
 Point operator-(Point a, Point b) { return {a.x - b.x, a.y - b.y, a.z - b.z, a.w - b.w}; }
 Point operator*(double s, Point a) { return {s * a.x, s * a.y, s * a.z, s * a.w}; }
 
-// A convex polygon: clipping a quad by six planes leaves at most ten
-// corners. Anything more, from rounding, marks it spoilt.
+// A convex polygon: a quad clipped by up to four lines or planes keeps at
+// most eight corners. Anything past ten, from rounding, marks it spoilt.
 struct Polygon {
     Point p[10];
     int n = 0;
