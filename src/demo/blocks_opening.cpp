@@ -173,10 +173,11 @@ BoardPlate board_plate(Scene* scene, Vec3 front) {
     return plate;
 }
 
-bool hidden_by_plate(const BoardPlate& plate, const Scene* scene, Vec3 position, const SceneObject& object) {
+// `root` is the copy's root transform.
+bool hidden_by_plate(const BoardPlate& plate, const Matrix& root, const SceneObject& object) {
     const Mesh* mesh = object_mesh(&object);
     if (!plate.valid || !mesh) return false;
-    Matrix m = scene_root_at(scene, position);
+    Matrix m = root;
     matrix_multiply(&m, object.matrix);
     return occlusion_box_behind_quad(plate.modelview, plate.projection, bbox_transform(mesh->box, m), plate.corners);
 }
@@ -232,10 +233,13 @@ void circuits_block::draw_scene() {
             material->colour[3] = alphas[i];
             material->flags = i == 0 ? front_flags : flags;
         }
-        if (i == 0) demo_scene_draw(scene);
-        else
-            demo_scene_draw_filtered(
-                scene, [&](const SceneObject& object) { return !hidden_by_plate(plate, scene, position, object); });
+        if (i == 0) {
+            demo_scene_draw(scene);
+            continue;
+        }
+        const Matrix root = scene_root_at(scene, position);
+        demo_scene_draw_filtered(scene,
+                                 [&](const SceneObject& object) { return !hidden_by_plate(plate, root, object); });
     }
     glDepthMask(GL_TRUE);
     glDisable(GL_DEPTH_TEST);

@@ -104,12 +104,12 @@ bool encode_rows_up(std::vector<uint8_t>* out, int width, int height, int bytes_
     if (packed_size == 0 || packed_size > 0x7fffffffu) return false;
 
     static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    static const uint8_t colour_type[5] = {0, 0, 4, 2, 6};
     out->assign(signature, signature + 8);
     std::vector<uint8_t> header;
     put_u32(&header, static_cast<uint32_t>(width));
     put_u32(&header, static_cast<uint32_t>(height));
-    const uint8_t rest[5] = {8, colour_type[bytes_per_pixel], 0, 0, 0}; // depth, type, deflate, filters, no interlace
+    // Depth, colour type, deflate, adaptive filters, no interlace.
+    const uint8_t rest[5] = {8, static_cast<uint8_t>(color_type_for(bytes_per_pixel)), 0, 0, 0};
     header.insert(header.end(), rest, rest + 5);
     put_chunk(out, "IHDR", header.data(), header.size());
     put_chunk(out, "IDAT", packed.data(), packed_size);

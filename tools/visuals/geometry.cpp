@@ -390,15 +390,20 @@ float detail_fit(int full, int coarse) {
     return std::sqrt(area(full) / area(coarse));
 }
 
+// A round shape's segments at the builder's detail, its radii widened to match.
+void coarsen_round(const MeshBuilder* b, int* segments, float* r0, float* r1) {
+    const int full = *segments;
+    *segments = detail_count(b, full, 6);
+    const float fit = detail_fit(full, *segments);
+    *r0 *= fit;
+    *r1 *= fit;
+}
+
 } // namespace
 
 void mesh_cylinder(MeshBuilder* b, const Matrix& m, float r0, float r1, float y0, float y1, int segments,
                    const Paint& paint, bool caps) {
-    const int full = segments;
-    segments = detail_count(b, segments, 6);
-    const float fit = detail_fit(full, segments);
-    r0 *= fit;
-    r1 *= fit;
+    coarsen_round(b, &segments, &r0, &r1);
     // Built from the lower end up, so its faces turn outward whichever way it was asked for.
     if (y1 < y0) {
         std::swap(y0, y1);
@@ -470,11 +475,7 @@ void mesh_sphere(MeshBuilder* b, const Matrix& m, float radius, int segments, in
 }
 
 void mesh_ring(MeshBuilder* b, const Matrix& m, float r0, float r1, int segments, const Paint& paint) {
-    const int full = segments;
-    segments = detail_count(b, segments, 6);
-    const float fit = detail_fit(full, segments);
-    r0 *= fit;
-    r1 *= fit;
+    coarsen_round(b, &segments, &r0, &r1);
     Vec3 n = transform_dir(m, {0, 1, 0});
     std::vector<uint32_t> inner, outer;
     for (int i = 0; i <= segments; ++i) {
