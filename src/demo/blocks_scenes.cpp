@@ -91,6 +91,11 @@ void draw_warehouse(heavy_demoblock* block, Scene* camera_scene, const char* cam
     shake.restore();
 }
 
+// The robot to draw: its coarse copy in the glow pass, where the content has one.
+Scene* robot_for_pass(Scene* full, Scene* glow_copy, bool in_glow_pass) {
+    return in_glow_pass && scene_find_object(glow_copy, "Body") ? glow_copy : full;
+}
+
 // Whether any of the box, widened a little against rounding in the planes,
 // reaches into the view volume.
 bool box_in_view(const Vec4 planes[6], const BoundingBox& box) {
@@ -114,10 +119,13 @@ robot_wheee_block::robot_wheee_block() { capture_countdown = 0.9f; }
 void robot_wheee_block::run() {
     const float boost = robot_wheee_boost(progress);
     capture_once(this);
+    in_glow_pass = true;
     demo_glow_pass(this, glow_strength(5, music_spectrum[0]) + boost);
+    in_glow_pass = false;
     viewport_percent(0, 0, 100, 100);
     draw_scene();
     scene_animate(&content->robot_wheee_scene, progress * 650.0f + 2.0f);
+    scene_animate(&content->robot_wheee_glow_scene, progress * 650.0f + 2.0f);
     scene_animate(&content->armazem_scene, progress * 525.0f + 2.0f);
     view_ortho(800, 600);
     demo_glow_composite(this);
@@ -126,7 +134,8 @@ void robot_wheee_block::run() {
 
 void robot_wheee_block::draw_scene() {
     demo_perspective();
-    draw_warehouse(this, &content->armazem_scene, "CAMXDD", &content->robot_wheee_scene);
+    draw_warehouse(this, &content->armazem_scene, "CAMXDD",
+                   robot_for_pass(&content->robot_wheee_scene, &content->robot_wheee_glow_scene, in_glow_pass));
 }
 
 void robot_wheee_block::draw_environment() { demo_scene_draw(&content->armazem_scene); }
@@ -148,10 +157,7 @@ void robot_afropowa_block::run() {
 }
 
 void robot_afropowa_block::draw_scene() {
-    // The glow pass draws the robot's coarse copy, where the content has one.
-    Scene* robot = &content->robot_afropowa_scene;
-    if (in_glow_pass && scene_find_object(&content->robot_afropowa_glow_scene, "Body"))
-        robot = &content->robot_afropowa_glow_scene;
+    Scene* robot = robot_for_pass(&content->robot_afropowa_scene, &content->robot_afropowa_glow_scene, in_glow_pass);
     demo_perspective();
     glPushMatrix();
     draw_warehouse(this, &content->robot_afropowa_scene, "Camera", robot);

@@ -37,10 +37,12 @@ void content_init(Content* content) {
     content->light_mapped[0] = content->light_mapped[1] = nullptr;
     shader_init(&content->skin_program);
     shader_init(&content->afropowa_program);
+    shader_init(&content->wheee_glow_program);
     shader_init(&content->afropowa_glow_program);
     scene_init(&content->circuits_scene);
     scene_init(&content->armazem_scene);
     scene_init(&content->robot_wheee_scene);
+    scene_init(&content->robot_wheee_glow_scene);
     scene_init(&content->robot_afropowa_scene);
     scene_init(&content->robot_afropowa_glow_scene);
     scene_init(&content->level_elements_scene);
@@ -85,13 +87,12 @@ void content_light_mapped_program(Content* content, bool on) {
 
 namespace {
 
-// Robot two and its glow copy: a scene, a compile of the skinning program
-// bound to that scene's bones, no camera position, the cube map. False when
-// the scene cannot be loaded.
-bool load_robot_two(Content* content, Scene* scene, const char* file, ShaderProgram* program) {
+// A robot or its glow copy: a scene, a compile of the skinning program bound
+// to that scene's bones, the cube map. False when the scene cannot be loaded.
+bool load_robot(Content* content, Scene* scene, const char* file, ShaderProgram* program, bool with_camera_pos) {
     if (!scene_load(scene, file)) return false;
     shader_load(program, "test7.vsl");
-    content_wire_skin(scene, file, program, false);
+    content_wire_skin(scene, file, program, with_camera_pos);
     content_wire_material(scene, file, program, &content->cube_target);
     return true;
 }
@@ -130,20 +131,21 @@ bool content_load(Content* content) {
         content->light_mapped[i] = material;
     }
 
-    // Robot one: skinning program with the camera position for its reflection.
-    if (!scene_load(&content->robot_wheee_scene, "robot_wheee.vscene")) return false;
-    shader_load(&content->skin_program, "test7.vsl");
-    content_wire_skin(&content->robot_wheee_scene, "robot_wheee.vscene", &content->skin_program, true);
-    render_target_create(&content->cube_target, GL_TEXTURE_CUBE_MAP, 128, 128, 4, RENDER_TARGET_FBO);
-    content_wire_material(&content->robot_wheee_scene, "robot_wheee.vscene", &content->skin_program,
-                          &content->cube_target);
-
-    // Robot two: its own compile of the same program, no camera position;
+    // Robot one: skinning program with the camera position for its reflection;
     // then its copy for the glow, with a compile of its own for the copy's bones.
-    if (!load_robot_two(content, &content->robot_afropowa_scene, "robot_afropowa.vscene", &content->afropowa_program))
+    render_target_create(&content->cube_target, GL_TEXTURE_CUBE_MAP, 128, 128, 4, RENDER_TARGET_FBO);
+    if (!load_robot(content, &content->robot_wheee_scene, "robot_wheee.vscene", &content->skin_program, true))
         return false;
-    if (!load_robot_two(content, &content->robot_afropowa_glow_scene, "robot_afropowa_glow.vscene",
-                        &content->afropowa_glow_program))
+    if (!load_robot(content, &content->robot_wheee_glow_scene, "robot_wheee_glow.vscene", &content->wheee_glow_program,
+                    true))
+        return false;
+
+    // Robot two and its glow copy: compiles of their own, no camera position.
+    if (!load_robot(content, &content->robot_afropowa_scene, "robot_afropowa.vscene", &content->afropowa_program,
+                    false))
+        return false;
+    if (!load_robot(content, &content->robot_afropowa_glow_scene, "robot_afropowa_glow.vscene",
+                    &content->afropowa_glow_program, false))
         return false;
 
     if (!scene_load(&content->level_elements_scene, "level_elements.vscene")) return false;

@@ -34,8 +34,10 @@ struct Content {
     AudioStream* music = nullptr;
     Scene robot_afropowa_scene;
     ShaderProgram afropowa_program;
-    // Robot two at half the segments, on the same bones, for the glow pass:
-    // at its 256 x 256 most of the full robot's triangles cover no texel.
+    // The robots at half the segments, on the same bones, for the glow pass:
+    // at its 256 x 256 most of a full robot's triangles cover no texel.
+    Scene robot_wheee_glow_scene;
+    ShaderProgram wheee_glow_program;
     Scene robot_afropowa_glow_scene;
     ShaderProgram afropowa_glow_program;
     Scene level_elements_scene;

@@ -48,7 +48,7 @@ time_for() {
     textures/veldra_core_text.png) echo 6000 ;;
     textures/veldra_blender_text.png) echo 18000 ;;
     models/circuits.vscene) echo 30000 ;;
-    models/robot_wheee.vscene | models/armazem.vscene | scripts/test7.vsl | scripts/radiosity_dark.vsl | scripts/radiosity_mapped.vsl) echo 45000 ;;
+    models/robot_wheee.vscene | models/robot_wheee_glow.vscene | models/armazem.vscene | scripts/test7.vsl | scripts/radiosity_dark.vsl | scripts/radiosity_mapped.vsl) echo 45000 ;;
     models/robot_afropowa.vscene | models/robot_afropowa_glow.vscene) echo 65000 ;;
     models/level_elements.vscene) echo 78000 ;;
     fnt_04b08.png) echo 90000 ;;

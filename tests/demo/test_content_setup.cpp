@@ -140,7 +140,7 @@ bool content_complete(const std::string& dir) {
     namespace fs = std::filesystem;
     for (const char* f : {"scripts/vertexprofiles.vsl", "scripts/blur_pass.vsl", "scripts/radiosity_dark.vsl",
                           "scripts/test7.vsl", "models/circuits.vscene", "models/armazem.vscene",
-                          "models/robot_wheee.vscene", "models/robot_afropowa.vscene",
+                          "models/robot_wheee.vscene", "models/robot_wheee_glow.vscene", "models/robot_afropowa.vscene",
                           "models/robot_afropowa_glow.vscene", "models/level_elements.vscene", "fps7.ogg"})
         if (!fs::exists(fs::path(dir) / f)) return false;
     return true;
@@ -163,8 +163,8 @@ TEST(ContentLoad, WholeSetUpOnTheBuiltContent) {
     audio_set_position(0);
     log_close();
 
-    for (Scene* robot :
-         {&content.robot_wheee_scene, &content.robot_afropowa_scene, &content.robot_afropowa_glow_scene}) {
+    for (Scene* robot : {&content.robot_wheee_scene, &content.robot_wheee_glow_scene, &content.robot_afropowa_scene,
+                         &content.robot_afropowa_glow_scene}) {
         Material* material = scene_find_material(robot, "Material");
         ASSERT_NE(material, nullptr);
         MaterialLayer* first = material_layer_at(material, 0);
@@ -179,7 +179,9 @@ TEST(ContentLoad, WholeSetUpOnTheBuiltContent) {
     EXPECT_EQ(scene_find_material(&content.robot_wheee_scene, "Material")->shader, &content.skin_program);
     EXPECT_EQ(scene_find_material(&content.robot_afropowa_scene, "Material")->shader, &content.afropowa_program);
     EXPECT_NE(content.skin_program.program, content.afropowa_program.program);
-    // The glow copy has bones of its own, so a program of its own.
+    // A glow copy has bones of its own, so a program of its own.
+    EXPECT_EQ(scene_find_material(&content.robot_wheee_glow_scene, "Material")->shader, &content.wheee_glow_program);
+    EXPECT_NE(content.wheee_glow_program.program, content.skin_program.program);
     EXPECT_EQ(scene_find_material(&content.robot_afropowa_glow_scene, "Material")->shader,
               &content.afropowa_glow_program);
     EXPECT_NE(content.afropowa_glow_program.program, content.afropowa_program.program);
@@ -193,10 +195,10 @@ TEST(ContentLoad, WholeSetUpOnTheBuiltContent) {
     // Loads appear in the order of the set-up.
     const std::string report = test_read_file("report.htm");
     size_t at = 0;
-    for (const char* name :
-         {"veldra_core_text.png", "veldra_blender_text.png", "blur_pass.vsl", "circuits.vscene", "armazem.vscene",
-          "radiosity_dark.vsl", "radiosity_mapped.vsl", "robot_wheee.vscene", "test7.vsl", "robot_afropowa.vscene",
-          "test7.vsl", "robot_afropowa_glow.vscene", "test7.vsl", "level_elements.vscene"}) {
+    for (const char* name : {"veldra_core_text.png", "veldra_blender_text.png", "blur_pass.vsl", "circuits.vscene",
+                             "armazem.vscene", "radiosity_dark.vsl", "radiosity_mapped.vsl", "robot_wheee.vscene",
+                             "test7.vsl", "robot_wheee_glow.vscene", "test7.vsl", "robot_afropowa.vscene", "test7.vsl",
+                             "robot_afropowa_glow.vscene", "test7.vsl", "level_elements.vscene"}) {
         size_t found = report.find(name, at);
         EXPECT_NE(found, std::string::npos) << name << " missing or out of order";
         if (found != std::string::npos) at = found + 1;

@@ -137,13 +137,12 @@ TEST(SceneContent, RobotsHaveArmaturesThatRestInPlace) {
     EXPECT_TRUE(holder->flags & OBJECT_ANIMATED);
 }
 
-// The glow pass draws robot two's coarse copy where the picture has the full
+namespace {
+
+// The glow pass draws a robot's coarse copy where the picture has the full
 // robot: the copy must dance on the very same bones, or its glow would part
 // from the robot.
-TEST(SceneContent, RobotTwosGlowCopyDancesOnTheSameBones) {
-    SceneDesc full, copy;
-    if (!decode_content("robot_afropowa.vscene", &full) || !decode_content("robot_afropowa_glow.vscene", &copy))
-        GTEST_SKIP() << "content not built";
+void expect_glow_copy(const SceneDesc& full, const SceneDesc& copy) {
     const SceneDescArmature* a = named(full.armatures, "Armature");
     const SceneDescArmature* b = named(copy.armatures, "Armature");
     ASSERT_NE(a, nullptr);
@@ -182,6 +181,19 @@ TEST(SceneContent, RobotTwosGlowCopyDancesOnTheSameBones) {
     };
     EXPECT_LE(faces(copy.meshes[0]) * 2, faces(full.meshes[0]));
     EXPECT_NE(named(copy.materials, "Material"), nullptr);
+}
+
+} // namespace
+
+TEST(SceneContent, GlowCopiesDanceOnTheSameBones) {
+    for (const char* robot : {"robot_wheee", "robot_afropowa"}) {
+        SCOPED_TRACE(robot);
+        SceneDesc full, copy;
+        if (!decode_content(std::string(robot) + ".vscene", &full) ||
+            !decode_content(std::string(robot) + "_glow.vscene", &copy))
+            GTEST_SKIP() << "content not built";
+        expect_glow_copy(full, copy);
+    }
 }
 
 TEST(SceneContent, ShaftHasFivePiecesAndACamera) {

@@ -648,6 +648,7 @@ int main(int argc, char** argv) {
     ok &= write_scene(root, "circuits.vscene", make_circuits());
     ok &= write_scene(root, "armazem.vscene", make_armazem());
     ok &= write_scene(root, "robot_wheee.vscene", make_robot_wheee());
+    ok &= write_scene(root, "robot_wheee_glow.vscene", make_robot_wheee_glow());
     ok &= write_scene(root, "robot_afropowa.vscene", make_robot_afropowa());
     ok &= write_scene(root, "robot_afropowa_glow.vscene", make_robot_afropowa_glow());
     ok &= write_scene(root, "level_elements.vscene", make_level_elements());

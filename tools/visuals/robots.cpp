@@ -284,8 +284,9 @@ SceneDescArmature dance_armature(const Skeleton& s, const SyncBlock& block, Pose
 
 const Proportions kWheee = {0.3f, 0.65f, 0.35f, 0.3f, 0.42f, 0.38f, 0.14f, 0.15f, 0.44f, 0.42f, 0.16f, 0.25f};
 
-MeshBuilder wheee_body(const Skeleton& s) {
+MeshBuilder wheee_body(const Skeleton& s, float detail = 1) {
     MeshBuilder b = mesh_builder(baker_flat());
+    b.detail = detail;
     mesh_use_material(&b, 0);
     const Paint metal = part(0.30f, 0.32f, 0.37f, 0.75f);
     const Paint dark = part(0.10f, 0.10f, 0.12f, 0.4f);
@@ -613,10 +614,14 @@ SceneDesc make_robot_wheee() {
     return robot_scene(wheee_body(s), s, kSyncRobotOne, wheee_dance);
 }
 
-// Robot two as the glow pass sees it: 256 x 256 texels for the whole frame,
-// blurred, where most of the full robot's 8,216 triangles would cover less
-// than a texel. Same armature and dance, half the segments. Robot one has
-// too few triangles for a copy to pay.
+// The robots as the glow pass sees them: 256 x 256 texels for the whole
+// frame, blurred, where most of a full robot's triangles would cover less
+// than a texel. Same armature and dance, half the segments.
+SceneDesc make_robot_wheee_glow() {
+    Skeleton s = skeleton(kWheee);
+    return robot_scene(wheee_body(s, 0.5f), s, kSyncRobotOne, wheee_dance);
+}
+
 SceneDesc make_robot_afropowa_glow() {
     Skeleton s = skeleton(kAfro);
     return robot_scene(afro_body(s, 0.5f), s, kSyncRobotTwo, afro_dance);

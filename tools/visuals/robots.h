@@ -8,5 +8,6 @@ extern const Vec3 kRobotSpot;
 
 SceneDesc make_robot_wheee();
 SceneDesc make_robot_afropowa();
-// A coarser robot two on the same bones, drawn only in the glow pass.
+// Coarser robots on the same bones, drawn only in the glow pass.
+SceneDesc make_robot_wheee_glow();
 SceneDesc make_robot_afropowa_glow();
