@@ -85,7 +85,7 @@ wait_exit 30 || fail "Escape did not end the looping program"
 # a capture of the instant it paused at and far from one of the robot block
 # before it. The shaft moves with the music, so a slow build that pauses half
 # a second in must be compared with that half second, not with 72000.
-"$VANTOR_BIN" --capture robot --from 66000 --to 66001 >/dev/null 2>&1 || fail "capture at 66000 failed"
+"$VANTOR_BIN" --capture robot --from 66000 --to 66001 >capture.out 2>run.err || fail "capture at 66000 failed"
 start_app --windowed --from 72000
 win=$(wait_window) || exit 1
 wait_frame "$win"
@@ -94,7 +94,7 @@ xdotool key space
 wait_until 20 has_line Pause || fail "Space did not pause the shaft"
 paused_at=$(first_number "$(playback_lines | grep Pause | head -n 1)" 1)
 [ "$paused_at" -ge 72000 ] && [ "$paused_at" -lt 84000 ] || fail "--from 72000 paused at $paused_at ms"
-"$VANTOR_BIN" --capture shaft --from "$paused_at" --to $((paused_at + 1)) >/dev/null 2>&1 ||
+"$VANTOR_BIN" --capture shaft --from "$paused_at" --to $((paused_at + 1)) >capture.out 2>run.err ||
     fail "capture at $paused_at failed"
 near=$("$VANTOR_X11" diff "$win" shaft/frame_000000.png) || fail "cannot compare the window"
 far=$("$VANTOR_X11" diff "$win" robot/frame_000000.png) || fail "cannot compare the window"

@@ -13,7 +13,7 @@ ldd "$BIN" | grep libasan >/dev/null || skip "$BIN is not built with sanitizers 
 FPS=${DEMO_FPS:-5}
 SIZE=${DEMO_SIZE:-320x240}
 rm -rf frames report.htm
-export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1"
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:intercept_tls_get_addr=0}:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1"
 export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$VANTOR_TEST_SUPPORT/lsan.supp:print_suppressions=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1}:halt_on_error=1:print_stacktrace=1"
 
