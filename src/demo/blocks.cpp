@@ -175,7 +175,13 @@ bool demo_glow_pass(demoblock* block, float strength) {
     }
     gpu_pass_begin(GPU_PASS_GLOW);
     bool ok = glow_pass(
-        demo_glow_setup(block->content), [block] { block->draw_scene(); }, strength);
+        demo_glow_setup(block->content),
+        [block] {
+            block->in_glow_pass = true;
+            block->draw_scene();
+            block->in_glow_pass = false;
+        },
+        strength);
     // Whatever the block draws until its composite is its on-screen picture.
     gpu_pass_begin(GPU_PASS_SCENE);
     return ok;

@@ -47,7 +47,6 @@ public:
     void run() override;
     void draw_scene() override;
     void draw_environment() override;
-    bool in_glow_pass = false; // draw_scene then takes the robot's coarse copy
 };
 
 // Robot two in the warehouse, seen through its own camera.
@@ -57,7 +56,6 @@ public:
     void run() override;
     void draw_scene() override;
     void draw_environment() override;
-    bool in_glow_pass = false; // draw_scene then takes the robot's coarse copy
 };
 
 // The shaft of level pieces stretched by the spectrum.

@@ -119,9 +119,7 @@ robot_wheee_block::robot_wheee_block() { capture_countdown = 0.9f; }
 void robot_wheee_block::run() {
     const float boost = robot_wheee_boost(progress);
     capture_once(this);
-    in_glow_pass = true;
     demo_glow_pass(this, glow_strength(5, music_spectrum[0]) + boost);
-    in_glow_pass = false;
     viewport_percent(0, 0, 100, 100);
     draw_scene();
     scene_animate(&content->robot_wheee_scene, progress * 650.0f + 2.0f);
@@ -144,9 +142,7 @@ robot_afropowa_block::robot_afropowa_block() { capture_countdown = 0.9f; }
 
 void robot_afropowa_block::run() {
     capture_once(this);
-    in_glow_pass = true;
     demo_glow_pass(this, glow_strength(6, music_spectrum[0]));
-    in_glow_pass = false;
     viewport_percent(0, 0, 100, 100);
     draw_scene();
     scene_animate(&content->robot_afropowa_scene, progress * 240.0f + 2.0f);

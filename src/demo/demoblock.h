@@ -19,6 +19,7 @@ public:
     int time = 0;       // the timeline's time at the last run
     float progress = 0; // (time - start) / (end - start)
     Content* content = nullptr;
+    bool in_glow_pass = false; // set while demo_glow_pass draws the scene
 };
 
 // Heavy blocks carry the cube-map capture state.
