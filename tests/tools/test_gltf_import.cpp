@@ -104,7 +104,8 @@ struct ToolRun {
 // exit codes of their own so they cannot pass for a refusal.
 ToolRun run_tool(const fs::path& model, const fs::path& work) {
     fs::path err = work / "stderr.txt";
-    std::string cmd = "ASAN_OPTIONS=detect_leaks=1:exitcode=86 UBSAN_OPTIONS=halt_on_error=1:exitcode=87 timeout 60 '" +
+    std::string cmd = "ASAN_OPTIONS=detect_leaks=1:intercept_tls_get_addr=0:exitcode=86 "
+                      "UBSAN_OPTIONS=halt_on_error=1:exitcode=87 timeout 60 '" +
                       std::string(VANTOR_IMPORT_BIN) + "' '" + model.string() + "' -o '" +
                       (work / "out.vscene").string() + "' >/dev/null 2>'" + err.string() + "'";
     ToolRun r;
