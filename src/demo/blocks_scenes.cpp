@@ -122,8 +122,10 @@ void robot_wheee_block::run() {
     demo_glow_pass(this, glow_strength(5, music_spectrum[0]) + boost);
     viewport_percent(0, 0, 100, 100);
     draw_scene();
-    scene_animate(&content->robot_wheee_scene, progress * 650.0f + 2.0f);
-    scene_animate(&content->robot_wheee_glow_scene, progress * 650.0f + 2.0f);
+    // The glow copy dances the same frame as the robot.
+    const float dance_frame = progress * 650.0f + 2.0f;
+    scene_animate(&content->robot_wheee_scene, dance_frame);
+    scene_animate(&content->robot_wheee_glow_scene, dance_frame);
     scene_animate(&content->armazem_scene, progress * 525.0f + 2.0f);
     view_ortho(800, 600);
     demo_glow_composite(this);
@@ -145,8 +147,9 @@ void robot_afropowa_block::run() {
     demo_glow_pass(this, glow_strength(6, music_spectrum[0]));
     viewport_percent(0, 0, 100, 100);
     draw_scene();
-    scene_animate(&content->robot_afropowa_scene, progress * 240.0f + 2.0f);
-    scene_animate(&content->robot_afropowa_glow_scene, progress * 240.0f + 2.0f);
+    const float dance_frame = progress * 240.0f + 2.0f;
+    scene_animate(&content->robot_afropowa_scene, dance_frame);
+    scene_animate(&content->robot_afropowa_glow_scene, dance_frame);
     view_ortho(800, 600);
     demo_glow_composite(this);
     count_down(this);
