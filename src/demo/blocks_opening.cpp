@@ -16,6 +16,7 @@
 #include "shell/window.h"
 #include "text/font.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -96,11 +97,41 @@ void draw_honeycomb() {
     glDisable(GL_LINE_SMOOTH);
 }
 
+// GL's blend of 8-bit values: a x b / 255, rounded.
+int blend_product(int a, int b) { return (a * b + 127) / 255; }
+
+// The flash is the first thing a title draws after the clear. Over a black
+// clear colour its blend has a known result, which an opaque quad of that
+// colour gives without reading the frame back; over another it is blended.
+void draw_flash(Color flash) {
+    GLfloat clear[4] = {0, 0, 0, 0};
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+    if (clear[0] != 0 || clear[1] != 0 || clear[2] != 0) {
+        draw_rect(0, 0, 800, 600, flash);
+        return;
+    }
+    const int a = flash.a, under = static_cast<int>(std::lround(clear[3] * 255.0f));
+    const Color blended{static_cast<uint8_t>(blend_product(flash.r, a)),
+                        static_cast<uint8_t>(blend_product(flash.g, a)),
+                        static_cast<uint8_t>(blend_product(flash.b, a)),
+                        static_cast<uint8_t>(std::min(blend_product(a, a) + blend_product(under, 255 - a), 255))};
+    // draw_rect's quad, written without blending; it leaves blending off too.
+    glDisable(GL_BLEND);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glColor4ub(blended.r, blended.g, blended.b, blended.a);
+    glBegin(GL_QUADS);
+    glVertex2f(0.0f, 0.0f);
+    glVertex2f(800.0f, 0.0f);
+    glVertex2f(800.0f, 600.0f);
+    glVertex2f(0.0f, 600.0f);
+    glEnd();
+}
+
 // Flash, honeycomb, logo and vignette of both title screens.
 void draw_title(float progress, const Texture& logo, int logo_alpha) {
     const float s0 = music_spectrum[0];
     const int flash = title_flash_alpha(progress, s0);
-    draw_rect(0, 0, 800, 600, Color{200, 100, 0, static_cast<uint8_t>(flash)});
+    draw_flash(Color{200, 100, 0, static_cast<uint8_t>(flash)});
     draw_honeycomb();
     texture_draw(logo, 288, 240, 512, 512, Color{255, 255, 255, static_cast<uint8_t>(logo_alpha)});
     draw_gradient_rect(0, 0, 800, 300, Color{0, 0, 0, 255}, Color{0, 0, 0, 50});
