@@ -16,7 +16,6 @@
 #include "shell/window.h"
 #include "text/font.h"
 
-#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -110,21 +109,13 @@ void draw_flash(Color flash) {
         draw_rect(0, 0, 800, 600, flash);
         return;
     }
+    // The alpha terms are at most a and 255 - a, so their sum fits a byte.
     const int a = flash.a, under = static_cast<int>(std::lround(clear[3] * 255.0f));
     const Color blended{static_cast<uint8_t>(blend_product(flash.r, a)),
                         static_cast<uint8_t>(blend_product(flash.g, a)),
                         static_cast<uint8_t>(blend_product(flash.b, a)),
-                        static_cast<uint8_t>(std::min(blend_product(a, a) + blend_product(under, 255 - a), 255))};
-    // draw_rect's quad, written without blending; it leaves blending off too.
-    glDisable(GL_BLEND);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glColor4ub(blended.r, blended.g, blended.b, blended.a);
-    glBegin(GL_QUADS);
-    glVertex2f(0.0f, 0.0f);
-    glVertex2f(800.0f, 0.0f);
-    glVertex2f(800.0f, 600.0f);
-    glVertex2f(0.0f, 600.0f);
-    glEnd();
+                        static_cast<uint8_t>(blend_product(a, a) + blend_product(under, 255 - a))};
+    draw_rect_opaque(0, 0, 800, 600, blended);
 }
 
 // Flash, honeycomb, logo and vignette of both title screens.

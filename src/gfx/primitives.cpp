@@ -21,10 +21,7 @@ Corners cut_corners(int x, int y, int w, int h, float r) {
                    static_cast<int>(static_cast<float>(y) + r), static_cast<int>(static_cast<float>(y + h) - r)};
 }
 
-} // namespace
-
-void draw_rect(int x, int y, int w, int h, Color color) {
-    begin_blend();
+void rect_quad(int x, int y, int w, int h, Color color) {
     glBindTexture(GL_TEXTURE_2D, 0);
     set_color(color);
     glBegin(GL_QUADS);
@@ -33,7 +30,19 @@ void draw_rect(int x, int y, int w, int h, Color color) {
     glVertex2f(static_cast<float>(x + w), static_cast<float>(y + h));
     glVertex2f(static_cast<float>(x), static_cast<float>(y + h));
     glEnd();
+}
+
+} // namespace
+
+void draw_rect(int x, int y, int w, int h, Color color) {
+    begin_blend();
+    rect_quad(x, y, w, h, color);
     glDisable(GL_BLEND);
+}
+
+void draw_rect_opaque(int x, int y, int w, int h, Color color) {
+    glDisable(GL_BLEND);
+    rect_quad(x, y, w, h, color);
 }
 
 void draw_rect_outline(int x, int y, int w, int h, Color color) {

@@ -1,10 +1,14 @@
 // Flat, untextured 2D shapes in the current projection (pixels under the
-// 2D view). Every call blends by source alpha and leaves blending off.
+// 2D view). Every call but draw_rect_opaque blends by source alpha; all
+// leave blending off.
 #pragma once
 
 #include "math/math3d.h"
 
 void draw_rect(int x, int y, int w, int h, Color color);
+// The same rectangle without blending: the colour, alpha too, replaces what
+// is there.
+void draw_rect_opaque(int x, int y, int w, int h, Color color);
 void draw_rect_outline(int x, int y, int w, int h, Color color);
 void draw_gradient_rect(int x, int y, int w, int h, Color top, Color bottom);
 // Cut-corner panel: corners cut by r pixels.
