@@ -26,7 +26,7 @@ BUILD=${FUZZ_BUILD:-$ROOT/build-fuzz}
 WORK=${FUZZ_WORK:-$BUILD/work}
 
 if ! command -v clang++ >/dev/null; then
-  echo "fuzz.sh: clang++ not found (apt-get install clang libclang-rt-14-dev)" >&2
+  echo "fuzz.sh: clang++ not found (apt-get install clang libclang-rt-dev)" >&2
   exit 2
 fi
 cmake -S "$ROOT/fuzz" -B "$BUILD" -G Ninja >/dev/null || exit 2

@@ -11,7 +11,7 @@ set -euo pipefail
 
 packages=(
   # toolchain
-  build-essential cmake ninja-build pkg-config g++ clang libclang-rt-14-dev
+  build-essential cmake ninja-build pkg-config g++ clang libclang-rt-dev
   # engine libraries
   libsdl2-dev libepoxy-dev libpng-dev libdeflate-dev zlib1g-dev libglu1-mesa-dev libgl-dev libegl-dev
   libvorbis-dev libogg-dev libkissfft-dev libx11-dev

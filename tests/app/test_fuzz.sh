@@ -9,11 +9,11 @@ set -o pipefail
 SRC=$(cd "$(dirname "$0")/../.." && pwd)
 
 if ! command -v clang++ >/dev/null 2>&1; then
-  echo "skipped: clang++ is not installed (the fuzz targets need Debian's clang and libclang-rt-14-dev)"
+  echo "skipped: clang++ is not installed (the fuzz targets need Debian's clang and libclang-rt-dev)"
   exit 77
 fi
 if ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then
-  echo "skipped: libFuzzer runtime not found (apt-get install libclang-rt-14-dev)"
+  echo "skipped: libFuzzer runtime not found (apt-get install libclang-rt-dev)"
   exit 77
 fi
 

@@ -5,12 +5,22 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 namespace {
 
 // More values than any mesh or animation the engine draws; also caps what
 // an accessor without a buffer view (all zeros) may make us allocate.
 constexpr uint64_t kMaxValues = 1u << 24;
+
+// tinygltf 2.5 keeps sparse offsets as int, 2.9 as size_t: only a signed
+// one can be negative.
+template <typename T> bool negative(T value) {
+    if constexpr (std::is_signed_v<T>)
+        return value < 0;
+    else
+        return false;
+}
 
 int component_size(int type) {
     switch (type) {
@@ -226,7 +236,7 @@ bool gltf_read_accessor(const tinygltf::Model& model, int index, const std::stri
             *error = where + ": sparse indices must be unsigned integers";
             return false;
         }
-        if (a.sparse.indices.byteOffset < 0 || a.sparse.values.byteOffset < 0) {
+        if (negative(a.sparse.indices.byteOffset) || negative(a.sparse.values.byteOffset)) {
             *error = where + ": negative sparse offset";
             return false;
         }

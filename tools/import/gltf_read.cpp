@@ -118,6 +118,30 @@ bool guard_write(std::string* err, const std::string&, const std::vector<unsigne
     return false;
 }
 
+bool guard_size(size_t* size, std::string* err, const std::string& path, void* user) {
+    FsGuard* g = static_cast<FsGuard*>(user);
+    struct stat st;
+    if (!allowed(g, path) || stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (err) *err += "refused";
+        return false;
+    }
+    *size = static_cast<size_t>(st.st_size);
+    return true;
+}
+
+// tinygltf 2.9 added a size query and refuses a set of callbacks without
+// it; 2.5 has no such member.
+template <typename Fs> Fs guarded_fs(FsGuard* guard) {
+    Fs fs{};
+    fs.FileExists = guard_exists;
+    fs.ExpandFilePath = guard_expand;
+    fs.ReadWholeFile = guard_read;
+    fs.WriteWholeFile = guard_write;
+    if constexpr (requires { fs.GetFileSizeInBytes; }) fs.GetFileSizeInBytes = guard_size;
+    fs.user_data = guard;
+    return fs;
+}
+
 // Pictures become 8-bit RGBA whatever they were; anything but PNG and JPEG
 // (or a picture too large) is left empty with a warning, and the material
 // that uses it draws untextured.
@@ -375,7 +399,7 @@ bool gltf_read_model(const uint8_t* data, size_t size, const std::string& base_d
         std::free(real);
     }
     tinygltf::TinyGLTF loader;
-    loader.SetFsCallbacks({guard_exists, guard_expand, guard_read, guard_write, &guard});
+    loader.SetFsCallbacks(guarded_fs<tinygltf::FsCallbacks>(&guard));
     loader.SetImageLoader(load_image, nullptr);
     std::string err, warn;
     bool ok = false;
