@@ -7,6 +7,9 @@
 #                                 and `cpack -G DEB` use them
 #   scripts/setup.sh --profiling  the same and the tools for measuring frame
 #                                 cost (perf, apitrace)
+#   scripts/setup.sh --debootstrap  the same and debootstrap, for trying the
+#                                 project on a fresh Debian root
+#                                 (scripts/test-debian.sh)
 set -euo pipefail
 
 packages=(
@@ -27,6 +30,7 @@ case "${1:-}" in
   --packaging) packages+=(dpkg-dev desktop-file-utils lintian) ;;
   # GL call traces, and where the CPU time goes
   --profiling) packages+=(apitrace linux-perf) ;;
+  --debootstrap) packages+=(debootstrap) ;;
 esac
 
 missing=()

@@ -51,10 +51,13 @@ cd "$WORK/empty" || exit 1
 grep -q '</html>' report.htm || fail "no report in the working directory"
 
 cd "$WORK/home" || exit 1
-HOME=$WORK/home XDG_STATE_HOME='' "$WORK/moved/bin/vantor" --benchmark --fps 10 --from 36000 --to 36100 --size 64x48 \
-  >/dev/null 2>"$WORK/run.err" || fail "the moved program failed in the home folder"
-[ "$(find . -mindepth 1 -type f)" = "./.local/state/vantor/report.htm" ] ||
-  fail "the home folder got: $(find . -mindepth 1 -type f | tr '\n' ' ')"
+HOME=$WORK/home XDG_STATE_HOME='' XDG_CACHE_HOME='' "$WORK/moved/bin/vantor" --benchmark --fps 10 --from 36000 \
+  --to 36100 --size 64x48 >/dev/null 2>"$WORK/run.err" || fail "the moved program failed in the home folder"
+# The GL driver may keep its shader cache in the user's cache folder (Mesa
+# 22: mesa_shader_cache, Mesa 25: mesa_shader_cache_db); everything else
+# there would be ours.
+written=$(find . -mindepth 1 -type f -not -path './.cache/mesa_shader_cache*/*')
+[ "$written" = "./.local/state/vantor/report.htm" ] || fail "the home folder got: $(echo $written)"
 grep -q '</html>' .local/state/vantor/report.htm || fail "report in the state folder not closed"
 grep -qF "report in $WORK/home/.local/state/vantor/report.htm" "$WORK/run.err" || fail "not told where the report went"
 
