@@ -3,7 +3,9 @@
 # makes the root with debootstrap, installs only the toolchain there, clones
 # this checkout's committed HEAD into it and runs the README's two commands,
 # the run command first (no display there, so it captures the demo) and then
-# the test command. Needs root (debootstrap, chroot, mounts).
+# the test command; between them it makes and checks the .deb packages from
+# the run command's build (scripts/check-deb.sh). Needs root (debootstrap,
+# chroot, mounts).
 #
 #   scripts/test-debian.sh RELEASE [DIR]
 #
@@ -74,6 +76,9 @@ echo "test-debian: the run command (bash scripts/run.sh) on Debian $release"
 in_root "cd /root/vantor && bash scripts/run.sh"
 [ -s "$root/root/vantor/out/vantor.mp4" ] || [ -d "$root/root/vantor/out/frames" ] ||
   { echo "test-debian: the run command left no capture in out/" >&2; exit 1; }
+
+echo "test-debian: the Debian packages from the run command's build"
+in_root "cd /root/vantor && bash scripts/check-deb.sh build"
 
 echo "test-debian: the test command (bash scripts/test.sh) on Debian $release"
 in_root "cd /root/vantor && bash scripts/test.sh"
