@@ -131,11 +131,12 @@ bool content_load(Content* content) {
         content->light_mapped[i] = material;
     }
 
-    // Robot one: skinning program with the camera position for its reflection;
-    // then its copy for the glow, with a compile of its own for the copy's bones.
-    render_target_create(&content->cube_target, GL_TEXTURE_CUBE_MAP, 128, 128, 4, RENDER_TARGET_FBO);
+    // Robot one: skinning program with the camera position for its reflection.
+    // Its material keeps a pointer to the cube map, created after it; then its
+    // copy for the glow, with a compile of its own for the copy's bones.
     if (!load_robot(content, &content->robot_wheee_scene, "robot_wheee.vscene", &content->skin_program, true))
         return false;
+    render_target_create(&content->cube_target, GL_TEXTURE_CUBE_MAP, 128, 128, 4, RENDER_TARGET_FBO);
     if (!load_robot(content, &content->robot_wheee_glow_scene, "robot_wheee_glow.vscene", &content->wheee_glow_program,
                     true))
         return false;
