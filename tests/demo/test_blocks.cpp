@@ -90,6 +90,11 @@ protected:
         add_camera(&content->armazem_scene, "CAMXDD", Vec3{0, 1, 8});
         add_camera(&content->robot_afropowa_scene, "Camera", Vec3{2, 1, 6});
         add_camera(&content->level_elements_scene, "Camera", Vec3{0, 0, 30});
+        add_camera(&content->circuits_scene, "Camera", Vec3{0, 4, 10});
+        auto* circuits_material = new Material;
+        circuits_material->name = "Material";
+        list_push_back(&content->circuits_scene.materials, circuits_material);
+        ++content->circuits_scene.material_count;
         for (const char* name : {"C1", "C2", "C3", "C4", "C5"}) add_object(&content->level_elements_scene, name);
         // Glow copies, as the real content has them: the glow pass draws these.
         add_object(&content->robot_wheee_glow_scene, "Body");
@@ -147,6 +152,22 @@ TEST_F(BlocksTest, LoadingBarFillsWithTime) {
     block.run();
     EXPECT_EQ(test_read_pixel(110, row).r, 0);
     EXPECT_EQ(test_read_pixel(100, row).r, 255); // the outline is there from the start
+}
+
+TEST_F(BlocksTest, CircuitsLeaveTheFrontCopysPlaceAndAlpha) {
+    circuits_block block;
+    block.content = content;
+    Scene* scene = &content->circuits_scene;
+    Material* material = scene_find_material(scene, "Material");
+    material->flags = MATERIAL_TWO_PASS;
+    set_frame(&block, 24000, 36000, 0.5f);
+    block.run();
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    EXPECT_EQ(scene->position.x, 0.0f);
+    EXPECT_EQ(scene->position.y, 0.0f);
+    EXPECT_EQ(scene->position.z, 0.0f);
+    EXPECT_EQ(material->colour[3], 1.0f);
+    EXPECT_EQ(material->flags, static_cast<uint32_t>(MATERIAL_TWO_PASS));
 }
 
 class CountingBlock5 : public robot_wheee_block {
