@@ -5,8 +5,6 @@
 #include <filesystem>
 #include <string_view>
 
-#include <unistd.h>
-
 namespace {
 
 bool parse_int(std::string_view text, int min, int max, int* out) {
@@ -199,14 +197,15 @@ bool app_find_data_root(const std::string& exe_dir, std::string* root, std::stri
     return false;
 }
 
-std::string app_report_path(const std::string& cwd, const char* home, const char* xdg_state_home) {
+ReportPaths app_report_paths(const std::string& cwd, const char* home, const char* xdg_state_home) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    bool is_home = home && *home && fs::equivalent(cwd, home, ec);
-    if (!is_home && ::access(cwd.c_str(), W_OK) == 0) return "report.htm";
     fs::path state;
     if (xdg_state_home && xdg_state_home[0] == '/') state = xdg_state_home; // relative values are invalid and ignored
     else if (home && *home) state = fs::path(home) / ".local/state";
-    else return "report.htm"; // nowhere better; the log copes if it cannot open
-    return (state / "vantor/report.htm").string();
+    // Nowhere better: the log says so if the working directory fails too.
+    if (state.empty()) return {"report.htm", ""};
+    const std::string in_state = (state / "vantor/report.htm").string();
+    if (home && *home && fs::equivalent(cwd, home, ec)) return {in_state, ""};
+    return {"report.htm", in_state};
 }

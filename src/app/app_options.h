@@ -9,7 +9,7 @@ struct AppOptions {
     bool size_given = false; // --size: the window's size live, the output's off-line
     bool loop = false;       // live: start again from 0 where the demo would end
     std::string data_dir;    // content root; empty: app_find_data_root()
-    std::string report_path; // report log; empty: app_report_path()
+    std::string report_path; // report log; empty: app_report_paths()
 
     // Off-line rendering (capture or benchmark): no display, no audio device.
     bool capture = false;
@@ -46,7 +46,14 @@ const char* app_version_text();
 bool app_find_data_root(const std::string& exe_dir, std::string* root, std::string* looked);
 
 // Where report.htm goes when --report is not given: the working directory,
-// unless it cannot be written or is the home folder (a desktop launcher
-// starts programs there); then $XDG_STATE_HOME/vantor/report.htm, by default
-// $HOME/.local/state/vantor/report.htm. home and xdg_state_home may be null.
-std::string app_report_path(const std::string& cwd, const char* home, const char* xdg_state_home);
+// unless it is the home folder (a desktop launcher starts programs there);
+// then $XDG_STATE_HOME/vantor/report.htm, by default
+// $HOME/.local/state/vantor/report.htm. That is also the fallback for a
+// working directory where the file cannot be created (empty when there is
+// no such folder, or the report is already there). home and xdg_state_home
+// may be null.
+struct ReportPaths {
+    std::string path;
+    std::string fallback;
+};
+ReportPaths app_report_paths(const std::string& cwd, const char* home, const char* xdg_state_home);

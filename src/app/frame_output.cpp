@@ -30,14 +30,16 @@ bool write_png_frame(const FrameOutput* out, const OutputFrame& frame, std::stri
     part += ".part";
     // Fast compression: frames are read back by a video editor or encoder,
     // and the default level and row filtering would hold the capture back.
-    if (image_write_png(part.string(), out->width, out->height, 3, frame.rgb.data(), 1, IMAGE_ROWS_UP)) {
+    std::string reason;
+    if (image_write_png(part.string(), out->width, out->height, 3, frame.rgb.data(), 1, IMAGE_ROWS_UP, &reason)) {
         std::error_code ec;
         std::filesystem::rename(part, path, ec);
         if (!ec) return true;
+        reason = ec.message();
     }
     std::error_code ignored;
     std::filesystem::remove(part, ignored);
-    *why = "cannot write \"" + path.string() + "\"";
+    *why = "cannot write \"" + path.string() + "\": " + reason;
     return false;
 }
 

@@ -30,19 +30,18 @@ bool choose_data_root(AppOptions* options) {
 // --report, else the working directory or the user's state folder; a report
 // that is not where it used to be is announced.
 void choose_report_path(const AppOptions& options) {
-    std::string path = options.report_path;
-    if (path.empty()) {
-        std::error_code ec;
-        std::string cwd = std::filesystem::current_path(ec).string();
-        path = app_report_path(cwd, std::getenv("HOME"), std::getenv("XDG_STATE_HOME"));
-        if (path == "report.htm") {
-            log_set_path(path);
-            return;
-        }
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
-        std::fprintf(stderr, "vantor: report in %s\n", path.c_str());
+    if (!options.report_path.empty()) {
+        log_set_path(options.report_path);
+        return;
     }
-    log_set_path(path);
+    std::error_code ec;
+    std::string cwd = std::filesystem::current_path(ec).string();
+    ReportPaths paths = app_report_paths(cwd, std::getenv("HOME"), std::getenv("XDG_STATE_HOME"));
+    if (paths.path != "report.htm") {
+        std::filesystem::create_directories(std::filesystem::path(paths.path).parent_path(), ec);
+        std::fprintf(stderr, "vantor: report in %s\n", paths.path.c_str());
+    }
+    log_set_path(paths.path, paths.fallback);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -12,6 +13,7 @@ struct LogState {
     int level = LOG_OK;
     FILE* file = nullptr;
     std::string path = "report.htm";
+    std::string fallback;
     bool closed = false;
     bool open_failed = false;
     std::string fatal_message;
@@ -53,13 +55,34 @@ const char* level_word(int level) {
     }
 }
 
+// Whether a folder can be written is only known by creating the file:
+// permissions, ACLs, read-only mounts and sandboxes all have their say.
+FILE* create_report(const std::string& path, std::string* why) {
+    FILE* file = std::fopen(path.c_str(), "w");
+    if (!file) *why = path + ": " + std::strerror(errno);
+    return file;
+}
+
 bool open_log() {
     if (report.file) return true;
     if (report.open_failed) return false;
-    report.file = std::fopen(report.path.c_str(), "w");
+    std::string why;
+    report.file = create_report(report.path, &why);
+    if (!report.file && !report.fallback.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(std::filesystem::path(report.fallback).parent_path(), ec);
+        std::string why_not_there;
+        report.file = create_report(report.fallback, &why_not_there);
+        if (report.file) {
+            std::fprintf(stderr, "vantor: report in %s (%s)\n", report.fallback.c_str(), why.c_str());
+            report.path = report.fallback;
+        } else {
+            why += ", nor " + why_not_there;
+        }
+    }
     if (!report.file) {
         // Said once, so a missing report is not a surprise; the run goes on.
-        std::fprintf(stderr, "vantor: cannot write the report %s: %s\n", report.path.c_str(), std::strerror(errno));
+        std::fprintf(stderr, "vantor: cannot write the report %s\n", why.c_str());
         report.open_failed = true;
         return false;
     }
@@ -87,8 +110,9 @@ void write_paragraph(const std::string& text) {
 
 } // namespace
 
-void log_set_path(const std::string& path) {
+void log_set_path(const std::string& path, const std::string& fallback) {
     report.path = path;
+    report.fallback = fallback;
     report.open_failed = false;
 }
 

@@ -12,8 +12,11 @@ enum {
 };
 
 // Where the report goes; takes effect for a report not yet opened. The file
-// is created on the first message.
-void log_set_path(const std::string& path);
+// is created on the first message; where that fails and a fallback is given,
+// the fallback is created instead (its folders too), and standard error says
+// where the report went. Where neither can be, it says so once; the run goes
+// on without a report.
+void log_set_path(const std::string& path, const std::string& fallback = "");
 
 // The level stays in force for every later message until changed.
 void log_set_level(int level);

@@ -265,6 +265,10 @@ void circuits_block::draw_scene() {
     }
     glDepthMask(GL_TRUE);
     glDisable(GL_DEPTH_TEST);
+    // Whatever order the copies took, the front one's place and alpha are
+    // what the block leaves behind.
+    scene->position = Vec3{0.0f, 0.0f, 0.0f};
+    if (material) material->colour[3] = 1.0f;
 }
 
 void demo_scene_draw(Scene* scene) {

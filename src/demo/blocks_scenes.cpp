@@ -88,6 +88,10 @@ void draw_warehouse(heavy_demoblock* block, Scene* camera_scene, const char* cam
     content_light_mapped_program(content, false);
     shader_unbind(&content->radiosity_program);
     demo_scene_draw(robot);
+    // A glow copy drawn in place of the scene that holds the camera leaves the
+    // camera's matrix as the last frame had it; the picture that follows must
+    // see this frame's, shake included, and so must the capture.
+    if (camera_scene != robot && camera_scene != &content->armazem_scene) scene_update_matrices(camera_scene);
     shake.restore();
 }
 

@@ -2,9 +2,13 @@
 
 #include "core/gl.h"
 #include "core/log.h"
+#include "core/paths.h"
 #include "gfx/render_target.h"
 #include "scene/material.h"
 #include "scene/scene_file.h"
+
+#include <cstdio>
+#include <string>
 
 float skin_camera_pos[4] = {0.0f, 0.0f, 0.0f, 0.0f};
 
@@ -97,6 +101,19 @@ bool load_robot(Content* content, Scene* scene, const char* file, ShaderProgram*
     return true;
 }
 
+// A glow copy only spares the glow pass triangles: without its file the full
+// robot glows in its place (the blocks see an empty copy) and the show goes on.
+bool load_glow_copy(Content* content, Scene* scene, const char* file, ShaderProgram* program, bool with_camera_pos) {
+    std::FILE* found = std::fopen(path_data(std::string("models/") + file).c_str(), "rb");
+    if (!found) {
+        log_set_level(LOG_ERROR);
+        log_write("Content [glow copy \"%s\"] not found, the full robot glows !", file);
+        return true;
+    }
+    std::fclose(found);
+    return load_robot(content, scene, file, program, with_camera_pos);
+}
+
 } // namespace
 
 bool content_load(Content* content) {
@@ -131,21 +148,22 @@ bool content_load(Content* content) {
         content->light_mapped[i] = material;
     }
 
-    // Robot one: skinning program with the camera position for its reflection;
-    // then its copy for the glow, with a compile of its own for the copy's bones.
-    render_target_create(&content->cube_target, GL_TEXTURE_CUBE_MAP, 128, 128, 4, RENDER_TARGET_FBO);
+    // Robot one: skinning program with the camera position for its reflection.
+    // Its material keeps a pointer to the cube map, created after it; then its
+    // copy for the glow, with a compile of its own for the copy's bones.
     if (!load_robot(content, &content->robot_wheee_scene, "robot_wheee.vscene", &content->skin_program, true))
         return false;
-    if (!load_robot(content, &content->robot_wheee_glow_scene, "robot_wheee_glow.vscene", &content->wheee_glow_program,
-                    true))
+    render_target_create(&content->cube_target, GL_TEXTURE_CUBE_MAP, 128, 128, 4, RENDER_TARGET_FBO);
+    if (!load_glow_copy(content, &content->robot_wheee_glow_scene, "robot_wheee_glow.vscene",
+                        &content->wheee_glow_program, true))
         return false;
 
     // Robot two and its glow copy: compiles of their own, no camera position.
     if (!load_robot(content, &content->robot_afropowa_scene, "robot_afropowa.vscene", &content->afropowa_program,
                     false))
         return false;
-    if (!load_robot(content, &content->robot_afropowa_glow_scene, "robot_afropowa_glow.vscene",
-                    &content->afropowa_glow_program, false))
+    if (!load_glow_copy(content, &content->robot_afropowa_glow_scene, "robot_afropowa_glow.vscene",
+                        &content->afropowa_glow_program, false))
         return false;
 
     if (!scene_load(&content->level_elements_scene, "level_elements.vscene")) return false;

@@ -36,6 +36,7 @@ struct Content {
     ShaderProgram afropowa_program;
     // The robots at half the segments, on the same bones, for the glow pass:
     // at its 256 x 256 most of a full robot's triangles cover no texel.
+    // Empty where the content has no copy; the full robot glows then.
     Scene robot_wheee_glow_scene;
     ShaderProgram wheee_glow_program;
     Scene robot_afropowa_glow_scene;
@@ -47,8 +48,9 @@ struct Content {
 extern float skin_camera_pos[4];
 
 void content_init(Content* content);
-// False after a fatal loader error (a scene file missing or malformed),
-// with its critical report line written; loading stops there.
+// False after a fatal loader error (a scene file missing or malformed, a
+// missing glow copy excepted), with its critical report line written;
+// loading stops there.
 bool content_load(Content* content);
 
 // The robot wiring of content_load, one robot at a time: "bmatrix" from the

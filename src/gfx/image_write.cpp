@@ -3,6 +3,7 @@
 #include <libdeflate.h>
 #include <png.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -129,12 +130,24 @@ std::vector<uint8_t> image_encode_png(int width, int height, int bytes_per_pixel
     return out;
 }
 
+namespace {
+
+bool refused(std::string* why, const char* reason) {
+    if (why) *why = reason;
+    return false;
+}
+
+} // namespace
+
 bool image_write_png(const std::string& path, int width, int height, int bytes_per_pixel, const uint8_t* pixels,
-                     int level, ImageRowFilter filter) {
+                     int level, ImageRowFilter filter, std::string* why) {
     std::vector<uint8_t> bytes = image_encode_png(width, height, bytes_per_pixel, pixels, level, filter);
-    if (bytes.empty()) return false;
+    if (bytes.empty()) return refused(why, "the picture cannot be encoded");
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "wb"), std::fclose);
-    if (!file) return false;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) return false;
-    return std::fclose(file.release()) == 0;
+    if (!file) return refused(why, std::strerror(errno));
+    // A full disk shows in the write, or only when the buffer is flushed.
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
+        return refused(why, std::strerror(errno));
+    if (std::fclose(file.release()) != 0) return refused(why, std::strerror(errno));
+    return true;
 }

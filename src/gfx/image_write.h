@@ -18,5 +18,7 @@ enum ImageRowFilter { IMAGE_ROWS_BEST, IMAGE_ROWS_UP };
 // With IMAGE_ROWS_UP libdeflate takes the same numbers (-1 as 6).
 std::vector<uint8_t> image_encode_png(int width, int height, int bytes_per_pixel, const uint8_t* pixels, int level = -1,
                                       ImageRowFilter filter = IMAGE_ROWS_BEST);
+// False when the file cannot be written, with the reason (the system's
+// message) in *why where given.
 bool image_write_png(const std::string& path, int width, int height, int bytes_per_pixel, const uint8_t* pixels,
-                     int level = -1, ImageRowFilter filter = IMAGE_ROWS_BEST);
+                     int level = -1, ImageRowFilter filter = IMAGE_ROWS_BEST, std::string* why = nullptr);

@@ -24,6 +24,14 @@ MaterialLayer* material_layer_at(Material* material, int n) {
 
 namespace {
 
+struct MaterialState {
+    // What was in use when a material bound its own program: a group drawn
+    // inside another program's bind (the warehouse's) hands it back to the
+    // groups after it.
+    uint32_t program_found = 0;
+};
+MaterialState material_state;
+
 void combine_rgb(GLenum function, float scale) {
     texture_state_env_mode(GL_COMBINE_ARB);
     glTexEnvf(GL_TEXTURE_ENV, GL_COMBINE_RGB_ARB, static_cast<float>(function));
@@ -84,7 +92,10 @@ void material_apply(Material* material) {
     GLenum polygon = (material->flags & MATERIAL_WIREFRAME) ? GL_LINE : GL_FILL;
     glPolygonMode(GL_FRONT, polygon);
     glPolygonMode(GL_BACK, polygon);
-    if ((material->flags & MATERIAL_SHADER) && material->shader) shader_bind(material->shader);
+    if ((material->flags & MATERIAL_SHADER) && material->shader) {
+        material_state.program_found = shader_in_use();
+        shader_bind(material->shader);
+    }
     int unit = 0;
     scene_list_each<MaterialLayer>(&material->layers, [&](MaterialLayer* layer) {
         if (layer->flags & LAYER_SPHERE_MAP) {
@@ -119,7 +130,7 @@ void material_release(Material* material) {
         texture_state_enable(GL_TEXTURE_GEN_T, false);
         texture_state_enable(GL_TEXTURE_GEN_R, false);
     });
-    if ((material->flags & MATERIAL_SHADER) && material->shader) shader_unbind(material->shader);
+    if ((material->flags & MATERIAL_SHADER) && material->shader) shader_restore(material_state.program_found);
     // Blending is on after any material, opaque or not.
     if (material->flags & MATERIAL_OPAQUE) glEnable(GL_BLEND);
     texture_reset_units();

@@ -20,6 +20,12 @@ Matrix scene_root_at(const Scene* scene, Vec3 position) {
     return root;
 }
 
+void scene_update_matrices(Scene* scene) {
+    scene->matrix = scene_root_at(scene, scene->position);
+    // In list order, so a parent's matrix is current before its children's.
+    scene_list_each<SceneObject>(&scene->objects, [](SceneObject* object) { object_compute_matrix(object); });
+}
+
 void scene_draw_filtered(Scene* scene, bool draw_bones, const std::function<bool(const SceneObject&)>& keep) {
     glEnable(GL_NORMALIZE);
     glPushMatrix();

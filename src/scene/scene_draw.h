@@ -13,3 +13,6 @@ void scene_draw(Scene* scene, bool draw_bones);
 Matrix scene_root_at(const Scene* scene, Vec3 position);
 // scene_draw leaving out the objects keep turns down; an empty keep keeps all.
 void scene_draw_filtered(Scene* scene, bool draw_bones, const std::function<bool(const SceneObject&)>& keep);
+// The root and object matrices as scene_draw leaves them, nothing drawn:
+// for a scene whose camera a pass uses without drawing the scene.
+void scene_update_matrices(Scene* scene);

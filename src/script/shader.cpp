@@ -241,6 +241,16 @@ void shader_unbind(const ShaderProgram*) {
     glUseProgramObjectARB(0);
 }
 
+uint32_t shader_in_use() {
+    if (gl_stub) return 0;
+    return glGetHandleARB(GL_PROGRAM_OBJECT_ARB);
+}
+
+void shader_restore(uint32_t program) {
+    if (gl_stub) return;
+    glUseProgramObjectARB(program);
+}
+
 void shader_assign_texture(ShaderProgram* shader, const char* name, int unit) {
     add_uniform(shader, name, UNIFORM_INT)->value = unit;
 }

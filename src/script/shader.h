@@ -51,7 +51,12 @@ ShaderProgram* shader_load(ShaderProgram* shader, const char* name);
 ShaderProgram* shader_load_stream(ShaderProgram* shader, FILE* file, const char* name);
 
 void shader_bind(const ShaderProgram* shader);
+// Back to the fixed-function pipeline (program 0).
 void shader_unbind(const ShaderProgram* shader);
+// The program in use (0: fixed function), and putting one found so back in
+// use, its uniforms as they were: for a program bound inside another's.
+uint32_t shader_in_use();
+void shader_restore(uint32_t program);
 
 // Registration: newest first; the location is queried on program now.
 void shader_assign_texture(ShaderProgram* shader, const char* name, int unit);

@@ -47,14 +47,19 @@ const char* env(const char* name) {
     return v ? v : "";
 }
 
-// Runs the program with a capture of [from, to) at 10 fps; the exit status.
-int capture(const std::string& out, int from, int to, const std::string& extra = "") {
-    fs::remove_all(out);
+// Runs the program with a capture of [from, to) at 10 fps into a fresh
+// `out`; the exit status, with what it said in out + ".log".
+int capture_into(const std::string& out, int from, int to, const std::string& extra = "") {
     std::string command = std::string("\"") + env("VANTOR_BIN") + "\" --data \"" + env("VANTOR_CONTENT") +
                           "\" --capture \"" + out + "\" --fps 10 --from " + std::to_string(from) + " --to " +
                           std::to_string(to) + " " + extra + " >\"" + out + ".log\" 2>&1";
     int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int capture(const std::string& out, int from, int to, const std::string& extra = "") {
+    fs::remove_all(out);
+    return capture_into(out, from, to, extra);
 }
 
 std::vector<Image> frames_in(const std::string& dir) {
@@ -231,6 +236,21 @@ TEST_F(CaptureEndToEnd, FrameTimeComesFromTheFrameNumberAlone) {
     ASSERT_GE(early.size(), 2u);
     EXPECT_TRUE(late[0].file_bytes == early[1].file_bytes);
     EXPECT_FALSE(early[0].file_bytes == early[1].file_bytes) << "the title should change in 100 ms";
+}
+
+// A capture onto a full disk stops and says why, in the system's words: the
+// first frame's file is a link to /dev/full, which takes no bytes.
+TEST(CaptureFailures, AFullDiskSaysWhy) {
+    if (!fs::exists(fs::path(env("VANTOR_CONTENT")) / "scripts/vertexprofiles.vsl"))
+        GTEST_SKIP() << "no built content in VANTOR_CONTENT";
+    if (!fs::is_character_file("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    fs::remove_all("full");
+    fs::create_directories("full");
+    fs::create_symlink("/dev/full", "full/frame_000000.png.part");
+    EXPECT_EQ(capture_into("full", 0, 100), 1);
+    const std::string said = read_bytes("full.log");
+    EXPECT_NE(said.find("cannot write \"full/frame_000000.png\": No space left on device"), std::string::npos) << said;
+    EXPECT_FALSE(fs::exists("full/frame_000000.png"));
 }
 
 } // namespace

@@ -132,19 +132,24 @@ TEST(Options, ContentRootIsFoundInOrder) {
 }
 
 // A launcher starts programs in the home folder: the report goes to the
-// state folder there, and to the working directory anywhere else.
+// state folder there, and to the working directory anywhere else, with the
+// state folder to fall back on.
 TEST(Options, ReportLeavesTheHomeFolderAlone) {
     namespace fs = std::filesystem;
     const std::string cwd = fs::current_path().string();
     fs::create_directories("home");
     const std::string home = fs::absolute("home").string();
-    EXPECT_EQ(app_report_path(cwd, home.c_str(), nullptr), "report.htm");
-    EXPECT_EQ(app_report_path(cwd, nullptr, nullptr), "report.htm");
-    EXPECT_EQ(app_report_path(home, home.c_str(), nullptr), home + "/.local/state/vantor/report.htm");
-    EXPECT_EQ(app_report_path(home, home.c_str(), "/state"), "/state/vantor/report.htm");
-    EXPECT_EQ(app_report_path(home, home.c_str(), "relative"), home + "/.local/state/vantor/report.htm");
-    // A folder that cannot be written (here: one that is gone).
-    EXPECT_EQ(app_report_path(cwd + "/gone", home.c_str(), "/state"), "/state/vantor/report.htm");
+    const std::string state = home + "/.local/state/vantor/report.htm";
+    auto paths = [](const std::string& dir, const char* h, const char* xdg) {
+        ReportPaths p = app_report_paths(dir, h, xdg);
+        return p.path + " | " + p.fallback;
+    };
+    EXPECT_EQ(paths(cwd, home.c_str(), nullptr), "report.htm | " + state);
+    EXPECT_EQ(paths(cwd, nullptr, nullptr), "report.htm | ");
+    EXPECT_EQ(paths(cwd, nullptr, "/state"), "report.htm | /state/vantor/report.htm");
+    EXPECT_EQ(paths(home, home.c_str(), nullptr), state + " | ");
+    EXPECT_EQ(paths(home, home.c_str(), "/state"), "/state/vantor/report.htm | ");
+    EXPECT_EQ(paths(home, home.c_str(), "relative"), state + " | ");
     fs::remove_all("home");
 }
 

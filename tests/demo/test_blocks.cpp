@@ -90,7 +90,15 @@ protected:
         add_camera(&content->armazem_scene, "CAMXDD", Vec3{0, 1, 8});
         add_camera(&content->robot_afropowa_scene, "Camera", Vec3{2, 1, 6});
         add_camera(&content->level_elements_scene, "Camera", Vec3{0, 0, 30});
+        add_camera(&content->circuits_scene, "Camera", Vec3{0, 4, 10});
+        auto* circuits_material = new Material;
+        circuits_material->name = "Material";
+        list_push_back(&content->circuits_scene.materials, circuits_material);
+        ++content->circuits_scene.material_count;
         for (const char* name : {"C1", "C2", "C3", "C4", "C5"}) add_object(&content->level_elements_scene, name);
+        // Glow copies, as the real content has them: the glow pass draws these.
+        add_object(&content->robot_wheee_glow_scene, "Body");
+        add_object(&content->robot_afropowa_glow_scene, "Body");
     }
     void SetUp() override {
         test_gl_context();
@@ -144,6 +152,22 @@ TEST_F(BlocksTest, LoadingBarFillsWithTime) {
     block.run();
     EXPECT_EQ(test_read_pixel(110, row).r, 0);
     EXPECT_EQ(test_read_pixel(100, row).r, 255); // the outline is there from the start
+}
+
+TEST_F(BlocksTest, CircuitsLeaveTheFrontCopysPlaceAndAlpha) {
+    circuits_block block;
+    block.content = content;
+    Scene* scene = &content->circuits_scene;
+    Material* material = scene_find_material(scene, "Material");
+    material->flags = MATERIAL_TWO_PASS;
+    set_frame(&block, 24000, 36000, 0.5f);
+    block.run();
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    EXPECT_EQ(scene->position.x, 0.0f);
+    EXPECT_EQ(scene->position.y, 0.0f);
+    EXPECT_EQ(scene->position.z, 0.0f);
+    EXPECT_EQ(material->colour[3], 1.0f);
+    EXPECT_EQ(material->flags, static_cast<uint32_t>(MATERIAL_TWO_PASS));
 }
 
 class CountingBlock5 : public robot_wheee_block {
@@ -206,6 +230,37 @@ TEST_F(BlocksTest, RobotBlocksShakeTheCameraOnlyWhileDrawing) {
     EXPECT_EQ(skin_camera_pos[1], holder->location.y);
     EXPECT_EQ(skin_camera_pos[2], holder->location.z);
     EXPECT_EQ(skin_camera_pos[3], 0.0f);
+}
+
+// The picture, and the view stored for the capture, see the camera where
+// this frame's animation put it, with this frame's shake, although the glow
+// pass before them drew a copy of the robot rather than the camera's scene.
+template <typename Block>
+void expect_view_of_this_frame(Content* content, Scene* camera_scene, const char* camera, int start, int end) {
+    Block block;
+    block.content = content;
+    SceneObject* holder = scene_find_object(camera_scene, camera);
+    const Vec3 location = holder->location;
+    set_spectrum(0.4f, 0.2f, 0.1f);
+    const float sx = 1.0f - 0.05f * 0.4f, sy = 1.0f - 0.05f * 0.2f, sz = 1.0f - 0.05f * 0.1f;
+    for (int frame = 0; frame < 3; ++frame) {
+        // What the last frame's animation step left for this one.
+        holder->location.x = location.x + 1.5f * static_cast<float>(frame);
+        set_frame(&block, start, end, 0.1f * static_cast<float>(frame));
+        block.run();
+        const Matrix& view = block.capture_orientation;
+        EXPECT_FLOAT_EQ(view.m[0], 1.0f / sx) << "frame " << frame;
+        EXPECT_FLOAT_EQ(view.m[5], 1.0f / sy) << "frame " << frame;
+        EXPECT_FLOAT_EQ(view.m[10], 1.0f / sz) << "frame " << frame;
+        EXPECT_FLOAT_EQ(view.m[12], -holder->location.x / sx) << "frame " << frame;
+        EXPECT_FLOAT_EQ(view.m[14], -holder->location.z / sz) << "frame " << frame;
+    }
+    holder->location = location;
+}
+
+TEST_F(BlocksTest, RobotBlocksShowThisFramesCameraAndShake) {
+    expect_view_of_this_frame<robot_wheee_block>(content, &content->armazem_scene, "CAMXDD", 36000, 60000);
+    expect_view_of_this_frame<robot_afropowa_block>(content, &content->robot_afropowa_scene, "Camera", 60000, 71800);
 }
 
 TEST_F(BlocksTest, Block7StretchesThePiecesAndDrawsTheShaftTwice) {

@@ -12,12 +12,15 @@
 #include "scene/scene_draw.h"
 #include "scene/scene_file.h"
 #include "scene/scene_writer.h"
+#include "script/shader.h"
 #include "script/vertex_profile.h"
 #include "support/gl_context.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -413,6 +416,58 @@ TEST_F(SceneDraw, MissingPiecesAreSkippedNotDereferenced) {
     draw_through_camera("Unclaimed");               // identity view
     expect_pixel(400, 300, 0, 0, 255);
     camera_apply(nullptr);
+}
+
+// A program that paints its colour, from a script in memory.
+ShaderProgram flat_program(const char* colour) {
+    const std::string script = "shader_program(1, \"void main() { gl_Position = ftransform(); }\")\n"
+                               "shader_program(2, \"void main() { gl_FragColor = vec4(" +
+                               std::string(colour) + "); }\")\nshader_settings(4)\nshader_link()\n";
+    FILE* file = fmemopen(const_cast<char*>(script.data()), script.size(), "r");
+    ShaderProgram program;
+    shader_init(&program);
+    if (!file) return program;
+    shader_load_stream(&program, file, "flat.vsl");
+    std::fclose(file);
+    return program;
+}
+
+// A group with a program of its own, drawn inside the bind of the scene's
+// program (the warehouse's light-mapped floor in it), hands that program back
+// to the groups after it.
+TEST_F(SceneDraw, ProgramBoundInsideAnotherIsHandedBack) {
+    SceneDesc d;
+    d.materials = {material("Mapped", {1, 1, 1, 1}, MATERIAL_SHADER), material("Next", {0, 0, 1, 1})};
+    d.meshes = {quad_mesh("MappedQuad", 0, {}, 0.5f), quad_mesh("NextQuad", 0, {}, 0.5f)};
+    for (int i = 0; i < 2; ++i) {
+        d.meshes[static_cast<size_t>(i)].flags = MESH_MATERIALS;
+        d.meshes[static_cast<size_t>(i)].groups = {{i, {0, 1, 2, 0, 2, 3}}};
+    }
+    add_camera(d);
+    d.objects.push_back(scene_desc_mesh_object("MappedObject", 0, {-1.5f, 0, 0}));
+    d.objects.push_back(scene_desc_mesh_object("NextObject", 1, {1.5f, 0, 0}));
+    build(d);
+    ShaderProgram outer = flat_program("0.0, 1.0, 0.0, 1.0");
+    ShaderProgram inner = flat_program("1.0, 0.0, 0.0, 1.0");
+    ASSERT_NE(outer.program, 0u);
+    ASSERT_NE(inner.program, 0u);
+    scene_find_material(&scene, "Mapped")->shader = &inner;
+
+    shader_bind(&outer);
+    draw_through_camera();
+    EXPECT_EQ(glGetHandleARB(GL_PROGRAM_OBJECT_ARB), outer.program);
+    shader_unbind(&outer);
+    EXPECT_EQ(glGetHandleARB(GL_PROGRAM_OBJECT_ARB), 0u);
+    expect_pixel(400 - 217, 300, 255, 0, 0);
+    expect_pixel(400 + 217, 300, 0, 255, 0); // not the fixed-function blue
+
+    // With nothing bound around it, the group leaves fixed function behind.
+    glClear(GL_COLOR_BUFFER_BIT);
+    draw_through_camera();
+    EXPECT_EQ(glGetHandleARB(GL_PROGRAM_OBJECT_ARB), 0u);
+    expect_pixel(400 + 217, 300, 0, 0, 255);
+    shader_free(&outer);
+    shader_free(&inner);
 }
 
 TEST_F(SceneDraw, FrustumCullingUsesTheFileBox) {
