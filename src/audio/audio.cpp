@@ -40,6 +40,7 @@ struct Shared {
     bool ended = false;
     int64_t seek_frame = 0; // where the last seek (or the start) put the stream
     int64_t handed = 0;     // stream frames handed to the device since then
+    double handed_at = 0;   // steady clock (ms) of the last callback that handed any
     float ring[AUDIO_FFT_SIZE] = {};
     int ring_next = 0; // oldest sample, next to be overwritten
 };
@@ -62,6 +63,8 @@ void ring_push(Shared& s, const float* frames, int count) {
     }
 }
 
+double steady_ms() { return std::chrono::duration<double, std::milli>(Clock::now().time_since_epoch()).count(); }
+
 // Runs on the device's thread with the device lock held.
 void fill(void* user, float* out, int frames) {
     Shared& s = *static_cast<Shared*>(user);
@@ -69,6 +72,7 @@ void fill(void* user, float* out, int frames) {
     if (s.playing && !s.ended) {
         got = platform_ogg_read_stereo(s.playing->ogg, out, frames);
         s.handed += got;
+        if (got > 0) s.handed_at = steady_ms();
         if (got < frames) s.ended = true;
     }
     std::fill(out + 2 * got, out + 2 * frames, 0.0f);
@@ -219,6 +223,20 @@ void audio_set_paused(bool pause) {
 }
 
 bool audio_is_paused() { return paused; }
+
+double audio_device_position() {
+    if (!platform_audio_is_open()) return -1;
+    platform_audio_lock();
+    bool live = shared.playing && !shared.ended && shared.handed > 0;
+    int64_t handed = shared.seek_frame + shared.handed;
+    double at = shared.handed_at;
+    platform_audio_unlock();
+    if (!live) return -1;
+    // The last buffer handed plays out from its callback on, and no further.
+    double buffer_ms = 1000.0 * platform_audio_buffer_frames() / AUDIO_RATE;
+    double played = std::clamp(steady_ms() - at, 0.0, buffer_ms);
+    return 1000.0 * double(handed) / AUDIO_RATE - buffer_ms + played;
+}
 
 void audio_get_spectrum(float* out) {
     if (!out) return;

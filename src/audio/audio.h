@@ -38,6 +38,12 @@ void audio_set_position(unsigned ms);
 void audio_set_paused(bool paused);
 bool audio_is_paused();
 
+// What the device's own count says reaches the speaker now, in ms: the
+// stream frames handed to it less the buffer still to play, carried on from
+// its last callback by the steady clock. Negative when no stream plays or
+// none has been handed since the last seek. For measuring the clock.
+double audio_device_position();
+
 // Fills 256 magnitudes of the 512 most recent left-channel samples handed
 // to the device (rectangular window; a full-scale sine on a bin centre reads
 // 1.0). Writes zeros when nothing has played.
