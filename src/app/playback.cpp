@@ -39,12 +39,24 @@ void log_playback(const char* what, unsigned from, unsigned to) {
     log_flush();
 }
 
-// Ctrl with + or - released: +1 or -1.
-int delay_keys() {
-    bool plus = key_was_released(key_plus) | key_was_released(key_pad_plus);
-    bool minus = key_was_released(key_minus) | key_was_released(key_pad_minus);
-    if (key_query(VK_CONTROL, KEY_QUERY_DOWN) != 1) return 0;
-    return int(plus) - int(minus);
+bool key_down(int key) { return key_query(key, KEY_QUERY_DOWN) == 1; }
+
+// +1 or -1 when + or - is released after it went down with Ctrl held (Ctrl
+// may come up first: xdotool and some keyboards send it so).
+int delay_keys(Playback* p) {
+    bool ctrl = key_down(VK_CONTROL);
+    p->plus_armed |= ctrl && (key_down(key_plus) || key_down(key_pad_plus));
+    p->minus_armed |= ctrl && (key_down(key_minus) || key_down(key_pad_minus));
+    int step = 0;
+    if (key_was_released(key_plus) | key_was_released(key_pad_plus)) {
+        step += p->plus_armed;
+        p->plus_armed = false;
+    }
+    if (key_was_released(key_minus) | key_was_released(key_pad_minus)) {
+        step -= p->minus_armed;
+        p->minus_armed = false;
+    }
+    return step;
 }
 
 } // namespace
@@ -87,7 +99,7 @@ int playback_update(Playback* p, Timeline* timeline, unsigned position) {
         unsigned at = audio_get_position();
         log_playback(pause ? "Pause" : "Resume", at, at);
     }
-    if (int step = delay_keys()) playback_set_delay(p, audio_get_delay() + step * delay_step_ms, position);
+    if (int step = delay_keys(p)) playback_set_delay(p, audio_get_delay() + step * delay_step_ms, position);
     if (key_was_released(VK_RIGHT)) target = now + seek_step_ms;
     if (key_was_released(VK_LEFT)) target = now - seek_step_ms;
     if (key_was_released(key_page_down)) target = demo_block_next_start(now);

@@ -13,6 +13,8 @@ struct Playback {
     bool loop = false;
     uint32_t notice_until = 0; // tick count until which the audio delay shows
     bool notice = false;
+    bool plus_armed = false; // + or - went down with Ctrl held
+    bool minus_armed = false;
 };
 
 // Sets the audio delay (how late the sound reaches the ear), writes it to
