@@ -25,6 +25,8 @@ packages=(
   xvfb xdotool x11-utils sound-theme-freedesktop valgrind
   # video capture
   ffmpeg
+  # the music clock's benchmark: a real sound server with a null sink
+  pulseaudio pulseaudio-utils
 )
 case "${1:-}" in
   --packaging) packages+=(dpkg-dev desktop-file-utils lintian) ;;

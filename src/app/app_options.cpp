@@ -26,7 +26,7 @@ bool parse_size(std::string_view text, int* w, int* h) {
 
 bool takes_value(std::string_view opt) {
     return opt == "--data" || opt == "--report" || opt == "--capture" || opt == "--fps" || opt == "--size" ||
-           opt == "--from" || opt == "--to" || opt == "--view" || opt == "--scene-fps";
+           opt == "--from" || opt == "--to" || opt == "--view" || opt == "--scene-fps" || opt == "--audio-delay";
 }
 
 } // namespace
@@ -66,6 +66,9 @@ bool app_options_parse(int argc, const char* const* argv, AppOptions* out, std::
             o.desktop = true;
         } else if (opt == "--loop") {
             o.loop = true;
+        } else if (opt == "--audio-delay") {
+            if (!parse_int(value, -10000, 10000, &o.audio_delay_ms)) return bad_value("-10000 to 10000 ms");
+            o.audio_delay_given = true;
         } else if (opt == "--data") {
             if (value.empty()) return bad_value("a directory");
             o.data_dir = value;
@@ -121,8 +124,8 @@ bool app_options_parse(int argc, const char* const* argv, AppOptions* out, std::
         return false;
     }
     bool offline = o.capture || o.benchmark;
-    if (offline && (o.desktop || o.loop)) {
-        *error = "--desktop and --loop are for live playback, not --capture or --benchmark";
+    if (offline && (o.desktop || o.loop || o.audio_delay_given)) {
+        *error = "--desktop, --loop and --audio-delay are for live playback, not --capture or --benchmark";
         return false;
     }
     if (o.capture && o.benchmark) {
@@ -143,6 +146,9 @@ const char* app_options_usage() {
            "                      scaled, never stretched\n"
            "  --from MS           start there (live, capture, benchmark)\n"
            "  --loop              live: start again from 0 where the demo would end\n"
+           "  --audio-delay MS    live: the sound reaches the ear MS ms late (Bluetooth\n"
+           "                      headphones: 150-250), so the picture waits for it;\n"
+           "                      negative when the picture is the late one\n"
            "  --data DIR          content root; default: the working directory when it holds\n"
            "                      scripts/vertexprofiles.vsl, else the content installed or\n"
            "                      built with the program\n"
@@ -166,7 +172,8 @@ const char* app_options_usage() {
            "  --help, --version\n"
            "Keys while playing live: hold A for the frame rate and time; release Escape to\n"
            "quit; Space pauses and resumes; Left and Right seek 5 s; Page Up and Page Down\n"
-           "jump to the previous and next block; Home restarts.\n";
+           "jump to the previous and next block; Home restarts; Ctrl and + or - make the\n"
+           "audio delay 10 ms longer or shorter.\n";
 }
 
 const char* app_version_text() { return "vantor " VANTOR_VERSION " (V4 Graphic Engine Project, build \"vantor\")\n"; }

@@ -8,6 +8,8 @@ struct AppOptions {
     bool desktop = false;    // full screen at the desktop's resolution, no mode switch
     bool size_given = false; // --size: the window's size live, the output's off-line
     bool loop = false;       // live: start again from 0 where the demo would end
+    int audio_delay_ms = 0;  // live: how late the sound reaches the ear (Bluetooth: 150-250)
+    bool audio_delay_given = false;
     std::string data_dir;    // content root; empty: app_find_data_root()
     std::string report_path; // report log; empty: app_report_paths()
 

@@ -133,6 +133,7 @@ int demo_main(const AppOptions& options) {
     Playback playback;
     playback.live = frames.mode == FRAME_LIVE;
     playback.loop = options.loop;
+    if (playback.live && options.audio_delay_given) playback_set_delay(&playback, options.audio_delay_ms, 0);
     if (playback.live && options.from_ms > 0) {
         playback_seek(&timeline, options.from_ms);
         music_time = static_cast<float>(timeline.current_time);
@@ -149,6 +150,7 @@ int demo_main(const AppOptions& options) {
         if (key_query(key_a, KEY_QUERY_DOWN))
             font_print(10.0f, 10.0f + frame_visible_top(), overlay_colour, "FPS %.2f Time %d",
                        static_cast<double>(frame_timer.displayed_rate), timeline.current_time);
+        playback_draw_notice(&playback, frame_visible_top());
 
         frame_driver_present(&frames);
         if (key_query(key_escape, KEY_QUERY_RELEASED) || frame_driver_done(&frames)) break;

@@ -5,9 +5,12 @@
 #include "demo/blocks.h"
 #include "demo/demoblock.h"
 #include "platform/platform_events.h"
+#include "platform/platform_time.h"
 #include "shell/input.h"
+#include "text/font.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -15,6 +18,15 @@ constexpr int seek_step_ms = 5000;
 constexpr int key_page_up = 0x21;
 constexpr int key_page_down = 0x22;
 constexpr int key_home = 0x24;
+// '=' / '+' and '-' beside the digits, and the keypad's + and -.
+constexpr int key_plus = 0xBB;
+constexpr int key_minus = 0xBD;
+constexpr int key_pad_plus = 0x6B;
+constexpr int key_pad_minus = 0x6D;
+constexpr int delay_step_ms = 10;
+constexpr int delay_limit_ms = 10000;
+constexpr uint32_t notice_ms = 2000;
+constexpr Color notice_colour{255, 255, 255, 255};
 
 // Playback lines go to the report, so a run says what the viewer did and
 // where the music really was.
@@ -27,7 +39,47 @@ void log_playback(const char* what, unsigned from, unsigned to) {
     log_flush();
 }
 
+bool key_down(int key) { return key_query(key, KEY_QUERY_DOWN) == 1; }
+
+// +1 or -1 when + or - is released after it went down with Ctrl held (Ctrl
+// may come up first: xdotool and some keyboards send it so).
+int delay_keys(Playback* p) {
+    bool ctrl = key_down(VK_CONTROL);
+    p->plus_armed |= ctrl && (key_down(key_plus) || key_down(key_pad_plus));
+    p->minus_armed |= ctrl && (key_down(key_minus) || key_down(key_pad_minus));
+    int step = 0;
+    if (key_was_released(key_plus) | key_was_released(key_pad_plus)) {
+        step += p->plus_armed;
+        p->plus_armed = false;
+    }
+    if (key_was_released(key_minus) | key_was_released(key_pad_minus)) {
+        step -= p->minus_armed;
+        p->minus_armed = false;
+    }
+    return step;
+}
+
 } // namespace
+
+void playback_set_delay(Playback* p, int ms, unsigned at) {
+    ms = std::clamp(ms, -delay_limit_ms, delay_limit_ms);
+    audio_set_delay(ms);
+    char what[48];
+    std::snprintf(what, sizeof what, "Audio delay %d ms", ms);
+    log_playback(what, at, at);
+    p->notice = true;
+    p->notice_until = platform_tick_count() + notice_ms;
+}
+
+void playback_draw_notice(Playback* p, float top) {
+    if (!p->notice) return;
+    if (static_cast<int32_t>(p->notice_until - platform_tick_count()) <= 0) {
+        p->notice = false;
+        return;
+    }
+    font_set_style(VL_FONT_SMALL | VL_FONT_LEFT);
+    font_print(10.0f, 26.0f + top, notice_colour, "Audio delay %d ms", audio_get_delay());
+}
 
 void playback_seek(Timeline* timeline, int ms) {
     ms = std::clamp(ms, 0, demo_end_ms);
@@ -47,6 +99,7 @@ int playback_update(Playback* p, Timeline* timeline, unsigned position) {
         unsigned at = audio_get_position();
         log_playback(pause ? "Pause" : "Resume", at, at);
     }
+    if (int step = delay_keys(p)) playback_set_delay(p, audio_get_delay() + step * delay_step_ms, position);
     if (key_was_released(VK_RIGHT)) target = now + seek_step_ms;
     if (key_was_released(VK_LEFT)) target = now - seek_step_ms;
     if (key_was_released(key_page_down)) target = demo_block_next_start(now);

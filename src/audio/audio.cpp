@@ -1,5 +1,7 @@
 #include "audio/audio.h"
 
+#include "audio/audio_clock.h"
+
 #include "core/log.h"
 #include "core/paths.h"
 #include "platform/platform_audio.h"
@@ -31,7 +33,7 @@ struct AudioTrack {
 
 namespace {
 
-// Small device buffers keep the position fine-grained (about 11.6 ms).
+// Small device buffers keep the device's count fine-grained (about 11.6 ms).
 constexpr int DEVICE_BUFFER_FRAMES = 512;
 
 // Everything the audio callback touches; guarded by the device lock.
@@ -40,20 +42,26 @@ struct Shared {
     bool ended = false;
     int64_t seek_frame = 0; // where the last seek (or the start) put the stream
     int64_t handed = 0;     // stream frames handed to the device since then
+    uint64_t callbacks = 0; // callbacks that handed stream frames, ever
+    double handed_at = 0;   // steady clock (ms) of the last of them
     float ring[AUDIO_FFT_SIZE] = {};
     int ring_next = 0; // oldest sample, next to be overwritten
 };
 
+// The main thread's side: the clock the picture follows.
+struct Player {
+    AudioClock clock;
+    bool started = false;
+    int64_t last_spectrum_frame = 0;
+};
+
 Shared shared;
+Player player;
 std::vector<std::unique_ptr<AudioStream>> streams;
 
-// The main thread's clock for when no stream is playing.
 using Clock = std::chrono::steady_clock;
-double clock_ms = 0.0;
-Clock::time_point clock_at = Clock::now();
-bool clock_started = false;
-bool paused = false;
-int64_t last_spectrum_frame = 0;
+
+double steady_ms() { return std::chrono::duration<double, std::milli>(Clock::now().time_since_epoch()).count(); }
 
 void ring_push(Shared& s, const float* frames, int count) {
     for (int i = 0; i < count; ++i) {
@@ -69,20 +77,35 @@ void fill(void* user, float* out, int frames) {
     if (s.playing && !s.ended) {
         got = platform_ogg_read_stereo(s.playing->ogg, out, frames);
         s.handed += got;
+        if (got > 0) {
+            ++s.callbacks;
+            s.handed_at = steady_ms();
+        }
         if (got < frames) s.ended = true;
     }
     std::fill(out + 2 * got, out + 2 * frames, 0.0f);
     ring_push(s, out, frames);
 }
 
-double elapsed_ms(Clock::time_point since, Clock::time_point now) {
-    return std::chrono::duration<double, std::milli>(now - since).count();
+// The device's count as of its last callback. Returns the frames handed
+// since the last seek, or -1 when no music plays.
+int64_t device_read(AudioClockDevice* d) {
+    if (!platform_audio_is_open()) return -1;
+    platform_audio_lock();
+    bool live = shared.playing && !shared.ended;
+    int64_t since_seek = shared.handed;
+    d->callbacks = shared.callbacks;
+    d->handed = shared.seek_frame + shared.handed;
+    d->at_ms = shared.handed_at;
+    platform_audio_unlock();
+    d->buffer = platform_audio_buffer_frames();
+    return live ? since_seek : -1;
 }
 
-void clock_set(double ms) {
-    clock_ms = ms;
-    clock_at = Clock::now();
-    clock_started = true;
+void clock_set(double ms, bool wait, uint64_t callbacks) {
+    player.clock.rate = AUDIO_RATE;
+    audio_clock_set(&player.clock, ms, steady_ms(), wait, callbacks);
+    player.started = true;
 }
 
 int64_t ms_to_frames(unsigned ms, int rate) { return int64_t(ms) * rate / 1000; }
@@ -114,7 +137,7 @@ void audio_spectrum_compute(const float samples[AUDIO_FFT_SIZE], float out[AUDIO
 }
 
 void audio_init() {
-    clock_set(0.0);
+    clock_set(0.0, false, 0);
     if (platform_audio_is_open()) return;
     shared = Shared{};
     if (!platform_audio_open(AUDIO_RATE, AUDIO_CHANNELS, DEVICE_BUFFER_FRAMES, fill, &shared)) {
@@ -124,7 +147,7 @@ void audio_init() {
 
 void audio_shutdown() {
     platform_audio_close(); // the callback is gone after this
-    paused = false;
+    player.clock.paused = false;
     shared = Shared{};
     streams.clear();
 }
@@ -152,44 +175,30 @@ AudioStream* audio_create_stream(const char* name) {
 
 void audio_play(AudioStream* stream) {
     if (!stream || !platform_audio_is_open()) return;
-    unsigned now = audio_get_position();
     platform_audio_lock();
     platform_ogg_seek(stream->ogg, 0);
     shared.playing = stream;
     shared.ended = false;
     shared.seek_frame = 0;
     shared.handed = 0;
+    uint64_t callbacks = shared.callbacks;
     platform_audio_unlock();
-    clock_set(now);
-    platform_audio_pause(false);
+    // Until the first buffer reaches the device nothing is heard.
+    clock_set(0.0, true, callbacks);
+    platform_audio_pause(player.clock.paused);
 }
 
 unsigned audio_get_position() {
-    if (!clock_started) clock_set(0.0);
-    bool live = false;
-    int64_t frame = 0;
-    if (platform_audio_is_open()) {
-        platform_audio_lock();
-        live = shared.playing && !shared.ended;
-        frame = shared.seek_frame + shared.handed;
-        platform_audio_unlock();
-    }
-    Clock::time_point now = Clock::now();
-    double ms;
-    if (live) {
-        ms = double(frame * 1000 / AUDIO_RATE);
-    } else if (paused) {
-        ms = clock_ms;
-    } else {
-        // No music, or it has ended: carry on from the last value.
-        ms = clock_ms + elapsed_ms(clock_at, now);
-    }
-    clock_ms = ms;
-    clock_at = now;
-    return unsigned(std::min(ms, 4294967295.0));
+    if (!player.started) clock_set(0.0, false, 0);
+    AudioClockDevice device;
+    bool live = device_read(&device) >= 0;
+    double ms = audio_clock_read(&player.clock, steady_ms(), live ? &device : nullptr);
+    return unsigned(std::clamp(ms, 0.0, 4294967295.0));
 }
 
 void audio_set_position(unsigned ms) {
+    bool live = false;
+    uint64_t callbacks = 0;
     if (platform_audio_is_open()) {
         platform_audio_lock();
         if (shared.playing) {
@@ -204,21 +213,37 @@ void audio_set_position(unsigned ms) {
                 shared.ended = false;
             }
         }
+        live = shared.playing && !shared.ended;
+        callbacks = shared.callbacks;
         platform_audio_unlock();
     }
-    clock_set(ms);
+    // With music, the picture waits there for the sound; without, it runs on.
+    clock_set(ms, live, callbacks);
 }
 
 void audio_set_paused(bool pause) {
-    if (pause == paused) return;
-    // Freeze the stand-in clock where it is now.
-    unsigned now = audio_get_position();
-    paused = pause;
-    clock_set(now);
+    if (pause == player.clock.paused) return;
+    // Bring the clock up to now; paused, it runs on while the device plays
+    // out what it holds, resumed it waits for the device's next buffer.
+    double now = audio_get_position();
+    AudioClockDevice device;
+    bool live = device_read(&device) >= 0;
+    double handed = live ? 1000.0 * double(device.handed) / AUDIO_RATE : now;
+    audio_clock_pause(&player.clock, pause, handed, device.callbacks);
     if (platform_audio_is_open()) platform_audio_pause(pause);
 }
 
-bool audio_is_paused() { return paused; }
+bool audio_is_paused() { return player.clock.paused; }
+
+void audio_set_delay(int ms) { player.clock.delay_ms = ms; }
+
+int audio_get_delay() { return int(player.clock.delay_ms); }
+
+double audio_device_position() {
+    AudioClockDevice device;
+    if (device_read(&device) <= 0) return -1;
+    return audio_clock_device_ms(device, AUDIO_RATE, steady_ms());
+}
 
 void audio_get_spectrum(float* out) {
     if (!out) return;
@@ -229,7 +254,7 @@ void audio_get_spectrum(float* out) {
         int head = shared.ring_next;
         std::memcpy(samples, shared.ring + head, sizeof(float) * size_t(AUDIO_FFT_SIZE - head));
         std::memcpy(samples + (AUDIO_FFT_SIZE - head), shared.ring, sizeof(float) * size_t(head));
-        last_spectrum_frame = shared.seek_frame + shared.handed;
+        player.last_spectrum_frame = shared.seek_frame + shared.handed;
         platform_audio_unlock();
     } else {
         std::fill(samples, samples + AUDIO_FFT_SIZE, 0.0f);
@@ -239,7 +264,7 @@ void audio_get_spectrum(float* out) {
 
 void audio_get_spectrum() { audio_get_spectrum(music_spectrum); }
 
-int64_t audio_last_spectrum_frame() { return last_spectrum_frame; }
+int64_t audio_last_spectrum_frame() { return player.last_spectrum_frame; }
 
 // ---------------------------------------------------------------------------
 

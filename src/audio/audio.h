@@ -28,15 +28,31 @@ AudioStream* audio_create_stream(const char* name);
 // Starts the stream from its start; it plays once, no looping.
 void audio_play(AudioStream* stream);
 
-// Playback position in whole milliseconds. With no stream playing or after
-// the stream's end it keeps advancing with the wall clock from its last
-// value, so the demo always reaches its end.
+// The position being heard, in whole milliseconds: the frames handed to the
+// device less the buffer it still has to play, carried on between its
+// callbacks by the steady clock, so it moves every frame and never goes
+// back; less the audio delay. It stands at a new position until the sound
+// starts there. With no stream playing or after the stream's end it keeps
+// advancing with the steady clock from its last value, so the demo always
+// reaches its end. The sound server's own latency beyond the device buffer
+// cannot be read through SDL: the audio delay is there to correct it.
 unsigned audio_get_position();
 void audio_set_position(unsigned ms);
-// Stops and restarts the music where it is; the position, the wall clock
-// that stands in for a missing stream, and the spectrum all hold still.
+// Stops and restarts the music where it is. The position runs on only while
+// the device plays out what it was handed, then holds still, as do the
+// steady clock that stands in for a missing stream and the spectrum.
 void audio_set_paused(bool paused);
 bool audio_is_paused();
+// How much later than the device the sound reaches the ear, in ms (negative:
+// earlier); the position follows the ear. A change is caught up gently.
+void audio_set_delay(int ms);
+int audio_get_delay();
+
+// What the device's own count says reaches the speaker now, in ms: the
+// stream frames handed to it less the buffer still to play, carried on from
+// its last callback by the steady clock. Negative when no stream plays or
+// none has been handed since the last seek. For measuring the clock.
+double audio_device_position();
 
 // Fills 256 magnitudes of the 512 most recent left-channel samples handed
 // to the device (rectangular window; a full-scale sine on a bin centre reads

@@ -19,6 +19,7 @@ bool subsystem_started = false;
 PlatformAudioCallback device_callback = nullptr;
 void* device_user = nullptr;
 int device_channels = 2;
+int device_buffer_frames = 0;
 std::string audio_error;
 
 // Without a sound card the output is a thread of our own that pulls buffers
@@ -56,6 +57,7 @@ void null_open(int rate, int channels, int buffer_frames) {
     null_output->rate = rate;
     null_output->buffer.assign(size_t(buffer_frames) * size_t(channels), 0.0f);
     null_output->running = true;
+    device_buffer_frames = buffer_frames;
     null_output->thread = std::thread(null_run, null_output);
 }
 
@@ -91,6 +93,7 @@ bool sdl_open(int rate, int channels, int buffer_frames) {
         audio_error = SDL_GetError();
         return false;
     }
+    device_buffer_frames = have.samples;
     return true;
 }
 
@@ -130,9 +133,12 @@ void platform_audio_close() {
     }
     device_callback = nullptr;
     device_user = nullptr;
+    device_buffer_frames = 0;
 }
 
 bool platform_audio_is_open() { return device != 0 || null_output != nullptr; }
+
+int platform_audio_buffer_frames() { return device_buffer_frames; }
 
 void platform_audio_pause(bool paused) {
     if (device) SDL_PauseAudioDevice(device, paused ? 1 : 0);

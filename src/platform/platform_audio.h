@@ -14,6 +14,9 @@ using PlatformAudioCallback = void (*)(void* user, float* out, int frames);
 bool platform_audio_open(int rate, int channels, int buffer_frames, PlatformAudioCallback callback, void* user);
 void platform_audio_close();
 bool platform_audio_is_open();
+// The frames of one device buffer as opened (what each callback fills); 0
+// when closed. The sound server's own latency beyond it is not known here.
+int platform_audio_buffer_frames();
 void platform_audio_pause(bool paused);
 // The callback never runs between lock and unlock.
 void platform_audio_lock();

@@ -53,8 +53,10 @@ TEST(Options, EveryOptionIsRead) {
     EXPECT_EQ(o.view_path, "a b/hero.vscene");
     EXPECT_EQ(o.scene_fps, 30);
     // Live playback takes a window size, a start and the loop; --desktop its own size.
-    ASSERT_TRUE(parse({"--size", "1280x720", "--from", "72000", "--loop"}, &o, &error)) << error;
+    ASSERT_TRUE(parse({"--size", "1280x720", "--from", "72000", "--loop", "--audio-delay", "-40"}, &o, &error))
+        << error;
     EXPECT_TRUE(o.size_given && o.loop && !o.capture && !o.benchmark);
+    EXPECT_EQ(o.audio_delay_ms, -40);
     EXPECT_EQ(o.width, 1280);
     EXPECT_EQ(o.from_ms, 72000);
     ASSERT_TRUE(parse({"--desktop", "--from", "5000"}, &o, &error)) << error;
@@ -85,6 +87,8 @@ TEST(Options, BadCommandLinesAreRefusedWithAReason) {
         {"--desktop", "--size", "1280x720"},
         {"--desktop", "--windowed"},
         {"--loop", "--benchmark"},
+        {"--audio-delay", "200", "--capture", "out"},
+        {"--audio-delay", "200ms"},
         {"--desktop", "--capture", "out"},
     };
     for (const auto& args : bad) {

@@ -225,6 +225,39 @@ TEST_F(AudioTest, PositionRunsAtRealTimeAndRewinds) {
     EXPECT_LT(later, 600u);
 }
 
+// Real music through the dummy driver, read every 7 ms as a 144 Hz display
+// would: the clock moves at every read, never back, and stays on the
+// device's own count, which moves in 11.6 ms buffers.
+TEST_F(AudioTest, ClockMovesAtEveryReadAndStaysOnTheDevice) {
+    AudioStream* stream = audio_create_stream(sine_file(440.0, 4.0, "clock.ogg").c_str());
+    ASSERT_NE(stream, nullptr);
+    audio_play(stream);
+    audio_set_position(0);
+    sleep_ms(300);
+    unsigned last = audio_get_position();
+    int still = 0, back = 0, compared = 0;
+    double off = 0;
+    Clock::time_point next = Clock::now();
+    for (int i = 0; i < 300; ++i) {
+        next += std::chrono::milliseconds(7);
+        std::this_thread::sleep_until(next);
+        unsigned now = audio_get_position();
+        double device = audio_device_position();
+        still += now == last;
+        back += now < last;
+        last = now;
+        if (device < 0) continue;
+        off += double(now) - device;
+        ++compared;
+    }
+    ASSERT_GT(compared, 200);
+    std::printf("clock reads: %d still, %d back, mean %.2f ms from the device\n", still, back, off / compared);
+    EXPECT_EQ(back, 0);
+    // A busy machine may stall the output thread for a moment, never often.
+    EXPECT_LE(still, 3);
+    EXPECT_LT(std::fabs(off / compared), 3.0);
+}
+
 TEST_F(AudioTest, ClockKeepsRunningPastTheEndAndWithoutMusic) {
     AudioStream* stream = audio_create_stream(sine_file(440.0, 0.5, "short.ogg").c_str());
     ASSERT_NE(stream, nullptr);

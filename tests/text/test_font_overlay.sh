@@ -1,7 +1,7 @@
 #!/bin/bash
 # The frame-rate overlay under Xvfb: holding A shows white text in the
 # top-left corner (over the upper letterbox bar), without A that corner
-# stays near black.
+# stays near black; a change of the audio delay shows there for a moment.
 . "$VANTOR_TEST_SUPPORT/preamble.sh"
 source "$VANTOR_TEST_SUPPORT/xvfb.sh"
 
@@ -46,6 +46,17 @@ released=$(brightest 0 0 300 40)
 [ "$below" -le 8 ] || fail "overlay reaches below its two text rows (brightest $below)"
 [ "$released" -le 8 ] || fail "overlay stays after A is released (brightest $released)"
 echo "overlay: without A $without, held $held, released $released"
+
+# Ctrl and + makes the audio delay 10 ms longer: shown below the overlay's
+# row for a moment, then gone; the report says so.
+xdotool key ctrl+equal
+sleep 0.7
+shown=$(brightest 0 24 300 16)
+sleep 2.5
+gone=$(brightest 0 0 300 40)
+[ "$shown" -ge 240 ] || fail "the audio delay is not shown after Ctrl and + (brightest $shown)"
+[ "$gone" -le 8 ] || fail "the audio delay stays on screen (brightest $gone)"
+grep -q 'Playback \[Audio delay 10 ms at [0-9]* ms\]' report.htm || fail "the report does not say the audio delay"
 
 xdotool key Escape
 wait_exit 10 || fail "Escape did not end the program"
