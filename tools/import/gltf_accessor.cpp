@@ -16,10 +16,8 @@ constexpr uint64_t kMaxValues = 1u << 24;
 // tinygltf 2.5 keeps sparse offsets as int, 2.9 as size_t: only a signed
 // one can be negative.
 template <typename T> bool negative(T value) {
-    if constexpr (std::is_signed_v<T>)
-        return value < 0;
-    else
-        return false;
+    if constexpr (std::is_signed_v<T>) return value < 0;
+    return false;
 }
 
 int component_size(int type) {
