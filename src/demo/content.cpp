@@ -7,7 +7,7 @@
 #include "scene/material.h"
 #include "scene/scene_file.h"
 
-#include <cstdio>
+#include <filesystem>
 #include <string>
 
 float skin_camera_pos[4] = {0.0f, 0.0f, 0.0f, 0.0f};
@@ -104,13 +104,12 @@ bool load_robot(Content* content, Scene* scene, const char* file, ShaderProgram*
 // A glow copy only spares the glow pass triangles: without its file the full
 // robot glows in its place (the blocks see an empty copy) and the show goes on.
 bool load_glow_copy(Content* content, Scene* scene, const char* file, ShaderProgram* program, bool with_camera_pos) {
-    std::FILE* found = std::fopen(path_data(std::string("models/") + file).c_str(), "rb");
-    if (!found) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path_data(std::string("models/") + file), ec)) {
         log_set_level(LOG_ERROR);
         log_write("Content [glow copy \"%s\"] not found, the full robot glows !", file);
         return true;
     }
-    std::fclose(found);
     return load_robot(content, scene, file, program, with_camera_pos);
 }
 
