@@ -150,12 +150,24 @@ protected:
     void set_button(bool down) {
         if (key_query(1, KEY_QUERY_DOWN) == (down ? 1 : 0)) return;
         xdotool(down ? "mousedown 1" : "mouseup 1");
+        if (wait_button(down)) return;
+        // A press that goes missing once was seen on a loaded CI machine. Say
+        // where X has the pointer and the button, then send the event again
+        // after its opposite, which SDL drops unless its own state is stale.
+        std::fprintf(stderr, "button %s not seen in 2 s; X says:\n", down ? "press" : "release");
+        std::system("xdotool getmouselocation --shell >&2; xwininfo -root -children >&2");
+        xdotool(down ? "mouseup 1" : "mousedown 1");
+        xdotool(down ? "mousedown 1" : "mouseup 1");
+        if (wait_button(down)) return;
+        FAIL() << "button message never arrived";
+    }
+    static bool wait_button(bool down) {
         for (int i = 0; i < 2000; ++i) {
             message_pump();
-            if (key_query(1, KEY_QUERY_DOWN) == (down ? 1 : 0)) return;
+            if (key_query(1, KEY_QUERY_DOWN) == (down ? 1 : 0)) return true;
             usleep(1000);
         }
-        FAIL() << "button message never arrived";
+        return false;
     }
     void press() { set_button(true); }
     void release() { set_button(false); }
