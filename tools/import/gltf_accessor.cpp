@@ -32,17 +32,32 @@ int component_size(int type) {
     }
 }
 
-int component_count(int type) {
+// An element: `columns` columns of `rows` components of `type`.
+struct Shape {
+    int rows = 0;
+    int columns = 1;
+    int type = 0;
+    int components() const { return rows * columns; }
+};
+
+Shape shape_of(int type, int component_type) {
     switch (type) {
-    case TINYGLTF_TYPE_SCALAR: return 1;
-    case TINYGLTF_TYPE_VEC2: return 2;
-    case TINYGLTF_TYPE_VEC3: return 3;
-    case TINYGLTF_TYPE_VEC4:
-    case TINYGLTF_TYPE_MAT2: return 4;
-    case TINYGLTF_TYPE_MAT3: return 9;
-    case TINYGLTF_TYPE_MAT4: return 16;
-    default: return 0;
+    case TINYGLTF_TYPE_SCALAR: return {1, 1, component_type};
+    case TINYGLTF_TYPE_VEC2: return {2, 1, component_type};
+    case TINYGLTF_TYPE_VEC3: return {3, 1, component_type};
+    case TINYGLTF_TYPE_VEC4: return {4, 1, component_type};
+    case TINYGLTF_TYPE_MAT2: return {2, 2, component_type};
+    case TINYGLTF_TYPE_MAT3: return {3, 3, component_type};
+    case TINYGLTF_TYPE_MAT4: return {4, 4, component_type};
+    default: return {0, 1, component_type};
     }
+}
+
+// Matrices of 1- and 2-byte components start each column on a 4-byte
+// boundary.
+uint64_t column_bytes(const Shape& s) {
+    uint64_t bytes = static_cast<uint64_t>(component_size(s.type)) * static_cast<uint64_t>(s.rows);
+    return s.columns > 1 ? (bytes + 3) / 4 * 4 : bytes;
 }
 
 double decode(const uint8_t* p, int type) {
@@ -77,7 +92,7 @@ double decode(const uint8_t* p, int type) {
 }
 
 struct View {
-    const uint8_t* bytes = nullptr;
+    const uint8_t* bytes = nullptr; // null: the file does not hold them
     uint64_t size = 0;
     uint64_t stride = 0;
 };
@@ -95,37 +110,44 @@ bool view_of(const tinygltf::Model& m, int index, View* out, const std::string& 
     }
     const std::vector<unsigned char>& data = m.buffers[static_cast<size_t>(bv.buffer)].data;
     uint64_t offset = bv.byteOffset, length = bv.byteLength;
-    if (offset > data.size() || length > data.size() - offset) {
+    // A buffer without data stands in for one the file does not hold; its
+    // views were held to its length when the file was read.
+    if (!data.empty() && (offset > data.size() || length > data.size() - offset)) {
         *error = what + ": buffer view " + std::to_string(index) + " runs past the end of its buffer";
         return false;
     }
-    out->bytes = data.data() + offset;
+    out->bytes = data.empty() ? nullptr : data.data() + offset;
     out->size = length;
     out->stride = bv.byteStride;
     return true;
 }
 
-// Reads `count` elements of `components` components, each `type`, at
-// `offset` in the view with `stride` (0: packed). Bounds checked.
-bool read_elements(const View& view, uint64_t offset, uint64_t stride, uint64_t count, int components, int type,
-                   double* out, const std::string& what, std::string* error) {
-    uint64_t elem = static_cast<uint64_t>(component_size(type)) * static_cast<uint64_t>(components);
+// Reads `count` elements of `shape` at `offset` in the view with `stride`
+// (0: packed). Bounds checked; a view without bytes leaves *out as it is.
+bool read_elements(const View& view, uint64_t offset, uint64_t stride, uint64_t count, const Shape& shape, double* out,
+                   const std::string& what, std::string* error) {
+    uint64_t cs = static_cast<uint64_t>(component_size(shape.type));
+    uint64_t column = column_bytes(shape);
+    uint64_t elem = column * static_cast<uint64_t>(shape.columns);
     if (stride == 0) stride = elem;
     if (stride < elem) {
         *error = what + ": byte stride " + std::to_string(stride) + " is shorter than an element";
         return false;
     }
     if (count > 0) {
-        uint64_t need = offset + (count - 1) * stride + elem; // count and stride are small enough not to wrap
+        // The last column's padding may lie past the view's end.
+        uint64_t last = elem - (column - cs * static_cast<uint64_t>(shape.rows));
+        uint64_t need = offset + (count - 1) * stride + last; // count and stride are small enough not to wrap
         if (offset > view.size || need > view.size) {
             *error = what + ": " + std::to_string(count) + " elements do not fit in their buffer view";
             return false;
         }
     }
-    int cs = component_size(type);
+    if (!view.bytes) return true;
     for (uint64_t i = 0; i < count; ++i) {
         const uint8_t* p = view.bytes + offset + i * stride;
-        for (int c = 0; c < components; ++c) *out++ = decode(p + c * cs, type);
+        for (int c = 0; c < shape.columns; ++c)
+            for (int r = 0; r < shape.rows; ++r) *out++ = decode(p + c * column + r * cs, shape.type);
     }
     return true;
 }
@@ -180,16 +202,10 @@ bool gltf_read_accessor(const tinygltf::Model& model, int index, const std::stri
     }
     const tinygltf::Accessor& a = model.accessors[static_cast<size_t>(index)];
     std::string where = (what.empty() ? "" : what + ": ") + "accessor " + std::to_string(index);
-    int comps = component_count(a.type);
-    int csize = component_size(a.componentType);
-    if (comps == 0 || csize == 0) {
+    Shape shape = shape_of(a.type, a.componentType);
+    int comps = shape.components();
+    if (comps == 0 || component_size(a.componentType) == 0) {
         *error = where + " has an unknown type or component type";
-        return false;
-    }
-    // Matrices of small components carry column padding; nothing we read
-    // (inverse bind matrices) may use them.
-    if (comps > 4 && a.componentType != TINYGLTF_COMPONENT_TYPE_FLOAT) {
-        *error = where + ": matrices must be floats";
         return false;
     }
     if (a.count == 0 || a.count > kMaxValues / static_cast<uint64_t>(comps)) {
@@ -217,9 +233,16 @@ bool gltf_read_accessor(const tinygltf::Model& model, int index, const std::stri
             *error = where + ": byte stride " + std::to_string(view.stride) + " is out of range";
             return false;
         }
-        if (!read_elements(view, a.byteOffset, view.stride, a.count, comps, a.componentType, out->v.data(), where,
-                           error))
+        // Components start on a multiple of their size in the view and in the
+        // buffer; matrices on a multiple of 4 in the view.
+        uint64_t cs = static_cast<uint64_t>(component_size(a.componentType));
+        uint64_t start = model.bufferViews[static_cast<size_t>(a.bufferView)].byteOffset;
+        if (a.byteOffset % cs != 0 || (start + a.byteOffset) % cs != 0 ||
+            (shape.columns > 1 && a.byteOffset % 4 != 0)) {
+            *error = where + " is not aligned to its components";
             return false;
+        }
+        if (!read_elements(view, a.byteOffset, view.stride, a.count, shape, out->v.data(), where, error)) return false;
     }
 
     if (a.sparse.isSparse) {
@@ -243,10 +266,10 @@ bool gltf_read_accessor(const tinygltf::Model& model, int index, const std::stri
             !view_of(model, a.sparse.values.bufferView, &vview, where + " sparse values", error))
             return false;
         std::vector<double> idx(n), vals(n * static_cast<size_t>(comps));
-        if (!read_elements(iview, static_cast<uint64_t>(a.sparse.indices.byteOffset), 0, n, 1, itype, idx.data(),
-                           where + " sparse indices", error) ||
-            !read_elements(vview, static_cast<uint64_t>(a.sparse.values.byteOffset), 0, n, comps, a.componentType,
-                           vals.data(), where + " sparse values", error))
+        if (!read_elements(iview, static_cast<uint64_t>(a.sparse.indices.byteOffset), 0, n, Shape{1, 1, itype},
+                           idx.data(), where + " sparse indices", error) ||
+            !read_elements(vview, static_cast<uint64_t>(a.sparse.values.byteOffset), 0, n, shape, vals.data(),
+                           where + " sparse values", error))
             return false;
         for (uint64_t i = 0; i < n; ++i) {
             if (idx[i] >= static_cast<double>(a.count)) {
@@ -265,12 +288,28 @@ bool gltf_read_accessor(const tinygltf::Model& model, int index, const std::stri
             return false;
         }
     }
-    // Bounds describe stored data; an accessor of implicit zeros is not held to them.
-    out->from_data = a.bufferView >= 0 || a.sparse.isSparse;
+    // Bounds describe stored data; an accessor of implicit zeros, or of
+    // bytes the file does not hold, is not held to them.
+    bool known = gltf_accessor_known(model, index);
+    if (!known) out->v.assign(out->v.size(), 0.0);
+    out->from_data = known && (a.bufferView >= 0 || a.sparse.isSparse);
     if (out->from_data && !check_bounds(a, *out, where, error)) return false;
     if (a.normalized)
         for (double& d : out->v) d = normalise(d, a.componentType);
     return true;
+}
+
+bool gltf_accessor_known(const tinygltf::Model& model, int index) {
+    if (index < 0 || static_cast<size_t>(index) >= model.accessors.size()) return true;
+    auto has_bytes = [&](int view) {
+        if (view < 0 || static_cast<size_t>(view) >= model.bufferViews.size()) return true;
+        int buffer = model.bufferViews[static_cast<size_t>(view)].buffer;
+        return buffer < 0 || static_cast<size_t>(buffer) >= model.buffers.size() ||
+               !model.buffers[static_cast<size_t>(buffer)].data.empty();
+    };
+    const tinygltf::Accessor& a = model.accessors[static_cast<size_t>(index)];
+    return has_bytes(a.bufferView) &&
+           (!a.sparse.isSparse || (has_bytes(a.sparse.indices.bufferView) && has_bytes(a.sparse.values.bufferView)));
 }
 
 std::string gltf_label(const char* kind, const std::string& name, size_t index) {

@@ -51,8 +51,10 @@ bool check_buffers(const Model& m, std::string* error) {
         const tinygltf::BufferView& bv = m.bufferViews[i];
         std::string label = gltf_label("buffer view", bv.name, i);
         if (!in_range(bv.buffer, m.buffers.size())) return fail(error, label + " names a buffer that does not exist");
+        // A buffer without data stands in for bytes the file does not hold;
+        // its views were held to its length when the file was read.
         size_t size = m.buffers[bv.buffer].data.size();
-        if (bv.byteLength == 0 || bv.byteOffset > size || bv.byteLength > size - bv.byteOffset)
+        if (bv.byteLength == 0 || (size != 0 && (bv.byteOffset > size || bv.byteLength > size - bv.byteOffset)))
             return fail(error, label + " does not fit its buffer");
         if (bv.byteStride != 0 && (bv.byteStride < 4 || bv.byteStride > 252 || bv.byteStride % 4 != 0))
             return fail(error, label + " has byte stride " + std::to_string(bv.byteStride));
@@ -222,6 +224,48 @@ bool check_meshes(const Model& m, std::string* error) {
     return true;
 }
 
+// How meshes use buffer views: vertex data on 4-byte boundaries, a view that
+// several attributes share strided, and none holding indices and vertices.
+bool check_mesh_views(const Model& m, std::string* error) {
+    std::map<int, std::set<int>> vertex_users; // buffer view -> attribute accessors
+    std::set<int> index_views;
+    auto vertex_use = [&](const std::string& what, const std::string& name, int accessor) {
+        if (!in_range(accessor, m.accessors.size()) || m.accessors[accessor].bufferView < 0) return true;
+        const tinygltf::Accessor& a = m.accessors[accessor];
+        if (a.byteOffset % 4 != 0) return fail(error, what + ": " + name + " is not aligned to 4 bytes");
+        vertex_users[a.bufferView].insert(accessor);
+        return true;
+    };
+    for (size_t mi = 0; mi < m.meshes.size(); ++mi) {
+        for (size_t pi = 0; pi < m.meshes[mi].primitives.size(); ++pi) {
+            const tinygltf::Primitive& p = m.meshes[mi].primitives[pi];
+            std::string what = gltf_label("mesh", m.meshes[mi].name, mi) + " primitive " + std::to_string(pi);
+            for (const auto& [name, accessor] : p.attributes)
+                if (!vertex_use(what, name, accessor)) return false;
+            for (const auto& target : p.targets)
+                for (const auto& [name, accessor] : target)
+                    if (!vertex_use(what + " morph target", name, accessor)) return false;
+            if (in_range(p.indices, m.accessors.size()) && m.accessors[p.indices].bufferView >= 0)
+                index_views.insert(m.accessors[p.indices].bufferView);
+        }
+    }
+    for (const auto& [view, users] : vertex_users) {
+        const tinygltf::BufferView& bv = m.bufferViews[view];
+        std::string label = gltf_label("buffer view", bv.name, static_cast<size_t>(view));
+        if (index_views.count(view)) return fail(error, label + " holds both indices and vertex attributes");
+        if (users.size() > 1 && bv.byteStride == 0)
+            return fail(error, label + " is shared by vertex attributes but has no byte stride");
+    }
+    return true;
+}
+
+// Inverse bind matrices and animation keys lie packed in their views.
+bool packed(const Model& m, int accessor) {
+    if (!in_range(accessor, m.accessors.size())) return true;
+    int view = m.accessors[accessor].bufferView;
+    return !in_range(view, m.bufferViews.size()) || m.bufferViews[view].byteStride == 0;
+}
+
 // The topmost ancestor of a node; the node graph has been checked for cycles.
 int root_of(const std::vector<int>& parent, int node) {
     for (size_t steps = 0; parent[node] >= 0 && steps < parent.size(); ++steps) node = parent[node];
@@ -302,6 +346,8 @@ bool check_skins(const Model& m, const std::vector<int>& parent, std::string* er
             const tinygltf::Accessor& a = m.accessors[s.inverseBindMatrices];
             if (a.type != TINYGLTF_TYPE_MAT4 || a.componentType != TINYGLTF_COMPONENT_TYPE_FLOAT)
                 return fail(error, label + ": inverse bind matrices must be float 4x4 matrices");
+            if (!packed(m, s.inverseBindMatrices))
+                return fail(error, label + ": the buffer view of its inverse bind matrices has a byte stride");
             if (a.count != s.joints.size())
                 return fail(error, label + ": " + std::to_string(a.count) + " inverse bind matrices for " +
                                        std::to_string(s.joints.size()) + " joints");
@@ -345,6 +391,8 @@ bool check_animations(const Model& m, std::string* error) {
             std::string what = label + " sampler " + std::to_string(si);
             if (!in_range(s.input, m.accessors.size()) || !in_range(s.output, m.accessors.size()))
                 return fail(error, what + " names an accessor that does not exist");
+            if (!packed(m, s.input) || !packed(m, s.output))
+                return fail(error, what + ": the buffer view of its keys has a byte stride");
             const tinygltf::Accessor& in = m.accessors[s.input];
             if (in.minValues.empty() || in.maxValues.empty())
                 return fail(error, what + ": key times must declare their bounds");
@@ -487,6 +535,6 @@ bool check_extensions(const Model& m, std::string* error) {
 bool gltf_check_model(const tinygltf::Model& m, const std::vector<int>& parent, std::string* error) {
     return check_asset(m, error) && check_extensions(m, error) && check_buffers(m, error) &&
            check_materials(m, error) && gltf_check_extension_objects(m, error) && check_meshes(m, error) &&
-           check_nodes(m, parent, error) && check_skins(m, parent, error) && check_animations(m, error) &&
-           check_cameras(m, error);
+           check_mesh_views(m, error) && check_nodes(m, parent, error) && check_skins(m, parent, error) &&
+           check_animations(m, error) && check_cameras(m, error);
 }

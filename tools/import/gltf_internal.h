@@ -16,6 +16,27 @@
 bool gltf_read_model(const uint8_t* data, size_t size, const std::string& base_dir, tinygltf::Model* model,
                      std::vector<std::string>* warnings, std::string* error);
 
+// What the JSON needed before tinygltf could read it (gltf_prepare.cpp).
+struct GltfPrepared {
+    std::vector<uint8_t> bytes; // the mended file; empty when the input needed nothing
+    std::vector<int> stand_ins; // buffers whose bytes the file does not hold
+    std::vector<int> viewless;  // accessors pointed at the appended zero view
+    int zero_view = -1;         // that view and its buffer, -1 when none
+    int zero_buffer = -1;
+};
+
+// Mends what tinygltf would refuse though glTF allows it. False with one
+// line in *error for what cannot be mended safely.
+bool gltf_prepare(const uint8_t* data, size_t size, bool binary, GltfPrepared* out, std::string* error);
+
+// Puts back in the parsed model what the mending changed: the appended
+// view goes, and stand-in buffers are left without data, which marks them.
+bool gltf_prepare_finish(const GltfPrepared& prep, tinygltf::Model* model, std::string* error);
+
+// False when some of the accessor's elements lie in a buffer the file does
+// not hold (no uri, and not a GLB's BIN chunk); those read as zeros.
+bool gltf_accessor_known(const tinygltf::Model& model, int index);
+
 // Checks the whole model against the rules of the format the conversion
 // relies on; parent is each node's parent (-1 for roots), already free of
 // cycles. False with one line in *error.
@@ -37,7 +58,7 @@ struct GltfValues {
     size_t count = 0;
     int components = 0;
     int component_type = 0;
-    bool from_data = false; // false: no buffer view and no sparse values, all zeros
+    bool from_data = false; // false: all zeros (no buffer view nor sparse values, or bytes not in the file)
     std::vector<double> v;  // count x components
     double at(size_t element, int component) const {
         return v[element * static_cast<size_t>(components) + static_cast<size_t>(component)];

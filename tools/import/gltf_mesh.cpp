@@ -111,6 +111,14 @@ int attribute(const tinygltf::Primitive& p, const char* name) {
     return it == p.attributes.end() ? -1 : it->second;
 }
 
+// False when some attribute or the indices lie in a buffer the file does
+// not hold.
+bool primitive_known(const tinygltf::Model& m, const tinygltf::Primitive& p) {
+    for (const auto& [name, accessor] : p.attributes)
+        if (!gltf_accessor_known(m, accessor)) return false;
+    return gltf_accessor_known(m, p.indices);
+}
+
 // Area-weighted vertex normals, for primitives that bring none.
 void make_normals(std::vector<Vertex>* verts, size_t first, const std::vector<uint32_t>& indices) {
     std::vector<double> acc((verts->size() - first) * 3, 0.0);
@@ -313,6 +321,11 @@ bool gltf_convert_mesh(GltfContext* ctx, int mesh_index, const GltfSkinBinding* 
         }
         if (attribute(p, "POSITION") < 0) {
             ctx->out->warnings.push_back(what + " has no positions; left out");
+            continue;
+        }
+        if (!primitive_known(m, p)) {
+            ctx->out->warnings.push_back(what + " reads a buffer without a uri, whose bytes are not in the file; "
+                                                "left out");
             continue;
         }
         GltfValues pos;

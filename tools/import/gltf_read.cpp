@@ -414,12 +414,20 @@ bool gltf_read_model(const uint8_t* data, size_t size, const std::string& base_d
         *error = "the JSON nests deeper than " + std::to_string(kMaxDepth) + " levels";
         return false;
     }
+    GltfPrepared prep;
     try {
+        if (!gltf_prepare(data, size, binary, &prep, error)) return false;
+        const uint8_t* bytes = prep.bytes.empty() ? data : prep.bytes.data();
+        size_t length = prep.bytes.empty() ? size : prep.bytes.size();
+        if (length > static_cast<size_t>(UINT_MAX)) {
+            *error = "the mended model is too large";
+            return false;
+        }
         if (binary) {
-            ok = loader.LoadBinaryFromMemory(model, &err, &warn, data, static_cast<unsigned int>(size), base_dir);
+            ok = loader.LoadBinaryFromMemory(model, &err, &warn, bytes, static_cast<unsigned int>(length), base_dir);
         } else {
-            ok = loader.LoadASCIIFromString(model, &err, &warn, reinterpret_cast<const char*>(data),
-                                            static_cast<unsigned int>(size), base_dir);
+            ok = loader.LoadASCIIFromString(model, &err, &warn, reinterpret_cast<const char*>(bytes),
+                                            static_cast<unsigned int>(length), base_dir);
         }
     } catch (const std::exception& e) {
         ok = false;
@@ -435,6 +443,7 @@ bool gltf_read_model(const uint8_t* data, size_t size, const std::string& base_d
         *error = line.empty() ? "not a glTF 2.0 file" : line;
         return false;
     }
+    if (!gltf_prepare_finish(prep, model, error)) return false;
     std::vector<std::string> lines;
     split_lines(warn, &lines);
     for (const std::string& line : lines) {

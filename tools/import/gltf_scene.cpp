@@ -154,6 +154,11 @@ bool read_animation(Walk* w, std::string* error) {
             *error = what + ": unknown interpolation '" + s.interpolation + "'";
             return false;
         }
+        if (!gltf_accessor_known(m, s.input) || !gltf_accessor_known(m, s.output)) {
+            w->ctx.out->warnings.push_back(what + " reads a buffer without a uri, whose bytes are not in the file; "
+                                                  "left out");
+            continue;
+        }
         GltfValues in;
         if (!gltf_read_accessor(m, s.input, what + " input", &in, error) ||
             !gltf_read_accessor(m, s.output, what + " output", &c.values, error))
@@ -340,7 +345,11 @@ bool make_armature(Walk* w, int skin_index, GltfSkinBinding* binding, std::strin
         }
     }
     std::vector<Mat4> ibm(n, mat4_identity());
-    if (skin.inverseBindMatrices >= 0) {
+    bool ibm_known = gltf_accessor_known(m, skin.inverseBindMatrices);
+    if (!ibm_known)
+        w->ctx.out->warnings.push_back(label + ": its inverse bind matrices are in a buffer without a uri, whose "
+                                               "bytes are not in the file; taken as identities");
+    if (skin.inverseBindMatrices >= 0 && ibm_known) {
         GltfValues v;
         if (!gltf_read_accessor(m, skin.inverseBindMatrices, label + " inverse bind matrices", &v, error)) return false;
         if (v.components != 16 || v.count < n) {
