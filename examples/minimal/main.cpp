@@ -6,13 +6,14 @@
 // Every option but the scene is the demo program's own (vantor --help).
 #include "app/app_options.h"
 #include "app/frame_driver.h"
-#include "app/viewer.h"
 #include "audio/audio.h"
 #include "core/log.h"
 #include "core/paths.h"
 #include "demo/demoblock.h"
 #include "scene/animation.h"
+#include "scene/orbit.h"
 #include "scene/scene_draw.h"
+#include "scene/scene_file.h"
 #include "script/vertex_profile.h"
 #include "shell/input.h"
 #include "shell/window.h"
@@ -38,7 +39,7 @@ public:
     void run() override {
         view_perspective(4.0f / 3.0f, 35.0f, orbit.distance * 20.0f, orbit.radius * 0.01f);
         orbit.yaw = static_cast<float>(time) * 6.2831853f / 10000.0f;
-        viewer_orbit_apply(orbit);
+        orbit_camera_apply(orbit);
         float swell = 1.0f + 0.2f * music_spectrum[0];
         scene->scale = {swell, swell, swell};
         scene_animate(scene, static_cast<float>(time) * 25.0f / 1000.0f);
@@ -77,13 +78,13 @@ int main(int argc, char** argv) {
 
     Scene scene;
     scene_init(&scene);
-    if (!viewer_load_scene(&scene, argv[1], &error)) {
+    if (!scene_load_file(&scene, argv[1], &error)) {
         std::fprintf(stderr, "minimal: %s\n", error.c_str());
         return 1;
     }
     turntable_block block;
     block.scene = &scene;
-    block.orbit = viewer_orbit_start(&scene, 35.0f, 4.0f / 3.0f);
+    block.orbit = orbit_camera_start(&scene, 35.0f, 4.0f / 3.0f);
     Timeline timeline;
     timeline_init(&timeline);
     demoblock_set_span(&block, 0, 1 << 30);

@@ -12,8 +12,6 @@
 #include "demo/blocks.h"
 #include "demo/content.h"
 #include "demo/demoblock.h"
-#include "gfx/gpu_stats.h"
-#include "gfx/primitives.h"
 #include "gfx/texture.h"
 #include "platform/platform_window.h"
 #include "script/vertex_profile.h"
@@ -31,15 +29,7 @@ constexpr int screen_width = 800;
 constexpr int screen_height = 600;
 constexpr int key_a = 65;
 constexpr int key_escape = 27;
-
-// Near black, not pure black: the bars show against a black clear.
-constexpr Color letterbox_colour{1, 1, 1, 255};
 constexpr Color overlay_colour{255, 255, 255, 255};
-
-void draw_letterbox() {
-    draw_rect(0, 0, screen_width, 80, letterbox_colour);
-    draw_rect(0, 520, screen_width, 80, letterbox_colour);
-}
 
 // The circuits block, whose glow the benchmark times on its own.
 demoblock* glow_block(Timeline* timeline) {
@@ -75,18 +65,6 @@ void live_window(const AppOptions& options, int* width, int* height, int* flags)
 
 } // namespace
 
-void demo_frame_draw(Timeline* timeline) {
-    gl_clear();
-    viewport_percent(0, 0, 100, 100);
-    view_ortho(static_cast<float>(screen_width), static_cast<float>(screen_height));
-    frame_scissor_begin();
-    timeline_draw(timeline);
-    frame_scissor_end();
-    glDisable(GL_DEPTH_TEST);
-    gpu_pass_begin(GPU_PASS_OVERLAY);
-    draw_letterbox();
-}
-
 int demo_main(const AppOptions& options) {
     // A fresh message record and key table for every run.
     input_reset();
@@ -114,13 +92,13 @@ int demo_main(const AppOptions& options) {
     platform_set_swap_interval(1);
     frame_driver_audio_init(&frames);
 
-    // content_load ends by starting the music; loading took a while, so the
-    // show starts again from the music's beginning.
     // Content and blocks live until the process ends, as the frame loop
     // expects; static keeps them reachable to the very end.
     static Content content;
     content_init(&content);
     if (!content_load(&content)) return end_after_fatal_error(&frames);
+    // The music from its start, however long loading took.
+    audio_play(audio_create_stream("fps7.ogg"));
     audio_set_position(0);
 
     static Timeline timeline;

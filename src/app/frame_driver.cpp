@@ -237,20 +237,6 @@ void readback_free(FrameDriver* d) {
     }
 }
 
-// The benchmark's name and title of the block playing at `time`.
-void block_at(int64_t time, const char** name, const char** title) {
-    static const char* const names[] = {"block1", "block2", "block3", "block4", "block5",
-                                        "block6", "block7", "block8", "block9"};
-    *name = "none";
-    *title = "no block";
-    for (int i = 0; i < 9; ++i) {
-        if (time >= demo_block_spans[i].start && time < demo_block_spans[i].end) {
-            *name = names[i];
-            *title = demo_block_titles[i];
-        }
-    }
-}
-
 } // namespace
 
 VideoPipe::~VideoPipe() { video_close(this); }
@@ -388,7 +374,7 @@ void frame_driver_present(FrameDriver* d) {
     if (d->mode == FRAME_BENCHMARK) {
         const char* name = nullptr;
         const char* title = nullptr;
-        block_at(capture_frame_time(d->from_ms, d->fps, d->frames_done), &name, &title);
+        demo_block_at(capture_frame_time(d->from_ms, d->fps, d->frames_done), &name, &title);
         benchmark_add_frame(&d->report, name, title, ms_between(d->frame_mark, now));
         // The queries are read outside the frame's time; the frame already
         // ended with glFinish, so the results are waiting.

@@ -102,8 +102,8 @@ int playback_update(Playback* p, Timeline* timeline, unsigned position) {
     if (int step = delay_keys(p)) playback_set_delay(p, audio_get_delay() + step * delay_step_ms, position);
     if (key_was_released(VK_RIGHT)) target = now + seek_step_ms;
     if (key_was_released(VK_LEFT)) target = now - seek_step_ms;
-    if (key_was_released(key_page_down)) target = demo_block_next_start(now);
-    if (key_was_released(key_page_up)) target = demo_block_previous_start(now);
+    if (key_was_released(key_page_down)) target = timeline_next_start(timeline, now, demo_end_ms);
+    if (key_was_released(key_page_up)) target = timeline_previous_start(timeline, now);
     if (key_was_released(key_home)) target = 0;
     // Where the show would end (the end block quits), start again.
     if (target < 0 && p->loop && position >= static_cast<unsigned>(demo_end_ms)) {

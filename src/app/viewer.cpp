@@ -11,10 +11,10 @@
 #include "platform/platform_time.h"
 #include "platform/platform_window.h"
 #include "scene/animation.h"
-#include "scene/bbox.h"
 #include "scene/camera.h"
 #include "scene/material.h"
 #include "scene/object.h"
+#include "scene/orbit.h"
 #include "scene/scene_draw.h"
 #include "scene/scene_file.h"
 #include "script/shader.h"
@@ -28,8 +28,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -239,7 +237,7 @@ void draw_frame(Viewer* v, float frame, int width, int height) {
     glDepthFunc(GL_LEQUAL);
     glLoadIdentity();
     if (camera) camera_apply(camera);
-    else viewer_orbit_apply(v->orbit);
+    else orbit_camera_apply(v->orbit);
 
     scene_animate(&v->scene, frame);
     scene_draw(&v->scene, false);
@@ -259,34 +257,6 @@ void draw_overlay(const Viewer& v, float frame) {
 }
 
 } // namespace
-
-bool viewer_load_scene(Scene* scene, const std::string& path, std::string* error) {
-    namespace fs = std::filesystem;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        *error = "cannot open \"" + path + "\"";
-        return false;
-    }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        *error = "read error in \"" + path + "\"";
-        return false;
-    }
-    SceneDesc desc;
-    if (!scene_decode(bytes.data(), bytes.size(), &desc, error)) return false;
-    std::error_code ec;
-    fs::path folder = fs::absolute(path, ec).parent_path();
-    for (std::string& texture : desc.textures) {
-        // Only plain names beside the file are taken from there; anything
-        // else goes through the content lookup, which never leaves its root
-        // for a relative name.
-        fs::path name(texture);
-        if (texture.empty() || name.has_parent_path() || name.is_absolute()) continue;
-        if (fs::is_regular_file(folder / name, ec)) texture = (folder / name).string();
-    }
-    scene_build(scene, desc);
-    return true;
-}
 
 float viewer_animation_length(Scene* scene) {
     float last = 0;
@@ -309,47 +279,6 @@ SceneCounts viewer_scene_counts(Scene* scene) {
     });
     scene_list_each<Armature>(&scene->armatures, [&](Armature* a) { c.bones += a->bone_count; });
     return c;
-}
-
-OrbitCamera viewer_orbit_start(Scene* scene, float fovy_degrees, float aspect) {
-    BoundingBox box;
-    bool any = false;
-    scene_list_each<SceneObject>(&scene->objects, [&](SceneObject* o) {
-        Mesh* mesh = object_mesh(o);
-        if (!mesh) return;
-        // The mesh's own corners only: bbox_transform also takes in the
-        // object's origin, which for a skinned mesh may lie far off.
-        for (int i = 0; i < 8; ++i) {
-            Vec3 corner{(i & 1) ? mesh->box.max.x : mesh->box.min.x, (i & 2) ? mesh->box.max.y : mesh->box.min.y,
-                        (i & 4) ? mesh->box.max.z : mesh->box.min.z};
-            Vec3 p = matrix_transform_point(o->matrix, corner.x, corner.y, corner.z);
-            if (!any) {
-                box.max = box.min = p;
-                any = true;
-            }
-            bbox_extend(&box, p);
-        }
-    });
-    OrbitCamera orbit;
-    orbit.target = {(box.max.x + box.min.x) / 2, (box.max.y + box.min.y) / 2, (box.max.z + box.min.z) / 2};
-    Vec3 half{(box.max.x - box.min.x) / 2, (box.max.y - box.min.y) / 2, (box.max.z - box.min.z) / 2};
-    float radius = std::sqrt(half.x * half.x + half.y * half.y + half.z * half.z);
-    if (!std::isfinite(radius) || radius < 1e-3f) radius = 1.0f;
-    orbit.radius = radius;
-    // Far enough that the bounding sphere fits the narrower side, with room
-    // for limbs that move out of the rest pose.
-    float half_fov = fovy_degrees * pi / 360.0f;
-    if (aspect < 1.0f) half_fov = std::atan(std::tan(half_fov) * aspect);
-    orbit.distance = 1.6f * radius / std::sin(half_fov);
-    return orbit;
-}
-
-void viewer_orbit_apply(const OrbitCamera& orbit) {
-    glLoadIdentity();
-    glTranslatef(0, 0, -orbit.distance);
-    glRotatef(orbit.pitch * 180.0f / pi, 1, 0, 0);
-    glRotatef(-orbit.yaw * 180.0f / pi, 0, 1, 0);
-    glTranslatef(-orbit.target.x, -orbit.target.y, -orbit.target.z);
 }
 
 int viewer_main(const AppOptions& options) {
@@ -375,7 +304,7 @@ int viewer_main(const AppOptions& options) {
     auto v = std::make_unique<Viewer>();
     v->scene_fps = options.scene_fps;
     std::string error;
-    if (!viewer_load_scene(&v->scene, options.view_path, &error)) {
+    if (!scene_load_file(&v->scene, options.view_path, &error)) {
         std::fprintf(stderr, "vantor: scene file \"%s\": %s\n", options.view_path.c_str(), error.c_str());
         log_set_level(LOG_ERROR);
         log_write("VScene Model [\"%s\"] not shown: %s !", options.view_path.c_str(), error.c_str());
@@ -392,7 +321,7 @@ int viewer_main(const AppOptions& options) {
     platform_window_client_size(&width, &height);
     // The bounds of the first pose, not of whatever the file's rest state is.
     scene_animate(&v->scene, 0);
-    v->orbit = viewer_orbit_start(&v->scene, default_fovy, height > 0 ? static_cast<float>(width) / height : 1.0f);
+    v->orbit = orbit_camera_start(&v->scene, default_fovy, height > 0 ? static_cast<float>(width) / height : 1.0f);
 
     int timeline_time = 0;
     float unused_music_time = 0;
