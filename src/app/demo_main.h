@@ -1,8 +1,8 @@
-// The demo's one main function: start-up, the frame loop and shutdown.
+// The demo: its content and nine blocks on the player's frame loop.
 #pragma once
 
-struct AppOptions;
+struct Player;
 
-// Returns the process exit status: 0 after a normal end, 1 when the window
-// or the GL context cannot be had.
-int demo_main(const AppOptions& options);
+// After player_command_line: returns the process exit status, 0 after a
+// normal end, 1 when the window, the GL context or the content cannot be had.
+int demo_main(Player* player);

@@ -1,15 +1,14 @@
 #include "app/viewer.h"
 
-#include "app/app_engine.h"
 #include "app/app_options.h"
-#include "app/frame_driver.h"
 #include "core/gl.h"
 #include "core/log.h"
-#include "core/paths.h"
+#include "demo/blocks.h"
 #include "gfx/texture.h"
 #include "platform/platform_events.h"
 #include "platform/platform_time.h"
 #include "platform/platform_window.h"
+#include "player/player.h"
 #include "scene/animation.h"
 #include "scene/camera.h"
 #include "scene/material.h"
@@ -25,10 +24,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -281,35 +280,28 @@ SceneCounts viewer_scene_counts(Scene* scene) {
     return c;
 }
 
-int viewer_main(const AppOptions& options) {
-    input_reset();
-    path_set_data_root(options.data_dir);
-
-    FrameDriver frames;
-    if (!frame_driver_init(&frames, options)) return 1;
-    int flags = VL_WINDOW_FRAMED;
-    int width = 800;
-    int height = 600;
-    frame_driver_window(&frames, &width, &height, &flags);
+int viewer_main(Player* player, const AppOptions& options) {
+    PlayerSetup& setup = player->setup;
     std::string title = "V4 Scene Viewer | " + std::filesystem::path(options.view_path).filename().string();
-    if (!window_create(title.c_str(), 0, 0, width, height, flags)) {
-        frame_driver_abandon(&frames);
-        return 1;
-    }
-    gl_clear_color(40, 42, 48, 255);
-    app_load_font();
-    vertex_profile_load("vertexprofiles.vsl"); // a missing file ends the process
-    platform_set_swap_interval(1);
+    setup.title = title.c_str();
+    setup.window = PLAYER_WINDOW_FRAMED;
+    setup.clear_colour = {40, 42, 48, 255};
+    setup.profiles_required = false; // the scene's own profiles may be enough
+    // The viewer keeps its own time; the music only sounds in a captured video.
+    setup.music_clock = false;
+    // The benchmark names the demo's blocks by time, viewer or not.
+    setup.name_block = demo_block_at;
+    if (!player_start(player)) return player->status;
+    FrameDriver* frames = &player->frames;
 
     auto v = std::make_unique<Viewer>();
     v->scene_fps = options.scene_fps;
     std::string error;
     if (!scene_load_file(&v->scene, options.view_path, &error)) {
-        std::fprintf(stderr, "vantor: scene file \"%s\": %s\n", options.view_path.c_str(), error.c_str());
         log_set_level(LOG_ERROR);
         log_write("VScene Model [\"%s\"] not shown: %s !", options.view_path.c_str(), error.c_str());
-        frame_driver_abandon(&frames);
-        return app_close(1);
+        std::string why = "scene file \"" + options.view_path + "\": " + error;
+        return player_fail(player, why.c_str());
     }
     v->white = make_white_texture();
     wire_skins(v.get());
@@ -318,6 +310,8 @@ int viewer_main(const AppOptions& options) {
     });
     v->length = viewer_animation_length(&v->scene);
     v->counts = viewer_scene_counts(&v->scene);
+    int width = 0;
+    int height = 0;
     platform_window_client_size(&width, &height);
     // The bounds of the first pose, not of whatever the file's rest state is.
     scene_animate(&v->scene, 0);
@@ -325,19 +319,18 @@ int viewer_main(const AppOptions& options) {
 
     int timeline_time = 0;
     float unused_music_time = 0;
-    frame_driver_prime(&frames, &timeline_time, &unused_music_time);
-    bool offline = options.capture || options.benchmark;
+    frame_driver_prime(frames, &timeline_time, &unused_music_time);
+    bool offline = frames->mode != FRAME_LIVE;
     v->last_tick = platform_tick_count();
 
-    while (message_pump()) {
+    PlayerLoop loop;
+    loop.draw = [&] {
         // Several messages a frame, so a drag or a wheel spin keeps up.
-        bool running = true;
-        for (int i = 0; i < 16 && running; ++i) running = message_pump();
-        if (!running) break;
-
+        for (int i = 0; i < 16; ++i)
+            if (!message_pump()) return false;
         double ms;
         if (offline) {
-            ms = static_cast<double>(capture_frame_time(frames.from_ms, frames.fps, frames.frames_done));
+            ms = static_cast<double>(capture_frame_time(frames->from_ms, frames->fps, frames->frames_done));
         } else {
             handle_input(v.get());
             advance_clock(v.get());
@@ -347,15 +340,12 @@ int viewer_main(const AppOptions& options) {
         platform_window_client_size(&width, &height);
         draw_frame(v.get(), frame, width, height);
         if (key_query(key_a, KEY_QUERY_DOWN)) draw_overlay(*v, frame);
-
-        frame_driver_present(&frames);
-        if (key_query(VK_ESCAPE, KEY_QUERY_RELEASED) || frame_driver_done(&frames)) break;
-    }
-
-    int status = frame_driver_finish(&frames);
+        return true;
+    };
+    int status = player_loop(player, loop);
     for (SkinBinding& s : v->skins) shader_free(s.program.get());
     scene_free(&v->scene);
     texture_free(&v->white);
     v.reset();
-    return app_close(status);
+    return player_close(player, status);
 }

@@ -8,10 +8,12 @@
 #include "scene/scene.h"
 
 struct AppOptions;
+struct Player;
 
-// Returns the process exit status: 0 after a normal end, 1 when the scene
-// cannot be read or the window cannot be had.
-int viewer_main(const AppOptions& options);
+// After player_command_line, with --view: returns the process exit status,
+// 0 after a normal end, 1 when the scene cannot be read or the window
+// cannot be had.
+int viewer_main(Player* player, const AppOptions& options);
 
 // The last key time of every object track and pose frame: the animation's
 // length in key frames (0 for a still scene).
