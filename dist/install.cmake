@@ -73,7 +73,7 @@ set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS
 set(CPACK_COMPONENT_DEV_DESCRIPTION "engine of the Vantor demo for building new demos
 The V4 Graphic Engine that runs the Vantor demo, as static libraries, one
 per layer (core, platform, math, shell, script, gfx, text, scene, audio,
-demo, app), with their C++ headers, a CMake package (V4Engine) and a
+demo, player, app), with their C++ headers, a CMake package (V4Engine) and a
 pkg-config file (v4engine). It also holds vantor-import, which converts
 glTF 2.0 models into the engine's scene files. The content the engine reads
 at run time (vertex profiles, font, shaders) comes with the vantor package.")

@@ -2,7 +2,7 @@
 # own, or when code outside src/platform includes SDL or EGL headers.
 #   cmake -DSOURCE_DIR=<repo>/src -P check_layers.cmake
 get_filename_component(SOURCE_DIR "${SOURCE_DIR}" ABSOLUTE)
-set(layers core platform math shell script gfx text scene audio demo app)
+set(layers core platform math shell script gfx text scene audio demo player app)
 
 file(GLOB_RECURSE files RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/*.h" "${SOURCE_DIR}/*.cpp")
 set(problems "")

@@ -1,20 +1,19 @@
 #include "app/viewer.h"
 
-#include "app/app_engine.h"
 #include "app/app_options.h"
-#include "app/frame_driver.h"
 #include "core/gl.h"
 #include "core/log.h"
-#include "core/paths.h"
+#include "demo/blocks.h"
 #include "gfx/texture.h"
 #include "platform/platform_events.h"
 #include "platform/platform_time.h"
 #include "platform/platform_window.h"
+#include "player/player.h"
 #include "scene/animation.h"
-#include "scene/bbox.h"
 #include "scene/camera.h"
 #include "scene/material.h"
 #include "scene/object.h"
+#include "scene/orbit.h"
 #include "scene/scene_draw.h"
 #include "scene/scene_file.h"
 #include "script/shader.h"
@@ -25,12 +24,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -239,7 +236,7 @@ void draw_frame(Viewer* v, float frame, int width, int height) {
     glDepthFunc(GL_LEQUAL);
     glLoadIdentity();
     if (camera) camera_apply(camera);
-    else viewer_orbit_apply(v->orbit);
+    else orbit_camera_apply(v->orbit);
 
     scene_animate(&v->scene, frame);
     scene_draw(&v->scene, false);
@@ -259,34 +256,6 @@ void draw_overlay(const Viewer& v, float frame) {
 }
 
 } // namespace
-
-bool viewer_load_scene(Scene* scene, const std::string& path, std::string* error) {
-    namespace fs = std::filesystem;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        *error = "cannot open \"" + path + "\"";
-        return false;
-    }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        *error = "read error in \"" + path + "\"";
-        return false;
-    }
-    SceneDesc desc;
-    if (!scene_decode(bytes.data(), bytes.size(), &desc, error)) return false;
-    std::error_code ec;
-    fs::path folder = fs::absolute(path, ec).parent_path();
-    for (std::string& texture : desc.textures) {
-        // Only plain names beside the file are taken from there; anything
-        // else goes through the content lookup, which never leaves its root
-        // for a relative name.
-        fs::path name(texture);
-        if (texture.empty() || name.has_parent_path() || name.is_absolute()) continue;
-        if (fs::is_regular_file(folder / name, ec)) texture = (folder / name).string();
-    }
-    scene_build(scene, desc);
-    return true;
-}
 
 float viewer_animation_length(Scene* scene) {
     float last = 0;
@@ -311,76 +280,28 @@ SceneCounts viewer_scene_counts(Scene* scene) {
     return c;
 }
 
-OrbitCamera viewer_orbit_start(Scene* scene, float fovy_degrees, float aspect) {
-    BoundingBox box;
-    bool any = false;
-    scene_list_each<SceneObject>(&scene->objects, [&](SceneObject* o) {
-        Mesh* mesh = object_mesh(o);
-        if (!mesh) return;
-        // The mesh's own corners only: bbox_transform also takes in the
-        // object's origin, which for a skinned mesh may lie far off.
-        for (int i = 0; i < 8; ++i) {
-            Vec3 corner{(i & 1) ? mesh->box.max.x : mesh->box.min.x, (i & 2) ? mesh->box.max.y : mesh->box.min.y,
-                        (i & 4) ? mesh->box.max.z : mesh->box.min.z};
-            Vec3 p = matrix_transform_point(o->matrix, corner.x, corner.y, corner.z);
-            if (!any) {
-                box.max = box.min = p;
-                any = true;
-            }
-            bbox_extend(&box, p);
-        }
-    });
-    OrbitCamera orbit;
-    orbit.target = {(box.max.x + box.min.x) / 2, (box.max.y + box.min.y) / 2, (box.max.z + box.min.z) / 2};
-    Vec3 half{(box.max.x - box.min.x) / 2, (box.max.y - box.min.y) / 2, (box.max.z - box.min.z) / 2};
-    float radius = std::sqrt(half.x * half.x + half.y * half.y + half.z * half.z);
-    if (!std::isfinite(radius) || radius < 1e-3f) radius = 1.0f;
-    orbit.radius = radius;
-    // Far enough that the bounding sphere fits the narrower side, with room
-    // for limbs that move out of the rest pose.
-    float half_fov = fovy_degrees * pi / 360.0f;
-    if (aspect < 1.0f) half_fov = std::atan(std::tan(half_fov) * aspect);
-    orbit.distance = 1.6f * radius / std::sin(half_fov);
-    return orbit;
-}
-
-void viewer_orbit_apply(const OrbitCamera& orbit) {
-    glLoadIdentity();
-    glTranslatef(0, 0, -orbit.distance);
-    glRotatef(orbit.pitch * 180.0f / pi, 1, 0, 0);
-    glRotatef(-orbit.yaw * 180.0f / pi, 0, 1, 0);
-    glTranslatef(-orbit.target.x, -orbit.target.y, -orbit.target.z);
-}
-
-int viewer_main(const AppOptions& options) {
-    input_reset();
-    path_set_data_root(options.data_dir);
-
-    FrameDriver frames;
-    if (!frame_driver_init(&frames, options)) return 1;
-    int flags = VL_WINDOW_FRAMED;
-    int width = 800;
-    int height = 600;
-    frame_driver_window(&frames, &width, &height, &flags);
+int viewer_main(Player* player, const AppOptions& options) {
+    PlayerSetup& setup = player->setup;
     std::string title = "V4 Scene Viewer | " + std::filesystem::path(options.view_path).filename().string();
-    if (!window_create(title.c_str(), 0, 0, width, height, flags)) {
-        frame_driver_abandon(&frames);
-        return 1;
-    }
-    gl_clear_color(40, 42, 48, 255);
-    app_load_font();
-    vertex_profile_load("vertexprofiles.vsl"); // a missing file ends the process
-    platform_set_swap_interval(1);
+    setup.title = title.c_str();
+    setup.window = PLAYER_WINDOW_FRAMED;
+    setup.clear_colour = {40, 42, 48, 255};
+    setup.profiles_required = false; // the scene's own profiles may be enough
+    // The viewer keeps its own time; the music only sounds in a captured video.
+    setup.music_clock = false;
+    // The benchmark names the demo's blocks by time, viewer or not.
+    setup.name_block = demo_block_at;
+    if (!player_start(player)) return player->status;
+    FrameDriver* frames = &player->frames;
 
     auto v = std::make_unique<Viewer>();
     v->scene_fps = options.scene_fps;
     std::string error;
-    if (!viewer_load_scene(&v->scene, options.view_path, &error)) {
-        std::fprintf(stderr, "vantor: scene file \"%s\": %s\n", options.view_path.c_str(), error.c_str());
+    if (!scene_load_file(&v->scene, options.view_path, &error)) {
         log_set_level(LOG_ERROR);
         log_write("VScene Model [\"%s\"] not shown: %s !", options.view_path.c_str(), error.c_str());
-        frame_driver_abandon(&frames);
-        return app_close(1);
+        std::string why = "scene file \"" + options.view_path + "\": " + error;
+        return player_fail(player, why.c_str());
     }
     v->white = make_white_texture();
     wire_skins(v.get());
@@ -389,26 +310,27 @@ int viewer_main(const AppOptions& options) {
     });
     v->length = viewer_animation_length(&v->scene);
     v->counts = viewer_scene_counts(&v->scene);
+    int width = 0;
+    int height = 0;
     platform_window_client_size(&width, &height);
     // The bounds of the first pose, not of whatever the file's rest state is.
     scene_animate(&v->scene, 0);
-    v->orbit = viewer_orbit_start(&v->scene, default_fovy, height > 0 ? static_cast<float>(width) / height : 1.0f);
+    v->orbit = orbit_camera_start(&v->scene, default_fovy, height > 0 ? static_cast<float>(width) / height : 1.0f);
 
     int timeline_time = 0;
     float unused_music_time = 0;
-    frame_driver_prime(&frames, &timeline_time, &unused_music_time);
-    bool offline = options.capture || options.benchmark;
+    frame_driver_prime(frames, &timeline_time, &unused_music_time);
+    bool offline = frames->mode != FRAME_LIVE;
     v->last_tick = platform_tick_count();
 
-    while (message_pump()) {
+    PlayerLoop loop;
+    loop.draw = [&] {
         // Several messages a frame, so a drag or a wheel spin keeps up.
-        bool running = true;
-        for (int i = 0; i < 16 && running; ++i) running = message_pump();
-        if (!running) break;
-
+        for (int i = 0; i < 16; ++i)
+            if (!message_pump()) return false;
         double ms;
         if (offline) {
-            ms = static_cast<double>(capture_frame_time(frames.from_ms, frames.fps, frames.frames_done));
+            ms = static_cast<double>(capture_frame_time(frames->from_ms, frames->fps, frames->frames_done));
         } else {
             handle_input(v.get());
             advance_clock(v.get());
@@ -418,15 +340,12 @@ int viewer_main(const AppOptions& options) {
         platform_window_client_size(&width, &height);
         draw_frame(v.get(), frame, width, height);
         if (key_query(key_a, KEY_QUERY_DOWN)) draw_overlay(*v, frame);
-
-        frame_driver_present(&frames);
-        if (key_query(VK_ESCAPE, KEY_QUERY_RELEASED) || frame_driver_done(&frames)) break;
-    }
-
-    int status = frame_driver_finish(&frames);
+        return true;
+    };
+    int status = player_loop(player, loop);
     for (SkinBinding& s : v->skins) shader_free(s.program.get());
     scene_free(&v->scene);
     texture_free(&v->white);
     v.reset();
-    return app_close(status);
+    return player_close(player, status);
 }

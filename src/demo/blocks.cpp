@@ -1,8 +1,10 @@
 #include "demo/blocks.h"
 
+#include "core/gl.h"
 #include "core/log.h"
 #include "demo/content.h"
 #include "gfx/gpu_stats.h"
+#include "gfx/primitives.h"
 #include "gfx/screen_pass.h"
 #include "scene/scene.h"
 #include "shell/window.h"
@@ -46,6 +48,22 @@ int low_byte(double value) {
 
 } // namespace
 
+void demo_frame_draw(Timeline* timeline) {
+    gl_clear();
+    viewport_percent(0, 0, 100, 100);
+    view_ortho(static_cast<float>(FRAME_WIDTH), static_cast<float>(FRAME_HEIGHT));
+    frame_scissor_begin();
+    timeline_draw(timeline);
+    frame_scissor_end();
+    glDisable(GL_DEPTH_TEST);
+    gpu_pass_begin(GPU_PASS_OVERLAY);
+    // Near black, not pure black: the bars show against a black clear.
+    const Color bars{1, 1, 1, 255};
+    draw_rect(0, 0, FRAME_WIDTH, FRAME_PICTURE_TOP, bars);
+    const int below = FRAME_PICTURE_TOP + FRAME_PICTURE_HEIGHT;
+    draw_rect(0, below, FRAME_WIDTH, FRAME_HEIGHT - below, bars);
+}
+
 void demo_blocks_create(Timeline* timeline, Content* content) {
     demoblock* blocks[9] = {new loading_block,  new core_title_block,  new blender_title_block,
                             new circuits_block, new robot_wheee_block, new robot_afropowa_block,
@@ -73,17 +91,17 @@ void demo_blocks_rearm_captures(Timeline* timeline) {
     }
 }
 
-int demo_block_previous_start(int time) {
-    int current = 0;
-    for (int i = 0; i < 9; ++i)
-        if (time >= demo_block_spans[i].start) current = i;
-    return current > 0 ? demo_block_spans[current - 1].start : 0;
-}
-
-int demo_block_next_start(int time) {
-    for (int i = 0; i < 9; ++i)
-        if (demo_block_spans[i].start > time) return std::min(demo_block_spans[i].start, demo_end_ms);
-    return demo_end_ms;
+void demo_block_at(int64_t time, const char** name, const char** title) {
+    static const char* const names[] = {"block1", "block2", "block3", "block4", "block5",
+                                        "block6", "block7", "block8", "block9"};
+    *name = "none";
+    *title = "no block";
+    for (int i = 0; i < 9; ++i) {
+        if (time >= demo_block_spans[i].start && time < demo_block_spans[i].end) {
+            *name = names[i];
+            *title = demo_block_titles[i];
+        }
+    }
 }
 
 int loading_bar_width(int time) {

@@ -5,6 +5,7 @@
 
 #include "demo/demoblock.h"
 
+#include <cstdint>
 #include <functional>
 
 struct GlowSetup;
@@ -93,6 +94,11 @@ inline constexpr BlockSpan demo_block_spans[9] = {
     {60000, 71800}, {71800, 84000}, {84000, 100000}, {100000, 200000},
 };
 
+// The picture part of one frame of the show: clear, full viewport, the
+// 800 x 600 2D view, every block whose span holds the timeline's time kept
+// to the picture, then the letterbox bars over the rest.
+void demo_frame_draw(Timeline* timeline);
+
 // Creates the nine blocks with their spans and content pointer and appends
 // them to the timeline in play order. The demo keeps them to the end.
 void demo_blocks_create(Timeline* timeline, Content* content);
@@ -103,10 +109,9 @@ void demo_blocks_free(Timeline* timeline);
 // After a jump in time: the robot blocks capture their reflection again in
 // their next frames (they capture once, on their second frame, otherwise).
 void demo_blocks_rearm_captures(Timeline* timeline);
-// Start of the block before / after the one playing at `time` (0 before the
-// first, the demo's end after the last).
-int demo_block_previous_start(int time);
-int demo_block_next_start(int time);
+// The benchmark's name ("block1" to "block9") and title of the block
+// playing at `time`; "none" and "no block" outside every span.
+void demo_block_at(int64_t time, const char** name, const char** title);
 // Where the show ends: the end block's start.
 inline constexpr int demo_end_ms = 100000;
 

@@ -115,10 +115,7 @@ bool load_glow_copy(Content* content, Scene* scene, const char* file, ShaderProg
 
 } // namespace
 
-bool content_load(Content* content) {
-    texture_load(&content->core_text_texture, "veldra_core_text.png");
-    texture_load(&content->blender_text_texture, "veldra_blender_text.png");
-
+void content_load_glow(Content* content) {
     Texture target;
     texture_init(&target);
     render_target_create(&target, GL_TEXTURE_2D, 256, 256, 4, RENDER_TARGET_FBO);
@@ -134,6 +131,13 @@ bool content_load(Content* content) {
     // strength out, and its first step keeps only lumas over 0.08.
     content->blur_reach = 2.5f;
     content->blur_threshold = 0.08f;
+}
+
+bool content_load(Content* content) {
+    texture_load(&content->core_text_texture, "veldra_core_text.png");
+    texture_load(&content->blender_text_texture, "veldra_blender_text.png");
+
+    content_load_glow(content);
 
     if (!scene_load(&content->circuits_scene, "circuits.vscene")) return false;
     if (!scene_load(&content->armazem_scene, "armazem.vscene")) return false;
@@ -165,9 +169,5 @@ bool content_load(Content* content) {
                         &content->afropowa_glow_program, false))
         return false;
 
-    if (!scene_load(&content->level_elements_scene, "level_elements.vscene")) return false;
-
-    content->music = audio_create_stream("fps7.ogg");
-    audio_play(content->music);
-    return true;
+    return scene_load(&content->level_elements_scene, "level_elements.vscene");
 }

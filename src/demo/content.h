@@ -31,7 +31,6 @@ struct Content {
     Scene circuits_scene;
     Scene armazem_scene;
     Scene robot_wheee_scene;
-    AudioStream* music = nullptr;
     Scene robot_afropowa_scene;
     ShaderProgram afropowa_program;
     // The robots at half the segments, on the same bones, for the glow pass:
@@ -50,8 +49,11 @@ extern float skin_camera_pos[4];
 void content_init(Content* content);
 // False after a fatal loader error (a scene file missing or malformed, a
 // missing glow copy excepted), with its critical report line written;
-// loading stops there.
+// loading stops there. The music is the player's: it is not opened here.
 bool content_load(Content* content);
+// The glow's part of content_load alone, for a demo of other blocks that
+// glow: both render targets and the blur program (demo_glow_pass).
+void content_load_glow(Content* content);
 
 // The robot wiring of content_load, one robot at a time: "bmatrix" from the
 // scene's "Armature" (and "camera_pos" when asked) on the program; the

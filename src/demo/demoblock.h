@@ -41,3 +41,10 @@ void timeline_add(Timeline* timeline, demoblock* block);
 // Empties the timeline; the blocks stay with whoever made them.
 void timeline_free(Timeline* timeline);
 void timeline_draw(Timeline* timeline);
+// Whether a block's span holds `time`.
+bool timeline_playing(Timeline* timeline, int time);
+// Start of the block before the one playing at `time` (0 before the first);
+// start of the next block after `time`, no later than `end` (`end` after
+// the last). The playback keys jump with these.
+int timeline_previous_start(Timeline* timeline, int time);
+int timeline_next_start(Timeline* timeline, int time, int end);

@@ -1,5 +1,7 @@
 #include "demo/demoblock.h"
 
+#include <algorithm>
+
 heavy_demoblock::heavy_demoblock() { matrix_identity(&capture_orientation); }
 
 void demoblock_set_span(demoblock* block, int start, int end) {
@@ -31,4 +33,42 @@ void timeline_draw(Timeline* timeline) {
             static_cast<float>((static_cast<long double>(t) - s) / (static_cast<long double>(block->end) - s));
         block->run();
     }
+}
+
+namespace {
+
+// Every block in turn, whatever order they were added in.
+template <typename F> void each_block(Timeline* timeline, F&& f) {
+    ListNode* cursor = nullptr;
+    while (list_next(&timeline->blocks, &cursor)) f(*static_cast<const demoblock*>(cursor->data));
+}
+
+} // namespace
+
+bool timeline_playing(Timeline* timeline, int time) {
+    bool playing = false;
+    each_block(timeline, [&](const demoblock& b) { playing |= time >= b.start && time < b.end; });
+    return playing;
+}
+
+int timeline_previous_start(Timeline* timeline, int time) {
+    // The block playing is the one that started last; the one before it
+    // started last before that.
+    int current = -1;
+    each_block(timeline, [&](const demoblock& b) {
+        if (b.start <= time) current = std::max(current, b.start);
+    });
+    int previous = 0;
+    each_block(timeline, [&](const demoblock& b) {
+        if (b.start < current) previous = std::max(previous, b.start);
+    });
+    return previous;
+}
+
+int timeline_next_start(Timeline* timeline, int time, int end) {
+    int next = end;
+    each_block(timeline, [&](const demoblock& b) {
+        if (b.start > time) next = std::min(next, b.start);
+    });
+    return next;
 }

@@ -9,6 +9,9 @@
 #include "script/vertex_profile.h"
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 namespace {
@@ -473,6 +476,34 @@ bool scene_load(Scene* scene, const char* name) {
     log_set_level(LOG_OK);
     log_write("VScene Model [\"%s\" obj %d, msh %d, tex %d, mat %d] Loaded !", name, scene->object_count,
               scene->mesh_count, scene->texture_count, scene->material_count);
+    return true;
+}
+
+bool scene_load_file(Scene* scene, const std::string& path, std::string* error) {
+    namespace fs = std::filesystem;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        *error = "cannot open \"" + path + "\"";
+        return false;
+    }
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        *error = "read error in \"" + path + "\"";
+        return false;
+    }
+    SceneDesc desc;
+    if (!scene_decode(bytes.data(), bytes.size(), &desc, error)) return false;
+    std::error_code ec;
+    fs::path folder = fs::absolute(path, ec).parent_path();
+    for (std::string& texture : desc.textures) {
+        // Only plain names beside the file are taken from there; anything
+        // else goes through the content lookup, which never leaves its root
+        // for a relative name.
+        fs::path name(texture);
+        if (texture.empty() || name.has_parent_path() || name.is_absolute()) continue;
+        if (fs::is_regular_file(folder / name, ec)) texture = (folder / name).string();
+    }
+    scene_build(scene, desc);
     return true;
 }
 

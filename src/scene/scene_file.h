@@ -44,6 +44,13 @@ bool scene_read(Scene* scene, FILE* file, std::string* error);
 // status 1.
 bool scene_load(Scene* scene, const char* name);
 
+// Reads a scene file from anywhere, not only the content's models folder
+// (a model someone imported). Texture names found beside the file are loaded
+// from there; others are looked up in the content as the demo's are. False
+// with the reason in *error when the file is missing or malformed, the
+// scene untouched; nothing goes to the report. Needs the GL context.
+bool scene_load_file(Scene* scene, const std::string& path, std::string* error);
+
 // A length-prefixed text from a stream; empty at the end of the file or
 // when the length is negative or runs past the end.
 std::string read_string(FILE* file);

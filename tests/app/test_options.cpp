@@ -1,171 +1,48 @@
+// The demo program's own options on the player's command line.
 #include "app/app_options.h"
-#include "core/paths.h"
+#include "player/player_options.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <vector>
 
 namespace {
 
-bool parse(std::vector<const char*> args, AppOptions* out, std::string* error) {
+bool parse(std::vector<const char*> args, AppOptions* own, std::string* error) {
     args.insert(args.begin(), "vantor");
-    return app_options_parse(static_cast<int>(args.size()), args.data(), out, error);
+    PlayerOptions options;
+    return player_options_parse(static_cast<int>(args.size()), args.data(), app_player_setup(own), &options, error);
 }
 
-TEST(Options, DefaultsAreTheLiveFullScreenDemo) {
-    AppOptions o;
+TEST(Options, TheViewerHasOptionsOfItsOwn) {
+    AppOptions own;
     std::string error;
-    ASSERT_TRUE(parse({}, &o, &error));
-    EXPECT_FALSE(o.windowed);
-    EXPECT_FALSE(o.offline_options);
-    EXPECT_EQ(o.fps, 60);
-    EXPECT_EQ(o.width, 800);
-    EXPECT_EQ(o.height, 600);
-    EXPECT_EQ(o.from_ms, 0);
-    EXPECT_EQ(o.to_ms, 100000);
-}
+    ASSERT_TRUE(parse({"--view", "a b/hero.vscene", "--scene-fps=30"}, &own, &error)) << error;
+    EXPECT_EQ(own.view_path, "a b/hero.vscene");
+    EXPECT_EQ(own.scene_fps, 30);
 
-TEST(Options, EveryOptionIsRead) {
-    AppOptions o;
-    std::string error;
-    ASSERT_TRUE(parse({"--windowed", "--data", "some dir", "--report", "r.htm", "--capture=out.mp4", "--fps", "30",
-                       "--size", "640x360", "--from", "1000", "--to=2500"},
-                      &o, &error))
-        << error;
-    EXPECT_TRUE(o.windowed);
-    EXPECT_EQ(o.data_dir, "some dir");
-    EXPECT_EQ(o.report_path, "r.htm");
-    EXPECT_TRUE(o.capture);
-    EXPECT_EQ(o.capture_out, "out.mp4");
-    EXPECT_EQ(o.fps, 30);
-    EXPECT_EQ(o.width, 640);
-    EXPECT_EQ(o.height, 360);
-    EXPECT_EQ(o.from_ms, 1000);
-    EXPECT_EQ(o.to_ms, 2500);
-    EXPECT_TRUE(o.offline_options);
-
-    ASSERT_TRUE(parse({"--benchmark", "--json", "--help", "--version"}, &o, &error));
-    EXPECT_TRUE(o.benchmark && o.json && o.help && o.version);
-
-    ASSERT_TRUE(parse({"--view", "a b/hero.vscene", "--scene-fps=30"}, &o, &error)) << error;
-    EXPECT_EQ(o.view_path, "a b/hero.vscene");
-    EXPECT_EQ(o.scene_fps, 30);
-    // Live playback takes a window size, a start and the loop; --desktop its own size.
-    ASSERT_TRUE(parse({"--size", "1280x720", "--from", "72000", "--loop", "--audio-delay", "-40"}, &o, &error))
-        << error;
-    EXPECT_TRUE(o.size_given && o.loop && !o.capture && !o.benchmark);
-    EXPECT_EQ(o.audio_delay_ms, -40);
-    EXPECT_EQ(o.width, 1280);
-    EXPECT_EQ(o.from_ms, 72000);
-    ASSERT_TRUE(parse({"--desktop", "--from", "5000"}, &o, &error)) << error;
-    EXPECT_TRUE(o.desktop && !o.size_given);
-}
-
-TEST(Options, BadCommandLinesAreRefusedWithAReason) {
     const std::vector<std::vector<const char*>> bad = {
-        {"--bogus"},
-        {"--data"},
-        {"--report"},
-        {"--report="},
-        {"--fps", "0"},
-        {"--fps", "60x"},
-        {"--size", "800"},
-        {"--size", "0x600"},
-        {"--size", "x600"},
-        {"--from", "-5"},
-        {"--from", "5000", "--to", "4000"},
-        {"--windowed=1"},
-        {"--capture", "a", "--benchmark"},
-        {"--fps", "99999999999999999999"},
-        {"windowed"},
-        {"--view"},
-        {"--view="},
-        {"--scene-fps", "30"},
-        {"--view", "x", "--scene-fps", "0"},
-        {"--desktop", "--size", "1280x720"},
-        {"--desktop", "--windowed"},
-        {"--loop", "--benchmark"},
-        {"--audio-delay", "200", "--capture", "out"},
-        {"--audio-delay", "200ms"},
-        {"--desktop", "--capture", "out"},
+        {"--view"}, {"--view="}, {"--scene-fps", "30"}, {"--view", "x", "--scene-fps", "0"}, {"view"},
     };
     for (const auto& args : bad) {
         AppOptions o;
-        o.fps = 12345;
-        std::string error;
         EXPECT_FALSE(parse(args, &o, &error)) << args[0];
         EXPECT_FALSE(error.empty()) << args[0];
-        EXPECT_EQ(o.fps, 12345) << "options changed on failure";
     }
 }
 
-// The working directory, then the installed tree beside the program, then
-// the build folder's content; the refusal names every place tried.
-TEST(Options, ContentRootIsFoundInOrder) {
-    namespace fs = std::filesystem;
-    auto plant = [](const fs::path& dir) {
-        fs::create_directories(dir / "scripts");
-        std::ofstream(dir / "scripts/vertexprofiles.vsl") << "\n";
-    };
-    fs::remove_all("scripts");
-    fs::remove_all("prefix");
-    const fs::path prefix = fs::absolute("prefix");
-    const std::string bin = (prefix / "bin").string() + "/";
-    fs::create_directories(prefix / "bin");
-
-    std::string root = "unchanged", looked;
-    EXPECT_FALSE(app_find_data_root(bin, &root, &looked));
-    EXPECT_EQ(looked, "the working directory, " + (prefix / "share/vantor").string() + ", " +
-                          (prefix / "bin/content").string());
-    EXPECT_FALSE(app_find_data_root("", &root, &looked));
-    EXPECT_EQ(looked, "the working directory");
-
-    plant(prefix / "bin/content");
-    ASSERT_TRUE(app_find_data_root(bin, &root, &looked));
-    EXPECT_EQ(root, (prefix / "bin/content").string());
-    plant(prefix / "share/vantor");
-    ASSERT_TRUE(app_find_data_root(bin, &root, &looked));
-    EXPECT_EQ(root, (prefix / "share/vantor").string());
-    plant(".");
-    ASSERT_TRUE(app_find_data_root(bin, &root, &looked));
-    EXPECT_EQ(root, "");
-    fs::remove_all("scripts");
-    fs::remove_all("prefix");
-}
-
-// A launcher starts programs in the home folder: the report goes to the
-// state folder there, and to the working directory anywhere else, with the
-// state folder to fall back on.
-TEST(Options, ReportLeavesTheHomeFolderAlone) {
-    namespace fs = std::filesystem;
-    const std::string cwd = fs::current_path().string();
-    fs::create_directories("home");
-    const std::string home = fs::absolute("home").string();
-    const std::string state = home + "/.local/state/vantor/report.htm";
-    auto paths = [](const std::string& dir, const char* h, const char* xdg) {
-        ReportPaths p = app_report_paths(dir, h, xdg);
-        return p.path + " | " + p.fallback;
-    };
-    EXPECT_EQ(paths(cwd, home.c_str(), nullptr), "report.htm | " + state);
-    EXPECT_EQ(paths(cwd, nullptr, nullptr), "report.htm | ");
-    EXPECT_EQ(paths(cwd, nullptr, "/state"), "report.htm | /state/vantor/report.htm");
-    EXPECT_EQ(paths(home, home.c_str(), nullptr), state + " | ");
-    EXPECT_EQ(paths(home, home.c_str(), "/state"), "/state/vantor/report.htm | ");
-    EXPECT_EQ(paths(home, home.c_str(), "relative"), state + " | ");
-    fs::remove_all("home");
-}
-
-TEST(Paths, ContentPathsJoinTheRoot) {
-    path_set_data_root("");
-    EXPECT_EQ(path_data("textures/x.png"), "textures/x.png");
-    path_set_data_root("/c");
-    EXPECT_EQ(path_data("models/a.vscene"), "/c/models/a.vscene");
-    path_set_data_root("/c/");
-    EXPECT_EQ(path_data("fps7.ogg"), "/c/fps7.ogg");
-    EXPECT_EQ(path_data("/abs/file"), "/abs/file");
-    path_set_data_root("");
+TEST(Options, TheUsageListsTheViewerBeforeHelp) {
+    AppOptions own;
+    const std::string usage = player_options_usage(app_player_setup(&own));
+    EXPECT_EQ(usage.rfind("usage: vantor [options]\n", 0), 0u) << usage;
+    size_t view = usage.find("  --view FILE ");
+    size_t scene_fps = usage.find("  --scene-fps N ");
+    size_t help = usage.find("  --help, --version\n");
+    EXPECT_LT(usage.find("  --benchmark "), view);
+    EXPECT_LT(view, scene_fps);
+    EXPECT_LT(scene_fps, help);
+    EXPECT_NE(usage.find("~/.local/state/vantor/ when that is the home\n"), std::string::npos) << usage;
+    EXPECT_NE(usage.find("(default 100000)"), std::string::npos) << usage;
 }
 
 } // namespace

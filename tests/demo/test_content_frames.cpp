@@ -7,7 +7,6 @@
 // moved, missing or recoloured thing does not. When the content changes on
 // purpose, tests/update_reference_frames.sh writes the new references. A
 // frame that differs is written beside the test (frame_<key>.png).
-#include "app/demo_main.h"
 #include "audio/audio.h"
 #include "core/gl.h"
 #include "core/log.h"

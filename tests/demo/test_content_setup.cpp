@@ -187,7 +187,6 @@ TEST(ContentLoad, WholeSetUpOnTheBuiltContent) {
     EXPECT_NE(content.afropowa_glow_program.program, content.afropowa_program.program);
     EXPECT_GE(content.blur_texture_location, 0);
     EXPECT_GE(content.blur_offset_location, 0);
-    EXPECT_NE(content.music, nullptr);
     EXPECT_EQ(content.cube_target.target, static_cast<GLenum>(GL_TEXTURE_CUBE_MAP));
     EXPECT_EQ(content.glow_target.width, 256);
     EXPECT_EQ(content.cube_target.width, 128);

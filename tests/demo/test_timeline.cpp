@@ -1,3 +1,4 @@
+#include "demo/blocks.h"
 #include "demo/demoblock.h"
 
 #include <gtest/gtest.h>
@@ -106,6 +107,44 @@ TEST_F(TimelineTest, BlocksWithoutASpanNeverRun) {
     timeline_add(&timeline, &reversed);
     for (int t : {200, 300, 350, 400}) draw_at(t);
     EXPECT_TRUE(runs.empty());
+}
+
+// Page Up and Page Down jump with these: on the show's nine blocks, to the
+// start of the block before the one playing and of the next one, never
+// past the show's end.
+TEST(TimelineJumps, BlockStartsOfTheShow) {
+    Timeline timeline;
+    timeline_init(&timeline);
+    demo_blocks_create(&timeline, nullptr);
+    EXPECT_EQ(timeline_previous_start(&timeline, 0), 0);
+    EXPECT_EQ(timeline_previous_start(&timeline, 150), 0);
+    EXPECT_EQ(timeline_previous_start(&timeline, 12000), 100);
+    EXPECT_EQ(timeline_previous_start(&timeline, 30000), 12000);
+    EXPECT_EQ(timeline_previous_start(&timeline, 150000), 84000);
+    EXPECT_EQ(timeline_next_start(&timeline, 0, demo_end_ms), 100);
+    EXPECT_EQ(timeline_next_start(&timeline, 36000, demo_end_ms), 60000);
+    EXPECT_EQ(timeline_next_start(&timeline, 99999, demo_end_ms), demo_end_ms);
+    EXPECT_EQ(timeline_next_start(&timeline, 100000, demo_end_ms), demo_end_ms);
+    EXPECT_TRUE(timeline_playing(&timeline, 150000));
+    EXPECT_FALSE(timeline_playing(&timeline, 200000));
+    demo_blocks_free(&timeline);
+}
+
+// Blocks need not be added in play order.
+TEST(TimelineJumps, OrderOfAddingDoesNotMatter) {
+    demoblock late, early;
+    demoblock_set_span(&late, 5000, 9000);
+    demoblock_set_span(&early, 1000, 5000);
+    Timeline timeline;
+    timeline_init(&timeline);
+    timeline_add(&timeline, &late);
+    timeline_add(&timeline, &early);
+    EXPECT_EQ(timeline_previous_start(&timeline, 6000), 1000);
+    EXPECT_EQ(timeline_previous_start(&timeline, 500), 0);
+    EXPECT_EQ(timeline_next_start(&timeline, 0, 9000), 1000);
+    EXPECT_EQ(timeline_next_start(&timeline, 1000, 9000), 5000);
+    EXPECT_FALSE(timeline_playing(&timeline, 9000));
+    timeline_free(&timeline);
 }
 
 TEST(HeavyBlock, StartsWithIdentityOrientation) {

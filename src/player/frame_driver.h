@@ -5,19 +5,20 @@
 // loop itself is the same in all three.
 #pragma once
 
-#include "app/benchmark.h"
-#include "app/frame_output.h"
-#include "app/progress.h"
 #include "audio/audio.h"
+#include "player/benchmark.h"
+#include "player/frame_output.h"
+#include "player/progress.h"
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
-struct AppOptions;
+struct PlayerOptions;
 
 enum FrameMode {
     FRAME_LIVE,
@@ -42,6 +43,8 @@ struct TrackCloser {
 
 struct FrameDriver {
     FrameMode mode = FRAME_LIVE;
+    const char* program = "demo"; // the name its messages start with
+    const char* music = nullptr;  // in the content: the spectrum and the video's sound
     int fps = 60;
     int width = 800;
     int height = 600;
@@ -73,6 +76,9 @@ struct FrameDriver {
     BenchmarkReport report;
     std::vector<double> floor_samples; // the yardstick before the run
     double floor_ms_spent = 0;
+    // The benchmark's name and title of what plays at a time; unset, every
+    // frame counts towards "none".
+    std::function<void(int64_t time, const char** name, const char** title)> name_block;
 };
 
 // The offline modes' frame arithmetic: frames in [from, to) at fps, and the
@@ -85,13 +91,15 @@ bool capture_is_video(const std::string& out);
 
 // The settings of the off-line modes make sense only with --capture or
 // --benchmark, and --json only with --benchmark; false with the reason.
-bool capture_check_options(const AppOptions& options, std::string* error);
+bool capture_check_options(const PlayerOptions& options, std::string* error);
 
 // Picks the mode from the command line. Off-line modes get no display, no
 // audio device and no blocking message box, and open their output here (a
 // frame folder, or the ffmpeg child); false, after a line on standard
-// error, when that fails. Call after the content root is set.
-bool frame_driver_init(FrameDriver* driver, const AppOptions& options);
+// error, when that fails. Call after the content root is set. `program`
+// starts the messages; `music` (in the content, or null) gives the spectrum
+// and the video's sound.
+bool frame_driver_init(FrameDriver* driver, const PlayerOptions& options, const char* program, const char* music);
 // For a run that ends before its first frame (no window, a scene that will
 // not load): stops ffmpeg and removes its file, and removes a frame folder
 // this run made while it is still empty. Nothing else is touched.

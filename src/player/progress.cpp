@@ -1,4 +1,4 @@
-#include "app/progress.h"
+#include "player/progress.h"
 
 #include <unistd.h>
 

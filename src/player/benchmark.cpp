@@ -1,4 +1,4 @@
-#include "app/benchmark.h"
+#include "player/benchmark.h"
 
 #include "core/gl.h"
 #include "demo/blocks.h"

@@ -1,8 +1,7 @@
-#include "app/playback.h"
+#include "player/playback.h"
 
 #include "audio/audio.h"
 #include "core/log.h"
-#include "demo/blocks.h"
 #include "demo/demoblock.h"
 #include "platform/platform_events.h"
 #include "platform/platform_time.h"
@@ -81,16 +80,17 @@ void playback_draw_notice(Playback* p, float top) {
     font_print(10.0f, 26.0f + top, notice_colour, "Audio delay %d ms", audio_get_delay());
 }
 
-void playback_seek(Timeline* timeline, int ms) {
-    ms = std::clamp(ms, 0, demo_end_ms);
+void playback_seek(const Playback* p, Timeline* timeline, int ms) {
+    ms = std::clamp(ms, 0, p->end_ms);
     audio_set_position(static_cast<unsigned>(ms));
     timeline->current_time = ms;
-    demo_blocks_rearm_captures(timeline);
+    if (p->after_seek) p->after_seek(timeline);
 }
 
 int playback_update(Playback* p, Timeline* timeline, unsigned position) {
     if (!p->live) return -1;
-    const int now = static_cast<int>(std::min<unsigned>(position, demo_end_ms));
+    const int end = p->end_ms;
+    const int now = static_cast<int>(std::min(position, static_cast<unsigned>(end)));
     int target = -1;
     const char* what = "Seek";
     if (key_was_released(VK_SPACE)) {
@@ -102,19 +102,19 @@ int playback_update(Playback* p, Timeline* timeline, unsigned position) {
     if (int step = delay_keys(p)) playback_set_delay(p, audio_get_delay() + step * delay_step_ms, position);
     if (key_was_released(VK_RIGHT)) target = now + seek_step_ms;
     if (key_was_released(VK_LEFT)) target = now - seek_step_ms;
-    if (key_was_released(key_page_down)) target = demo_block_next_start(now);
-    if (key_was_released(key_page_up)) target = demo_block_previous_start(now);
+    if (key_was_released(key_page_down)) target = timeline_next_start(timeline, now, end);
+    if (key_was_released(key_page_up)) target = timeline_previous_start(timeline, now);
     if (key_was_released(key_home)) target = 0;
-    // Where the show would end (the end block quits), start again.
-    if (target < 0 && p->loop && position >= static_cast<unsigned>(demo_end_ms)) {
+    // Where the show would end, start again.
+    if (target < 0 && p->loop && position >= static_cast<unsigned>(end)) {
         target = 0;
         what = "Loop";
     }
-    if (p->loop && target >= demo_end_ms) target = 0;
+    if (p->loop && target >= end) target = 0;
     if (target < 0) return -1;
-    playback_seek(timeline, target);
+    playback_seek(p, timeline, target);
     // The position read back after the seek: what the music really does.
     unsigned after = audio_get_position();
     log_playback(what, position, after);
-    return static_cast<int>(std::min<unsigned>(after, demo_end_ms));
+    return static_cast<int>(std::min(after, static_cast<unsigned>(end)));
 }

@@ -1,10 +1,10 @@
 // The off-line modes' arithmetic, clock and reports, without a window.
-#include "app/app_options.h"
-#include "app/benchmark.h"
-#include "app/frame_driver.h"
-#include "app/progress.h"
 #include "audio/audio.h"
 #include "core/paths.h"
+#include "player/benchmark.h"
+#include "player/frame_driver.h"
+#include "player/player_options.h"
+#include "player/progress.h"
 
 #include "support/gl_context.h"
 
@@ -59,9 +59,9 @@ TEST(CaptureClock, OutputKindFollowsTheExtension) {
 TEST(CaptureClock, OfflineSettingsNeedAnOfflineMode) {
     auto check = [](std::vector<const char*> args) {
         args.insert(args.begin(), "vantor");
-        AppOptions o;
+        PlayerOptions o;
         std::string error;
-        if (!app_options_parse(static_cast<int>(args.size()), args.data(), &o, &error)) return false;
+        if (!player_options_parse(static_cast<int>(args.size()), args.data(), PlayerSetup{}, &o, &error)) return false;
         return capture_check_options(o, &error);
     };
     EXPECT_TRUE(check({}));
@@ -82,13 +82,13 @@ TEST(CaptureClock, LoopSeesEachFramesOwnTimeAndSpectrum) {
     const std::string content = test_content_dir();
     if (content.empty() || !std::filesystem::exists(content + "/fps7.ogg")) GTEST_SKIP() << "no music";
     path_set_data_root(content);
-    AppOptions options;
+    PlayerOptions options;
     options.benchmark = true;
     options.fps = 25;
     options.from_ms = 36000;
     options.to_ms = 36200;
     FrameDriver driver;
-    ASSERT_TRUE(frame_driver_init(&driver, options));
+    ASSERT_TRUE(frame_driver_init(&driver, options, "vantor", "fps7.ogg"));
     EXPECT_EQ(driver.frame_count, 5);
 
     AudioTrack* track = audio_track_open((std::string(content) + "/fps7.ogg").c_str());

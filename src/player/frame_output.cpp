@@ -1,4 +1,4 @@
-#include "app/frame_output.h"
+#include "player/frame_output.h"
 
 #include "gfx/image_write.h"
 

@@ -1,4 +1,4 @@
-// The keys that move around the demo while it plays live, like a video
+// The keys that move around a demo while it plays live, like a video
 // player's: pause, seek, previous and next block, restart, the audio delay,
 // and the loop at the end. The music position stays the one clock; the
 // picture is told the new time at once so it follows within a frame.
@@ -11,7 +11,9 @@ struct Timeline;
 struct Playback {
     bool live = false;
     bool loop = false;
-    uint32_t notice_until = 0; // tick count until which the audio delay shows
+    int end_ms = 100000;                              // where the show ends: seeks stop there, the loop wraps
+    void (*after_seek)(Timeline* timeline) = nullptr; // blocks that keep state across frames start afresh
+    uint32_t notice_until = 0;                        // tick count until which the audio delay shows
     bool notice = false;
     bool plus_armed = false; // + or - went down with Ctrl held
     bool minus_armed = false;
@@ -28,6 +30,6 @@ void playback_draw_notice(Playback* playback, float top);
 // delay by 10 ms), then (with --loop) wraps the end back to 0. `position` is the music position just read.
 int playback_update(Playback* playback, Timeline* timeline, unsigned position);
 
-// Moves the music and the picture to `ms` (clamped to the show) and has the
-// reflections captured again there.
-void playback_seek(Timeline* timeline, int ms);
+// Moves the music and the picture to `ms` (clamped to the show) and tells
+// the blocks.
+void playback_seek(const Playback* playback, Timeline* timeline, int ms);

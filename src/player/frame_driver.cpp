@@ -1,13 +1,12 @@
-#include "app/frame_driver.h"
+#include "player/frame_driver.h"
 
-#include "app/app_options.h"
 #include "core/gl.h"
 #include "core/log.h"
 #include "core/paths.h"
-#include "demo/blocks.h"
 #include "gfx/gpu_stats.h"
 #include "gfx/image_write.h"
 #include "platform/platform_dialog.h"
+#include "player/player_options.h"
 #include "shell/frame_timer.h"
 #include "shell/window.h"
 
@@ -47,12 +46,14 @@ double median(std::vector<double> v) {
 bool offline(const FrameDriver* d) { return d->mode != FRAME_LIVE; }
 bool capturing(const FrameDriver* d) { return d->mode == FRAME_CAPTURE_PNG || d->mode == FRAME_CAPTURE_VIDEO; }
 
-void report_failure(const std::string& message) { std::fprintf(stderr, "vantor: %s\n", message.c_str()); }
+void report_failure(const FrameDriver* d, const std::string& message) {
+    std::fprintf(stderr, "%s: %s\n", d->program, message.c_str());
+}
 
 // Failures after start-up also go to the report, so it says why the run
 // ended early.
-void log_failure(const std::string& message) {
-    report_failure(message);
+void log_failure(const FrameDriver* d, const std::string& message) {
+    report_failure(d, message);
     int level = log_get_level();
     log_set_level(LOG_ERROR);
     log_write("Capture [%s]", message.c_str());
@@ -114,11 +115,10 @@ std::vector<std::string> ffmpeg_arguments(const FrameDriver* d, const std::strin
 }
 
 bool video_open(FrameDriver* d) {
-    std::string music = path_data("fps7.ogg");
-    if (!d->track) {
-        std::fprintf(stderr, "vantor: no music in \"%s\"; the video gets no sound\n", music.c_str());
-        music.clear();
-    }
+    std::string music = d->music ? path_data(d->music) : "";
+    if (d->music && !d->track)
+        std::fprintf(stderr, "%s: no music in \"%s\"; the video gets no sound\n", d->program, music.c_str());
+    if (!d->track) music.clear();
     std::vector<std::string> args = ffmpeg_arguments(d, music);
     std::vector<char*> argv;
     for (std::string& s : args) argv.push_back(s.data());
@@ -126,7 +126,7 @@ bool video_open(FrameDriver* d) {
 
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
-        report_failure(std::string("cannot make a pipe for ffmpeg: ") + std::strerror(errno));
+        report_failure(d, std::string("cannot make a pipe for ffmpeg: ") + std::strerror(errno));
         return false;
     }
     posix_spawn_file_actions_t actions;
@@ -138,7 +138,7 @@ bool video_open(FrameDriver* d) {
     close(fds[0]);
     if (rc != 0) {
         close(fds[1]);
-        report_failure(std::string("cannot run ffmpeg (install Debian's ffmpeg package): ") + std::strerror(rc));
+        report_failure(d, std::string("cannot run ffmpeg (install Debian's ffmpeg package): ") + std::strerror(rc));
         return false;
     }
     // A dead ffmpeg must give a write error, not end the process.
@@ -166,14 +166,14 @@ bool png_folder_open(FrameDriver* d) {
     std::error_code ec;
     d->made_folder = std::filesystem::create_directories(d->out, ec);
     if (!std::filesystem::is_directory(d->out, ec)) {
-        report_failure("cannot make the frame folder \"" + d->out + "\"");
+        report_failure(d, "cannot make the frame folder \"" + d->out + "\"");
         return false;
     }
     // Frames of an earlier, longer capture would look like part of this one.
     char last[32];
     std::snprintf(last, sizeof last, "frame_%06ld.png", d->frame_count);
     if (std::filesystem::exists(std::filesystem::path(d->out) / last, ec))
-        std::fprintf(stderr, "vantor: note: \"%s\" holds frames of an earlier capture beyond this one's last\n",
+        std::fprintf(stderr, "%s: note: \"%s\" holds frames of an earlier capture beyond this one's last\n", d->program,
                      d->out.c_str());
     return true;
 }
@@ -212,7 +212,7 @@ bool readback_collect_one(FrameDriver* d) {
     const auto* rows = static_cast<const uint8_t*>(glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY));
     if (!rows) {
         glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
-        log_failure("cannot read frame " + std::to_string(frame.index) + " back from OpenGL");
+        log_failure(d, "cannot read frame " + std::to_string(frame.index) + " back from OpenGL");
         return false;
     }
     for (int y = 0; y < d->height; ++y)
@@ -237,20 +237,6 @@ void readback_free(FrameDriver* d) {
     }
 }
 
-// The benchmark's name and title of the block playing at `time`.
-void block_at(int64_t time, const char** name, const char** title) {
-    static const char* const names[] = {"block1", "block2", "block3", "block4", "block5",
-                                        "block6", "block7", "block8", "block9"};
-    *name = "none";
-    *title = "no block";
-    for (int i = 0; i < 9; ++i) {
-        if (time >= demo_block_spans[i].start && time < demo_block_spans[i].end) {
-            *name = names[i];
-            *title = demo_block_titles[i];
-        }
-    }
-}
-
 } // namespace
 
 VideoPipe::~VideoPipe() { video_close(this); }
@@ -272,7 +258,7 @@ bool capture_is_video(const std::string& out) {
     return ext == ".mp4" || ext == ".mkv" || ext == ".webm";
 }
 
-bool capture_check_options(const AppOptions& options, std::string* error) {
+bool capture_check_options(const PlayerOptions& options, std::string* error) {
     if (options.json && !options.benchmark) {
         *error = "--json goes with --benchmark";
         return false;
@@ -284,8 +270,10 @@ bool capture_check_options(const AppOptions& options, std::string* error) {
     return true;
 }
 
-bool frame_driver_init(FrameDriver* d, const AppOptions& options) {
+bool frame_driver_init(FrameDriver* d, const PlayerOptions& options, const char* program, const char* music) {
     d->started = Clock::now();
+    d->program = program;
+    d->music = music;
     if (options.capture) d->mode = capture_is_video(options.capture_out) ? FRAME_CAPTURE_VIDEO : FRAME_CAPTURE_PNG;
     else if (options.benchmark) d->mode = FRAME_BENCHMARK;
     else d->mode = FRAME_LIVE;
@@ -305,8 +293,7 @@ bool frame_driver_init(FrameDriver* d, const AppOptions& options) {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     platform_set_interactive(false);
 
-    std::string music = path_data("fps7.ogg");
-    d->track.reset(audio_track_open(music.c_str()));
+    if (music) d->track.reset(audio_track_open(path_data(music).c_str()));
     d->output.width = d->width;
     d->output.height = d->height;
     d->output.folder = d->out;
@@ -377,7 +364,7 @@ void frame_driver_present(FrameDriver* d) {
         bool collected = readback_collect(d, FrameDriver::readback_ring - 1);
         std::string why;
         if (frame_output_failed(&d->output, &why)) {
-            log_failure(why + " (\"" + d->out + "\")");
+            log_failure(d, why + " (\"" + d->out + "\")");
             d->failed = true;
         } else if (!collected) {
             d->failed = true; // the read-back said why
@@ -386,9 +373,9 @@ void frame_driver_present(FrameDriver* d) {
     Clock::time_point now = Clock::now();
     if (d->frames_done == 0) d->report.load_ms = ms_between(d->started, now) - d->floor_ms_spent;
     if (d->mode == FRAME_BENCHMARK) {
-        const char* name = nullptr;
-        const char* title = nullptr;
-        block_at(capture_frame_time(d->from_ms, d->fps, d->frames_done), &name, &title);
+        const char* name = "none";
+        const char* title = "no block";
+        if (d->name_block) d->name_block(capture_frame_time(d->from_ms, d->fps, d->frames_done), &name, &title);
         benchmark_add_frame(&d->report, name, title, ms_between(d->frame_mark, now));
         // The queries are read outside the frame's time; the frame already
         // ended with glFinish, so the results are waiting.
@@ -432,21 +419,22 @@ int frame_driver_finish(FrameDriver* d) {
         readback_free(d);
         std::string why;
         if (!frame_output_finish(&d->output, &why)) {
-            if (ok) log_failure(why + " (\"" + d->out + "\")");
+            if (ok) log_failure(d, why + " (\"" + d->out + "\")");
             ok = false;
         }
     }
     if (d->mode == FRAME_CAPTURE_VIDEO) {
         bool closed = video_close(&d->video);
-        if (!closed) log_failure("ffmpeg could not make \"" + d->out + "\"");
+        if (!closed) log_failure(d, "ffmpeg could not make \"" + d->out + "\"");
         ok = ok && closed;
         // A video cut by a failed write or a failing ffmpeg may be unreadable
         // (its index comes last): better none than a broken file.
         std::error_code ec;
-        if (!ok && std::filesystem::remove(d->out, ec)) log_failure("removed the unfinished video \"" + d->out + "\"");
+        if (!ok && std::filesystem::remove(d->out, ec))
+            log_failure(d, "removed the unfinished video \"" + d->out + "\"");
     }
     if (capturing(d) && ok)
-        std::fprintf(stderr, "vantor: captured %ld frames to \"%s\" in %.1f s (%.2f frames per second)\n",
+        std::fprintf(stderr, "%s: captured %ld frames to \"%s\" in %.1f s (%.2f frames per second)\n", d->program,
                      d->frames_done, d->out.c_str(), seconds,
                      seconds > 0 ? static_cast<double>(d->frames_done) / seconds : 0.0);
     if (d->mode == FRAME_BENCHMARK) {
