@@ -18,6 +18,8 @@ void to_stderr(const char* text, const char* caption) {
 
 void notice_set_hooks(const NoticeHooks& hooks) { notice.hooks = hooks; }
 
+NoticeHooks notice_get_hooks() { return notice.hooks; }
+
 void notice_message_box(const char* text, const char* caption) {
     if (notice.hooks.message_box) notice.hooks.message_box(text, caption);
     else to_stderr(text, caption);

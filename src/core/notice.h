@@ -18,6 +18,8 @@ struct NoticeHooks {
 
 // Replaces both hooks; a null member restores the standard-error default.
 void notice_set_hooks(const NoticeHooks& hooks);
+// The hooks in force, to put back after borrowing them.
+NoticeHooks notice_get_hooks();
 
 void notice_message_box(const char* text, const char* caption);
 NoticeAnswer notice_error_dialog(const char* text, const char* caption);

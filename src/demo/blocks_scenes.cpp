@@ -25,7 +25,9 @@ constexpr Color white{255, 255, 255, 255};
 constexpr float capture_eye[3] = {12.0f, 0.0f, 2.0f};
 
 // Shrinks the camera object's scale by the three lowest bands while the
-// scene is drawn; the view picks it up at the next camera_apply.
+// scene is drawn; the view picks it up at the next camera_apply. It lives
+// within one draw and reloads come between frames, so the object it holds
+// cannot be freed under it.
 class CameraShake {
 public:
     explicit CameraShake(SceneObject* object) : object_(object) {

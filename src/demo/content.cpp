@@ -3,12 +3,15 @@
 #include "core/gl.h"
 #include "core/log.h"
 #include "core/paths.h"
+#include "core/reload.h"
 #include "gfx/render_target.h"
 #include "scene/material.h"
 #include "scene/scene_file.h"
 
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <utility>
 
 float skin_camera_pos[4] = {0.0f, 0.0f, 0.0f, 0.0f};
 
@@ -25,6 +28,28 @@ int uniform_location(const ShaderProgram& program, const char* name) {
     // No program (script missing): there is nothing to ask GL about.
     if (program.program == 0) return -1;
     return glGetUniformLocationARB(program.program, name);
+}
+
+// While files are watched, a scene or program that is loaded again is
+// wired again the way the set-up wired it; otherwise this does nothing.
+void rewire_on_reload(int kind, const void* record, std::function<void()> wire) {
+    reload_add_hook(kind, reinterpret_cast<uintptr_t>(record), std::move(wire));
+}
+
+void find_blur_uniforms(Content* content) {
+    content->blur_texture_location = uniform_location(content->blur_program, "tex_blur");
+    content->blur_offset_location = uniform_location(content->blur_program, "offset");
+}
+
+// The warehouse's light-mapped materials take the mapped program.
+void wire_light_mapped(Content* content) {
+    const char* const mapped[2] = {"Floor", "Walls"};
+    for (int i = 0; i < 2; ++i) {
+        Material* material = scene_find_material(&content->armazem_scene, mapped[i]);
+        if (material) material->shader = &content->radiosity_mapped_program;
+        else report_missing("material", mapped[i], "armazem.vscene", "drawn with the warehouse program");
+        content->light_mapped[i] = material;
+    }
 }
 
 } // namespace
@@ -53,6 +78,10 @@ void content_init(Content* content) {
 }
 
 void content_wire_skin(Scene* scene, const char* scene_name, ShaderProgram* program, bool with_camera_pos) {
+    // Wiring again, after the scene was reloaded, replaces the last wiring,
+    // whose bones are gone with the old scene.
+    shader_forget_uniform(program, "bmatrix");
+    shader_forget_uniform(program, "camera_pos");
     Armature* armature = scene_find_armature(scene, "Armature");
     if (!armature) {
         report_missing("armature", "Armature", scene_name);
@@ -98,6 +127,10 @@ bool load_robot(Content* content, Scene* scene, const char* file, ShaderProgram*
     shader_load(program, "test7.vsl");
     content_wire_skin(scene, file, program, with_camera_pos);
     content_wire_material(scene, file, program, &content->cube_target);
+    rewire_on_reload(RELOAD_SCENE, scene, [content, scene, file, program, with_camera_pos] {
+        content_wire_skin(scene, file, program, with_camera_pos);
+        content_wire_material(scene, file, program, &content->cube_target);
+    });
     return true;
 }
 
@@ -125,8 +158,8 @@ void content_load_glow(Content* content) {
     content->glow_target_2 = target;
 
     shader_load(&content->blur_program, "blur_pass.vsl");
-    content->blur_texture_location = uniform_location(content->blur_program, "tex_blur");
-    content->blur_offset_location = uniform_location(content->blur_program, "offset");
+    find_blur_uniforms(content);
+    rewire_on_reload(RELOAD_SHADER, &content->blur_program, [content] { find_blur_uniforms(content); });
     // The script's widest tap lies 3.23 strides of 0.75 texel per unit of
     // strength out, and its first step keeps only lumas over 0.08.
     content->blur_reach = 2.5f;
@@ -143,13 +176,8 @@ bool content_load(Content* content) {
     if (!scene_load(&content->armazem_scene, "armazem.vscene")) return false;
     shader_load(&content->radiosity_program, "radiosity_dark.vsl");
     shader_load(&content->radiosity_mapped_program, "radiosity_mapped.vsl");
-    const char* const mapped[2] = {"Floor", "Walls"};
-    for (int i = 0; i < 2; ++i) {
-        Material* material = scene_find_material(&content->armazem_scene, mapped[i]);
-        if (material) material->shader = &content->radiosity_mapped_program;
-        else report_missing("material", mapped[i], "armazem.vscene", "drawn with the warehouse program");
-        content->light_mapped[i] = material;
-    }
+    wire_light_mapped(content);
+    rewire_on_reload(RELOAD_SCENE, &content->armazem_scene, [content] { wire_light_mapped(content); });
 
     // Robot one: skinning program with the camera position for its reflection.
     // Its material keeps a pointer to the cube map, created after it; then its

@@ -18,7 +18,8 @@ struct Content {
     ShaderProgram radiosity_program;
     // The warehouse look for surfaces whose light is in a map on unit 1,
     // and the two materials ("Floor", "Walls") that take it under the
-    // warehouse program; null where the scene lacks one.
+    // warehouse program; null where the scene lacks one. Found again when
+    // the warehouse is reloaded.
     ShaderProgram radiosity_mapped_program;
     Material* light_mapped[2] = {nullptr, nullptr};
     ShaderProgram skin_program;
@@ -50,6 +51,11 @@ void content_init(Content* content);
 // False after a fatal loader error (a scene file missing or malformed, a
 // missing glow copy excepted), with its critical report line written;
 // loading stops there. The music is the player's: it is not opened here.
+//
+// While files are watched (core/reload.h), every scene and program it wires
+// gets a hook that wires it again after a reload: the robots' bones,
+// program and cube-map layer, the warehouse's light-mapped materials, the
+// blur program's uniform locations.
 bool content_load(Content* content);
 // The glow's part of content_load alone, for a demo of other blocks that
 // glow: both render targets and the blur program (demo_glow_pass).
@@ -58,7 +64,8 @@ void content_load_glow(Content* content);
 // The robot wiring of content_load, one robot at a time: "bmatrix" from the
 // scene's "Armature" (and "camera_pos" when asked) on the program; the
 // program and a first reflection layer with the cube map on "Material".
-// A scene without those names is reported and left unwired.
+// A scene without those names is reported and left unwired. Wiring the
+// skin again replaces the program's earlier "bmatrix" and "camera_pos".
 void content_wire_skin(Scene* scene, const char* scene_name, ShaderProgram* program, bool with_camera_pos);
 void content_wire_material(Scene* scene, const char* scene_name, ShaderProgram* program, Texture* cube);
 

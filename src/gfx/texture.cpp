@@ -2,6 +2,7 @@
 
 #include "core/log.h"
 #include "core/paths.h"
+#include "core/reload.h"
 #include "gfx/pack.h"
 #include "gfx/texture_state.h"
 #include "platform/platform_pbuffer.h"
@@ -267,22 +268,25 @@ bool texture_decode(FILE* stream, const char* path, TextureImage* out) {
 
 namespace {
 
-// The file as passed, then under "textures/", then in the archive.
-FILE* open_texture_file(const char* path) {
-    if (FILE* f = std::fopen(path_data(path).c_str(), "rb")) return f;
-    if (FILE* f = std::fopen(path_data(std::string("textures/") + path).c_str(), "rb")) return f;
+// The file as passed, then under "textures/", then in the archive. *found
+// names the file opened, empty for an archive entry.
+FILE* open_texture_file(const char* path, std::string* found) {
+    *found = path_data(path);
+    if (FILE* f = std::fopen(found->c_str(), "rb")) return f;
+    *found = path_data(std::string("textures/") + path);
+    if (FILE* f = std::fopen(found->c_str(), "rb")) return f;
+    found->clear();
     PackLookup outcome;
     FILE* f = pack_open_entry(path, &outcome);
     if (!f && outcome == PACK_ARCHIVE_MISSING) log_error("Texture Loader [\"%s\"] Not found !", path);
     return f;
 }
 
-void upload(const TextureImage& img, GLuint* gl_name) {
+// The image into an existing texture object of its target, bound to it.
+void fill(const TextureImage& img, GLuint gl_name) {
     GLenum format = img.bytes_per_pixel == 4 ? GL_RGBA : GL_RGB;
-    glEnable(img.target);
-    glGenTextures(1, gl_name);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glBindTexture(img.target, *gl_name);
+    glBindTexture(img.target, gl_name);
     if (img.target == GL_TEXTURE_3D) {
         glTexImage3D(GL_TEXTURE_3D, 0, static_cast<GLint>(format), img.width, img.height, img.depth, 0, format,
                      GL_UNSIGNED_BYTE, img.planes[0].empty() ? nullptr : img.planes[0].data());
@@ -306,6 +310,65 @@ void upload(const TextureImage& img, GLuint* gl_name) {
                           img.planes[0].data());
 }
 
+void upload(const TextureImage& img, GLuint* gl_name) {
+    glEnable(img.target);
+    glGenTextures(1, gl_name);
+    fill(img, *gl_name);
+}
+
+GLenum binding_of(GLenum target) {
+    switch (target) {
+    case GL_TEXTURE_3D: return GL_TEXTURE_BINDING_3D;
+    case GL_TEXTURE_CUBE_MAP: return GL_TEXTURE_BINDING_CUBE_MAP;
+    default: return GL_TEXTURE_BINDING_2D;
+    }
+}
+
+const char* target_name(GLenum target) {
+    switch (target) {
+    case GL_TEXTURE_3D: return "a volume";
+    case GL_TEXTURE_CUBE_MAP: return "a cube map";
+    default: return "a 2D texture";
+    }
+}
+
+// Decodes the file again into the same texture object, so that every copy
+// of the record, all sharing gl_name, draws the new picture. The active
+// unit's binding is put back: a reload comes between frames, unannounced.
+bool reload_texture(GLuint gl_name, GLenum target, const std::string& path, const std::string& file,
+                    std::string* error) {
+    FILE* f = std::fopen(file.c_str(), "rb");
+    if (!f) {
+        *error = "cannot be opened";
+        return false;
+    }
+    TextureImage img;
+    if (!texture_decode(f, path.c_str(), &img)) {
+        *error = "not a PNG or texture container the loader takes (see the report)";
+        return false;
+    }
+    // A texture object's target is fixed once it was bound.
+    if (img.target != target) {
+        *error =
+            std::string("now ") + target_name(img.target) + ", was " + target_name(target) + ": that takes a restart";
+        return false;
+    }
+    GLint bound = 0;
+    glGetIntegerv(binding_of(target), &bound);
+    // A cube map's upload sets the unit's coordinate generation as well.
+    const GLenum coordinates[3] = {GL_S, GL_T, GL_R};
+    GLint generation[3] = {};
+    for (int i = 0; i < 3; ++i) glGetTexGeniv(coordinates[i], GL_TEXTURE_GEN_MODE, &generation[i]);
+    fill(img, gl_name);
+    for (int i = 0; i < 3; ++i) glTexGeni(coordinates[i], GL_TEXTURE_GEN_MODE, generation[i]);
+    glBindTexture(target, static_cast<GLuint>(bound));
+    int level = log_get_level();
+    log_set_level(LOG_OK);
+    log_write("Texture Loader [\"%s\" %dx%dx%d] Reloaded !", path.c_str(), img.width, img.height, img.bytes_per_pixel);
+    log_set_level(level);
+    return true;
+}
+
 } // namespace
 
 void texture_init(Texture* t) {
@@ -323,11 +386,20 @@ bool texture_load(Texture* t, const char* path) {
     t->gl_name = 0;
     t->target = GL_TEXTURE_2D;
     if (!path) return false;
-    FILE* f = open_texture_file(path);
+    std::string found;
+    FILE* f = open_texture_file(path, &found);
     if (!f) return false;
     TextureImage img;
     if (!texture_decode(f, path, &img)) return false;
     upload(img, &t->gl_name);
+    // An archive entry cannot be edited; a file can.
+    if (reload_active() && !found.empty()) {
+        reload_register(RELOAD_TEXTURE, t->gl_name, found,
+                        [gl_name = t->gl_name, target = img.target, name = std::string(path)](const std::string& file,
+                                                                                              std::string* error) {
+                            return reload_texture(gl_name, target, name, file, error);
+                        });
+    }
     t->width = img.width;
     t->height = img.height;
     t->bytes_per_pixel = img.bytes_per_pixel;
@@ -398,6 +470,7 @@ void texture_free(Texture* t) {
         glDeleteFramebuffersEXT(1, &t->framebuffer);
         glDeleteRenderbuffersEXT(1, &t->renderbuffer);
     }
+    if (t->gl_name) reload_forget(RELOAD_TEXTURE, t->gl_name);
     glDeleteTextures(1, &t->gl_name);
     std::free(t->name);
     t->name = nullptr;

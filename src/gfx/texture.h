@@ -43,6 +43,13 @@ Texture texture_copy(Texture* destination, Texture source);
 // True when a texture object was created. The record's name is the path as
 // passed; the file is looked up as path_data(path), then
 // path_data("textures/" + path), then in the pack archive.
+//
+// While files are watched (core/reload.h) a texture from a file (not from
+// the archive) is registered by its texture object: an edit is decoded and
+// uploaded into that same object, so every copy of the record draws it.
+// The records' size fields keep the first load's values. An edit that does
+// not decode, or that turns it into another kind of texture, leaves the
+// last good picture. texture_free forgets it.
 bool texture_load(Texture* t, const char* path);
 // The same, returning the record (empty after texture_init on failure).
 Texture texture_load(const char* path);

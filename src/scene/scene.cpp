@@ -1,6 +1,7 @@
 #include "scene/scene.h"
 
 #include "core/gl.h"
+#include "core/reload.h"
 #include "gfx/texture.h"
 
 #include <cstring>
@@ -48,6 +49,7 @@ template <typename T, typename F> void destroy_list(List* list, F&& free_one) {
 } // namespace
 
 void scene_free(Scene* scene) {
+    reload_forget(RELOAD_SCENE, reinterpret_cast<uintptr_t>(scene));
     destroy_list<SceneObject>(&scene->objects, [](SceneObject* o) { delete o; });
     destroy_list<Mesh>(&scene->meshes, free_mesh);
     destroy_list<Material>(&scene->materials, free_material);

@@ -214,7 +214,8 @@ extern uint32_t engine_options;
 
 void scene_init(Scene* scene);
 // Frees everything the scene owns (records, textures, buffer objects) and
-// empties it. The demo never calls it; tests and tools do.
+// empties it; a watched scene is forgotten. The demo never calls it; tests,
+// tools and reloads do.
 void scene_free(Scene* scene);
 
 // First record in file order whose name matches exactly; null otherwise.

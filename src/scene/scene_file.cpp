@@ -2,6 +2,7 @@
 
 #include "core/log.h"
 #include "core/paths.h"
+#include "core/reload.h"
 #include "gfx/texture.h"
 #include "scene/armature.h"
 #include "scene/object.h"
@@ -476,6 +477,37 @@ bool scene_load(Scene* scene, const char* name) {
     log_set_level(LOG_OK);
     log_write("VScene Model [\"%s\" obj %d, msh %d, tex %d, mat %d] Loaded !", name, scene->object_count,
               scene->mesh_count, scene->texture_count, scene->material_count);
+    if (reload_active()) {
+        reload_register(RELOAD_SCENE, reinterpret_cast<uintptr_t>(scene), path,
+                        [scene, model = std::string(name)](const std::string& file, std::string* error) {
+                            return scene_reload(scene, model.c_str(), file, error);
+                        });
+    }
+    return true;
+}
+
+bool scene_reload(Scene* scene, const char* name, const std::string& file, std::string* error) {
+    std::unique_ptr<FILE, int (*)(FILE*)> stream(std::fopen(file.c_str(), "rb"), std::fclose);
+    if (!stream) {
+        *error = "cannot be opened";
+        return false;
+    }
+    Scene fresh;
+    scene_init(&fresh);
+    if (!scene_read(&fresh, stream.get(), error)) return false;
+    // Where the scene stands is the program's business, not the file's.
+    fresh.position = scene->position;
+    fresh.rotation = scene->rotation;
+    fresh.scale = scene->scale;
+    fresh.matrix = scene->matrix;
+    Scene old = *scene;
+    *scene = fresh;
+    scene_free(&old);
+    int level = log_get_level();
+    log_set_level(LOG_OK);
+    log_write("VScene Model [\"%s\" obj %d, msh %d, tex %d, mat %d] Reloaded !", name, scene->object_count,
+              scene->mesh_count, scene->texture_count, scene->material_count);
+    log_set_level(level);
     return true;
 }
 

@@ -42,6 +42,12 @@ bool scene_read(Scene* scene, FILE* file, std::string* error);
 // Loads path_data("models/" + name). A missing or malformed file is fatal:
 // a critical report line (log_fatal) and false; the program then ends with
 // status 1.
+//
+// While files are watched (core/reload.h) a loaded scene is registered by
+// its record: an edit goes through scene_reload. Whoever points into the
+// scene (materials given a program, uniforms given its bones, cached
+// records) adds a hook for the scene with reload_add_hook and wires it
+// again there. scene_free forgets it.
 bool scene_load(Scene* scene, const char* name);
 
 // Reads a scene file from anywhere, not only the content's models folder
@@ -50,6 +56,13 @@ bool scene_load(Scene* scene, const char* name);
 // with the reason in *error when the file is missing or malformed, the
 // scene untouched; nothing goes to the report. Needs the GL context.
 bool scene_load_file(Scene* scene, const std::string& path, std::string* error);
+
+// Reads file into a fresh scene and, when it loads, puts that in place of
+// what the record held, which is freed: the record keeps its address and
+// its placement (position, rotation, scale, matrix), everything in it is
+// new. False, with the reason in *error and the record untouched, when the
+// file does not load; never fatal.
+bool scene_reload(Scene* scene, const char* name, const std::string& file, std::string* error);
 
 // A length-prefixed text from a stream; empty at the end of the file or
 // when the length is negative or runs past the end.

@@ -28,7 +28,8 @@ struct ShaderUniform {
     int32_t value;     // UNIFORM_INT: the integer itself
     const float* data; // other kinds: the application's floats, kept alive by it
     int32_t location;
-    int32_t count; // UNIFORM_MATRIX4: number of matrices
+    int32_t count;       // UNIFORM_MATRIX4: number of matrices
+    int32_t from_script; // 1: the script's own shader_assign_tex, replaced when it is reloaded
 };
 
 // Copied by value by its users; a copy shares the uniform list.
@@ -46,6 +47,14 @@ void shader_init(ShaderProgram* shader);
 void shader_free(ShaderProgram* shader);
 // Reads path_data("scripts/" + name). A missing script opens the error
 // dialog and returns the record with program 0.
+//
+// While files are watched (core/reload.h) the record is registered: an
+// edit of the script is compiled and linked on its own first, and only a
+// version that links replaces the program, in the same program object and
+// with the record's registrations kept (their locations asked again), so
+// copies of the record see it too. A version that does not link leaves the
+// last good program in use. The record must stay where it is until
+// shader_free, which forgets it.
 ShaderProgram* shader_load(ShaderProgram* shader, const char* name);
 // The same from an open stream; name is only used in the report line.
 ShaderProgram* shader_load_stream(ShaderProgram* shader, FILE* file, const char* name);
@@ -66,6 +75,8 @@ inline void shader_assign_tex(ShaderProgram* shader, const char* name, int unit)
 void shader_uniform_vec4(ShaderProgram* shader, const char* name, const float* values);
 void shader_uniform_matrices(ShaderProgram* shader, const char* name, int count, const float* matrices);
 void shader_uniform_matrices(ShaderProgram* shader, const char* name, int count, const Matrix* matrices);
+// Drops every registration of that name: for wiring that is done again.
+void shader_forget_uniform(ShaderProgram* shader, const char* name);
 
 // Test and fuzzing seam: with the stub on, loading and registration make no
 // GL call (handles are counted up, compiles and links succeed, locations are
