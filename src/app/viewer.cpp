@@ -36,8 +36,9 @@ constexpr float default_fovy = 35.0f;
 constexpr float pi = 3.14159265f;
 constexpr int key_a = 'A';
 constexpr int key_c = 'C';
+constexpr int key_f = 'F';
 // The skinning program's "bmatrix" array holds this many matrices.
-constexpr int max_skin_bones = 32;
+constexpr int max_skin_bones = ORBIT_SKIN_BONES;
 // Each pair compiles a program; a file with thousands of materials on a
 // skinned mesh should not stall start-up for minutes.
 constexpr size_t max_skin_programs = 64;
@@ -69,14 +70,6 @@ struct Viewer {
     int drag_x = 0, drag_y = 0;
     bool dragging = false;
 };
-
-// The nearest ancestor holding an armature: how a skinned mesh object finds
-// the armature its bone numbers refer to.
-Armature* object_skin_armature(const SceneObject* object) {
-    for (const SceneObject* p = object->parent; p; p = p->parent)
-        if (Armature* a = object_armature(p)) return a;
-    return nullptr;
-}
 
 // Profiles with bone numbers (integer texture coordinates) are skinned.
 bool profile_is_skinned(int profile) {
@@ -174,7 +167,7 @@ float camera_fovy(const Camera* camera) {
     return yfov * 180.0f / pi;
 }
 
-void handle_input(Viewer* v) {
+void handle_input(Viewer* v, float aspect) {
     if (key_was_released(VK_SPACE)) v->paused = !v->paused;
     float step = 1000.0f / static_cast<float>(v->scene_fps);
     if (key_was_released(VK_LEFT)) {
@@ -189,6 +182,10 @@ void handle_input(Viewer* v) {
         int n = static_cast<int>(v->cameras.size());
         v->camera = v->camera + 1 < n ? v->camera + 1 : -1;
     }
+    // The pose on screen, whole and centred, seen from where the orbit is.
+    BoundingBox box;
+    if (key_was_released(key_f) && scene_drawn_bounds(&v->scene, max_skin_bones, &box))
+        v->orbit = orbit_camera_frame(box, default_fovy, aspect, v->orbit);
 
     int x = 0, y = 0;
     platform_cursor_position(&x, &y);
@@ -313,7 +310,8 @@ int viewer_main(Player* player, const AppOptions& options) {
     int width = 0;
     int height = 0;
     platform_window_client_size(&width, &height);
-    // The bounds of the first pose, not of whatever the file's rest state is.
+    // The bounds of the first pose as drawn, skinned: not of whatever the
+    // file's rest state is, nor of the mesh before its bones move it.
     scene_animate(&v->scene, 0);
     v->orbit = orbit_camera_start(&v->scene, default_fovy, height > 0 ? static_cast<float>(width) / height : 1.0f);
 
@@ -332,7 +330,7 @@ int viewer_main(Player* player, const AppOptions& options) {
         if (offline) {
             ms = static_cast<double>(capture_frame_time(frames->from_ms, frames->fps, frames->frames_done));
         } else {
-            handle_input(v.get());
+            handle_input(v.get(), height > 0 ? static_cast<float>(width) / height : 1.0f);
             advance_clock(v.get());
             ms = v->time_ms;
         }

@@ -10,6 +10,12 @@ Armature* object_armature(const SceneObject* object) {
     return (object->flags & OBJECT_ARMATURE) ? static_cast<Armature*>(object->data) : nullptr;
 }
 
+Armature* object_skin_armature(const SceneObject* object) {
+    for (const SceneObject* p = object->parent; p; p = p->parent)
+        if (Armature* a = object_armature(p)) return a;
+    return nullptr;
+}
+
 void object_compute_matrix(SceneObject* object) {
     matrix_identity(&object->matrix);
     if ((object->flags & OBJECT_PARENT) && object->parent) matrix_multiply(&object->matrix, object->parent->matrix);

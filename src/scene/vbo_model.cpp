@@ -12,6 +12,17 @@ int mesh_total_faces(Mesh* mesh) {
     return total;
 }
 
+std::vector<uint8_t> mesh_read_vertices(const Mesh* mesh) {
+    if (!mesh->vertices.empty() || !(mesh->flags & MESH_BUFFERED) || !mesh->vertex_buffer) return mesh->vertices;
+    GLint size = 0;
+    glBindBufferARB(GL_ARRAY_BUFFER_ARB, mesh->vertex_buffer);
+    glGetBufferParameterivARB(GL_ARRAY_BUFFER_ARB, GL_BUFFER_SIZE_ARB, &size);
+    std::vector<uint8_t> bytes(size > 0 ? static_cast<size_t>(size) : 0);
+    if (!bytes.empty()) glGetBufferSubDataARB(GL_ARRAY_BUFFER_ARB, 0, size, bytes.data());
+    glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+    return bytes;
+}
+
 void mesh_store(Mesh* mesh, bool buffers_allowed) {
     int faces = mesh_total_faces(mesh);
     if (!buffers_allowed) mesh->flags &= ~MESH_BUFFERED;

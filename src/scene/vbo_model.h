@@ -5,6 +5,9 @@
 
 #include "scene/scene.h"
 
+#include <cstdint>
+#include <vector>
+
 // Stores a freshly read mesh and writes its report line. With buffers not
 // allowed the mesh stays in client memory and loses MESH_BUFFERED.
 void mesh_store(Mesh* mesh, bool buffers_allowed);
@@ -16,3 +19,6 @@ void mesh_draw(Mesh* mesh);
 
 // Sum of the groups' face counts.
 int mesh_total_faces(Mesh* mesh);
+// The mesh's vertex records as stored: the client copy, or read back from
+// its vertex buffer once uploaded. Empty when there are none.
+std::vector<uint8_t> mesh_read_vertices(const Mesh* mesh);

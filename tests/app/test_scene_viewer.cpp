@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -162,4 +163,83 @@ TEST(SceneViewer, ARefusedSceneLeavesNoOutput) {
         EXPECT_EQ(run(command), 1) << out;
         EXPECT_FALSE(fs::exists(out)) << out;
     }
+}
+
+namespace {
+
+std::string base64(const std::vector<uint8_t>& bytes) {
+    static const char table[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        uint32_t n = uint32_t(bytes[i]) << 16;
+        if (i + 1 < bytes.size()) n |= uint32_t(bytes[i + 1]) << 8;
+        if (i + 2 < bytes.size()) n |= bytes[i + 2];
+        out += table[(n >> 18) & 63];
+        out += table[(n >> 12) & 63];
+        out += i + 1 < bytes.size() ? table[(n >> 6) & 63] : '=';
+        out += i + 2 < bytes.size() ? table[n & 63] : '=';
+    }
+    return out;
+}
+
+template <typename T> void put(std::vector<uint8_t>* bytes, T value) {
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(&value);
+    bytes->insert(bytes->end(), p, p + sizeof value);
+}
+
+// A unit cube round the origin on one joint at the origin, whose inverse
+// bind matrix moves it to (3, 6, 0): only the skin puts it where it is drawn.
+fs::path write_offset_skin_cube(const fs::path& path) {
+    std::vector<uint8_t> b;
+    for (int i = 0; i < 8; ++i)
+        for (int axis = 0; axis < 3; ++axis) put(&b, (i >> axis & 1) ? 0.5f : -0.5f); // 96 bytes
+    for (int i = 0; i < 8; ++i) put(&b, uint32_t{0});                                 // joints, 32
+    for (int i = 0; i < 8; ++i)
+        for (float w : {1.0f, 0.0f, 0.0f, 0.0f}) put(&b, w); // weights, 128
+    const uint16_t faces[36] = {0, 2, 1, 1, 2, 3, 4, 5, 6, 5, 7, 6, 0, 1, 4, 1, 5, 4,
+                                2, 6, 3, 3, 6, 7, 0, 4, 2, 2, 4, 6, 1, 3, 5, 3, 7, 5};
+    for (uint16_t f : faces) put(&b, f); // 72
+    // Column major: the last column is the translation.
+    const float bind[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 3, 6, 0, 1};
+    for (float v : bind) put(&b, v); // 64
+    std::ofstream out(path);
+    out << R"({"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0,1]}],
+"nodes":[{"mesh":0,"skin":0},{"name":"root"}],
+"skins":[{"joints":[1],"inverseBindMatrices":4}],
+"meshes":[{"primitives":[{"attributes":{"POSITION":0,"JOINTS_0":1,"WEIGHTS_0":2},"indices":3}]}],
+"accessors":[
+ {"bufferView":0,"componentType":5126,"count":8,"type":"VEC3","min":[-0.5,-0.5,-0.5],"max":[0.5,0.5,0.5]},
+ {"bufferView":1,"componentType":5121,"count":8,"type":"VEC4"},
+ {"bufferView":2,"componentType":5126,"count":8,"type":"VEC4"},
+ {"bufferView":3,"componentType":5123,"count":36,"type":"SCALAR"},
+ {"bufferView":4,"componentType":5126,"count":1,"type":"MAT4"}],
+"bufferViews":[
+ {"buffer":0,"byteOffset":0,"byteLength":96,"target":34962},
+ {"buffer":0,"byteOffset":96,"byteLength":32,"target":34962},
+ {"buffer":0,"byteOffset":128,"byteLength":128,"target":34962},
+ {"buffer":0,"byteOffset":256,"byteLength":72,"target":34963},
+ {"buffer":0,"byteOffset":328,"byteLength":64}],
+"buffers":[{"byteLength":392,"uri":"data:application/octet-stream;base64,)"
+        << base64(b) << R"("}]})";
+    return path;
+}
+
+} // namespace
+
+// The start camera frames what is drawn: a skinned model whose bind matrix
+// puts it far from its mesh's own space opens centred and whole, not with
+// the camera aimed at where the mesh would be before skinning.
+TEST(SceneViewer, ASkinnedModelMovedByItsBindMatrixOpensCentred) {
+    fs::path model = write_offset_skin_cube(fs::absolute("offset_skin.gltf"));
+    fs::path scene = import(model, "offset_skin");
+    TestImage frame = capture(scene, 0, "offset_frame");
+    ASSERT_GT(frame.width, 0);
+    Shape s = shape_of(frame, frame.height);
+    ASSERT_GT(s.count, 1000) << "the cube is not in the picture";
+    EXPECT_GT(s.left, 0);
+    EXPECT_GT(s.top, 0);
+    EXPECT_LT(s.right, frame.width - 1);
+    EXPECT_LT(s.bottom, frame.height - 1);
+    EXPECT_NEAR((s.left + s.right) / 2.0, frame.width / 2.0, frame.width * 0.05);
+    EXPECT_NEAR((s.top + s.bottom) / 2.0, frame.height / 2.0, frame.height * 0.05);
 }
