@@ -26,9 +26,10 @@ PlayerSetup app_player_setup(AppOptions* options) {
         *error = "--scene-fps goes with --view";
         return false;
     };
-    setup.extra.usage = "  --view FILE         show one scene file instead of the demo: drag to orbit, wheel\n"
-                        "                      to zoom, Space pauses, Left/Right step a frame, C cycles the\n"
-                        "                      cameras, hold A for counts; with --capture, the animation\n"
+    setup.extra.usage = "  --view FILE         show one scene file, or a .gltf or .glb model, instead of the\n"
+                        "                      demo: drag to orbit, wheel to zoom, Space pauses, Left/Right\n"
+                        "                      step a frame, C cycles the cameras, F frames the model again,\n"
+                        "                      hold A for counts; with --capture, the animation\n"
                         "                      from --from to --to seen from the starting orbit camera\n"
                         "  --scene-fps N       key frames per second of the viewed animation (default 25,\n"
                         "                      as vantor-import writes them)\n";

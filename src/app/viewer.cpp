@@ -23,6 +23,7 @@
 #include "text/font.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -277,7 +278,37 @@ SceneCounts viewer_scene_counts(Scene* scene) {
     return c;
 }
 
-int viewer_main(Player* player, const AppOptions& options) {
+bool viewer_is_model_file(const std::string& path) {
+    std::string ext = std::filesystem::path(path).extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext == ".gltf" || ext == ".glb";
+}
+
+namespace {
+
+// The viewed file: a scene file read as it is, or a model converted in
+// memory, its pictures handed to the texture loader by name.
+bool load_viewed(Scene* scene, const std::string& path, ViewerImport import, std::string* error) {
+    if (!viewer_is_model_file(path)) return scene_load_file(scene, path, error);
+    if (!import) {
+        *error = "this program has no glTF import; convert it with vantor-import";
+        return false;
+    }
+    ViewerModel model;
+    if (!import(path, &model, error)) return false;
+    for (const std::string& w : model.warnings) {
+        log_set_level(LOG_ERROR);
+        log_write("Import [\"%s\": %s] !", path.c_str(), w.c_str());
+    }
+    for (auto& [name, bytes] : model.pictures) texture_provide_memory(name, std::move(bytes));
+    scene_build(scene, model.scene);
+    texture_forget_memory();
+    return true;
+}
+
+} // namespace
+
+int viewer_main(Player* player, const AppOptions& options, ViewerImport import) {
     PlayerSetup& setup = player->setup;
     std::string title = "V4 Scene Viewer | " + std::filesystem::path(options.view_path).filename().string();
     setup.title = title.c_str();
@@ -294,10 +325,11 @@ int viewer_main(Player* player, const AppOptions& options) {
     auto v = std::make_unique<Viewer>();
     v->scene_fps = options.scene_fps;
     std::string error;
-    if (!scene_load_file(&v->scene, options.view_path, &error)) {
+    if (!load_viewed(&v->scene, options.view_path, import, &error)) {
         log_set_level(LOG_ERROR);
         log_write("VScene Model [\"%s\"] not shown: %s !", options.view_path.c_str(), error.c_str());
-        std::string why = "scene file \"" + options.view_path + "\": " + error;
+        std::string what = viewer_is_model_file(options.view_path) ? "model" : "scene file";
+        std::string why = what + " \"" + options.view_path + "\": " + error;
         return player_fail(player, why.c_str());
     }
     v->white = make_white_texture();

@@ -11,6 +11,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -268,9 +269,23 @@ bool texture_decode(FILE* stream, const char* path, TextureImage* out) {
 
 namespace {
 
+// Pictures handed over in memory (a model imported on the fly), looked up
+// by name before any file.
+struct TextureMemory {
+    std::map<std::string, std::vector<uint8_t>> files;
+};
+TextureMemory texture_memory;
+
 // The file as passed, then under "textures/", then in the archive. *found
-// names the file opened, empty for an archive entry.
+// names the file opened, empty for an archive entry or a picture in memory.
 FILE* open_texture_file(const char* path, std::string* found) {
+    auto held = texture_memory.files.find(path);
+    if (held != texture_memory.files.end() && !held->second.empty()) {
+        found->clear();
+        // The stream reads the held bytes in place; they stay until
+        // texture_forget_memory, after the loads that asked for them.
+        return fmemopen(held->second.data(), held->second.size(), "rb");
+    }
     *found = path_data(path);
     if (FILE* f = std::fopen(found->c_str(), "rb")) return f;
     *found = path_data(std::string("textures/") + path);
@@ -411,6 +426,12 @@ bool texture_load(Texture* t, const char* path) {
     texture_reset_units();
     return true;
 }
+
+void texture_provide_memory(const std::string& name, std::vector<uint8_t> bytes) {
+    texture_memory.files[name] = std::move(bytes);
+}
+
+void texture_forget_memory() { texture_memory.files.clear(); }
 
 Texture texture_load(const char* path) {
     Texture t;

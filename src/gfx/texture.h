@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <span>
+#include <string>
 #include <vector>
 
 // What a texture record holds; render targets use the same values.
@@ -53,6 +54,11 @@ Texture texture_copy(Texture* destination, Texture source);
 bool texture_load(Texture* t, const char* path);
 // The same, returning the record (empty after texture_init on failure).
 Texture texture_load(const char* path);
+// A picture file held in memory under a name: texture_load of that name
+// decodes these bytes before looking for any file, until the memory is
+// forgotten. For a model imported on the fly, whose pictures have no file.
+void texture_provide_memory(const std::string& name, std::vector<uint8_t> bytes);
+void texture_forget_memory();
 
 // Decodes one 8-bit RGB or RGBA PNG from the stream's current position and
 // leaves the stream just behind the PNG. On failure it logs "[#n]", closes

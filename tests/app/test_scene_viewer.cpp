@@ -243,3 +243,18 @@ TEST(SceneViewer, ASkinnedModelMovedByItsBindMatrixOpensCentred) {
     EXPECT_NEAR((s.left + s.right) / 2.0, frame.width / 2.0, frame.width * 0.05);
     EXPECT_NEAR((s.top + s.bottom) / 2.0, frame.height / 2.0, frame.height * 0.05);
 }
+
+// A glTF file opens in the viewer directly, converted in memory: the same
+// picture, texture included, as through vantor-import and its scene file.
+TEST(SceneViewer, AGltfFileOpensDirectlyAsItsImportDoes) {
+    fs::path model = fs::path(VANTOR_GLTF_DATA) / "tinygltf/Cube/Cube.gltf";
+    TestImage imported = capture(import(model, "cube_imported"), 0, "cube_imported_frame");
+    TestImage direct = capture(model, 0, "cube_direct_frame");
+    ASSERT_GT(imported.width, 0);
+    ASSERT_EQ(direct.width, imported.width);
+    ASSERT_EQ(direct.height, imported.height);
+    double difference = 0;
+    for (size_t i = 0; i < direct.rgb.size(); ++i) difference += std::abs(direct.rgb[i] - imported.rgb[i]);
+    EXPECT_LT(difference / static_cast<double>(direct.rgb.size()), 0.5);
+    EXPECT_GT(shape_of(direct, direct.height).count, 1000) << "the cube is not drawn";
+}
