@@ -19,8 +19,10 @@
 #include "script/shader.h"
 #include "script/vertex_profile.h"
 #include "shell/input.h"
+#include "shell/reload_watch.h"
 #include "shell/window.h"
 #include "text/font.h"
+#include "text/reload_banner.h"
 
 #include <algorithm>
 #include <cctype>
@@ -57,6 +59,8 @@ struct SkinBinding {
 struct Viewer {
     Scene scene;
     std::vector<SkinBinding> skins;
+    // Programs of a scene that was loaded again, for its new pairs.
+    std::vector<std::unique_ptr<ShaderProgram>> spare_programs;
     Texture white;
     std::vector<Camera*> cameras; // those an object holds
     int camera = -1;              // index into cameras; -1 is the orbit camera
@@ -109,11 +113,17 @@ SkinBinding* skin_binding(Viewer* v, Armature* armature, Material* material) {
         return nullptr;
     }
     SkinBinding s;
-    s.program = std::make_unique<ShaderProgram>();
     s.armature = armature;
     s.material = material;
-    shader_init(s.program.get());
-    shader_load(s.program.get(), skin_script);
+    if (!v->spare_programs.empty()) {
+        // Compiled already; only its uniforms are new.
+        s.program = std::move(v->spare_programs.back());
+        v->spare_programs.pop_back();
+    } else {
+        s.program = std::make_unique<ShaderProgram>();
+        shader_init(s.program.get());
+        shader_load(s.program.get(), skin_script);
+    }
     // Never hand GL more matrices than the armature holds or the program takes.
     int count = std::min({armature->bone_count, static_cast<int>(armature->skin.size()), max_skin_bones});
     shader_uniform_matrices(s.program.get(), "bmatrix", std::max(count, 0), armature->skin.data());
@@ -157,6 +167,32 @@ void wire_skins(Viewer* v) {
             }
         });
     });
+}
+
+// What the viewer keeps of the scene's records, taken again.
+void find_scene_records(Viewer* v) {
+    v->cameras.clear();
+    scene_list_each<Camera>(&v->scene.cameras, [&](Camera* c) {
+        if (c->matrix) v->cameras.push_back(c);
+    });
+    if (v->camera >= static_cast<int>(v->cameras.size())) v->camera = -1;
+    v->length = viewer_animation_length(&v->scene);
+    v->counts = viewer_scene_counts(&v->scene);
+}
+
+// The scene file was loaded again and every record in it is new: the skin
+// programs would still read the freed armatures' matrices.
+void rewire_scene(Viewer* v) {
+    for (SkinBinding& s : v->skins) {
+        shader_forget_uniform(s.program.get(), "bmatrix");
+        shader_forget_uniform(s.program.get(), "tint");
+        v->spare_programs.push_back(std::move(s.program));
+    }
+    v->skins.clear();
+    wire_skins(v);
+    for (auto& program : v->spare_programs) shader_free(program.get());
+    v->spare_programs.clear();
+    find_scene_records(v);
 }
 
 float camera_fovy(const Camera* camera) {
@@ -334,11 +370,12 @@ int viewer_main(Player* player, const AppOptions& options, ViewerImport import) 
     }
     v->white = make_white_texture();
     wire_skins(v.get());
-    scene_list_each<Camera>(&v->scene.cameras, [&](Camera* c) {
-        if (c->matrix) v->cameras.push_back(c);
-    });
-    v->length = viewer_animation_length(&v->scene);
-    v->counts = viewer_scene_counts(&v->scene);
+    find_scene_records(v.get());
+    if (reload_watch_running()) {
+        reload_watch_add_file(options.view_path);
+        reload_add_hook(RELOAD_SCENE, reinterpret_cast<uintptr_t>(&v->scene),
+                        [viewer = v.get()] { rewire_scene(viewer); });
+    }
     int width = 0;
     int height = 0;
     platform_window_client_size(&width, &height);
@@ -370,6 +407,7 @@ int viewer_main(Player* player, const AppOptions& options, ViewerImport import) 
         platform_window_client_size(&width, &height);
         draw_frame(v.get(), frame, width, height);
         if (key_query(key_a, KEY_QUERY_DOWN)) draw_overlay(*v, frame);
+        reload_banner_draw(0, width);
         return true;
     };
     int status = player_loop(player, loop);

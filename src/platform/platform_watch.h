@@ -12,6 +12,9 @@ struct PlatformWatch;
 // later. Null, with the reason in *error, when the kernel refuses.
 PlatformWatch* platform_watch_open(const std::string& root, std::string* error);
 void platform_watch_close(PlatformWatch* watch);
+// Watches one more folder, without those below it: a file loaded from
+// outside the root. False when the kernel refuses.
+bool platform_watch_add(PlatformWatch* watch, const std::string& folder);
 
 // Appends the files written (closed after writing) or moved into place
 // since the last call, as root + "/" + the path below it, in the order the

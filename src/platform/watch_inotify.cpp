@@ -89,6 +89,16 @@ void platform_watch_close(PlatformWatch* watch) {
     delete watch;
 }
 
+bool platform_watch_add(PlatformWatch* watch, const std::string& folder) {
+    if (!watch) return false;
+    // Only files: its subfolders are not content. IN_MASK_ADD keeps what a
+    // watch of the same folder already asked for.
+    int wd = inotify_add_watch(watch->fd, folder.c_str(), IN_CLOSE_WRITE | IN_MOVED_TO | IN_MASK_ADD);
+    if (wd < 0) return false;
+    watch->folders.emplace(wd, folder);
+    return true;
+}
+
 bool platform_watch_read(PlatformWatch* watch, std::vector<std::string>* changed) {
     if (!watch) return true;
     bool complete = true;

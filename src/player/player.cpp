@@ -9,8 +9,10 @@
 #include "script/vertex_profile.h"
 #include "shell/frame_timer.h"
 #include "shell/input.h"
+#include "shell/reload_watch.h"
 #include "shell/window.h"
 #include "text/font.h"
+#include "text/reload_banner.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -105,6 +107,8 @@ void draw_overlay(Player* p, int time) {
         font_print(10.0f, 10.0f + frame_visible_top(), overlay_colour, "FPS %.2f Time %d",
                    static_cast<double>(frame_timer.displayed_rate), time);
     playback_draw_notice(&p->playback, frame_visible_top());
+    // Last, so nothing covers why an edit did not show.
+    reload_banner_draw(frame_visible_top(), FRAME_WIDTH);
 }
 
 // The benchmark's names when the program gives none: "block1", "block2" and
@@ -156,6 +160,9 @@ bool player_start(Player* p) {
     // A fresh message record and key table for every run.
     input_reset();
     path_set_data_root(p->options.data_dir); // "" is the working directory
+    // Before the font and the demo's content load: only files loaded while
+    // watching are registered. A refusal is in the report; the show goes on.
+    if (p->options.watch) reload_watch_start(p->options.data_dir);
 
     // Live playback, or off-line capture and benchmark: only the clock and
     // where the frames go differ.
@@ -232,6 +239,9 @@ int player_loop(Player* p, const PlayerLoop& loop) {
         frame_driver_present(&p->frames);
         if (key_query(key_escape, KEY_QUERY_RELEASED) || frame_driver_done(&p->frames)) break;
         if (loop.next && !loop.next()) break;
+        // Between two frames, so no frame draws half-swapped content; the
+        // report is read while editing, so what a reload said goes out now.
+        if (p->options.watch && reload_watch_poll() > 0) log_flush();
     }
     if (p->frames.mode == FRAME_BENCHMARK) p->frames.report.screen_passes = benchmark_screen_passes(p->benchmark_glow);
     return frame_driver_finish(&p->frames);
@@ -245,6 +255,7 @@ int player_fail(Player* p, const char* why) {
 }
 
 int player_close(Player* p, int status) {
+    reload_watch_stop();
     audio_shutdown();
     vertex_profile_free();
     font_free();

@@ -87,6 +87,8 @@ bool player_options_parse(int argc, const char* const* argv, const PlayerSetup& 
             o.desktop = true;
         } else if (opt == "--loop") {
             o.loop = true;
+        } else if (opt == "--watch") {
+            o.watch = true;
         } else if (opt == "--audio-delay") {
             if (!player_parse_int(value, -10000, 10000, &o.audio_delay_ms)) return bad_value("-10000 to 10000 ms");
             o.audio_delay_given = true;
@@ -143,6 +145,11 @@ bool player_options_parse(int argc, const char* const* argv, const PlayerSetup& 
         *error = "--desktop, --loop and --audio-delay are for live playback, not --capture or --benchmark";
         return false;
     }
+    // A capture or benchmark is a fixed render of the files as they are.
+    if (offline && o.watch) {
+        *error = "--watch is for live playback, not --capture or --benchmark";
+        return false;
+    }
     if (o.capture && o.benchmark) {
         *error = "--capture and --benchmark exclude each other";
         return false;
@@ -169,6 +176,8 @@ std::string player_options_usage(const PlayerSetup& setup) {
             "  --audio-delay MS    live: the sound reaches the ear MS ms late (Bluetooth\n"
             "                      headphones: 150-250), so the picture waits for it;\n"
             "                      negative when the picture is the late one\n"
+            "  --watch             live: reload a scene file, shader script or texture under\n"
+            "                      the content folder when it is saved; errors show on screen\n"
             "  --data DIR          content root; default: the working directory when it holds\n"
             "                      scripts/vertexprofiles.vsl, else the content installed or\n"
             "                      built with the program\n"

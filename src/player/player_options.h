@@ -15,6 +15,7 @@ struct PlayerOptions {
     bool loop = false;       // live: start again from 0 where the demo would end
     int audio_delay_ms = 0;  // live: how late the sound reaches the ear (Bluetooth: 150-250)
     bool audio_delay_given = false;
+    bool watch = false;      // live: load content files again when they are saved
     std::string data_dir;    // content root; empty: player_find_data_root()
     std::string report_path; // report log; empty: player_report_paths()
 

@@ -486,6 +486,27 @@ bool scene_load(Scene* scene, const char* name) {
     return true;
 }
 
+namespace {
+
+// The fresh scene takes the record's place; the old one is freed.
+void put_in_place(Scene* scene, Scene* fresh, const char* name) {
+    // Where the scene stands is the program's business, not the file's.
+    fresh->position = scene->position;
+    fresh->rotation = scene->rotation;
+    fresh->scale = scene->scale;
+    fresh->matrix = scene->matrix;
+    Scene old = *scene;
+    *scene = *fresh;
+    scene_free(&old);
+    int level = log_get_level();
+    log_set_level(LOG_OK);
+    log_write("VScene Model [\"%s\" obj %d, msh %d, tex %d, mat %d] Reloaded !", name, scene->object_count,
+              scene->mesh_count, scene->texture_count, scene->material_count);
+    log_set_level(level);
+}
+
+} // namespace
+
 bool scene_reload(Scene* scene, const char* name, const std::string& file, std::string* error) {
     std::unique_ptr<FILE, int (*)(FILE*)> stream(std::fopen(file.c_str(), "rb"), std::fclose);
     if (!stream) {
@@ -495,23 +516,13 @@ bool scene_reload(Scene* scene, const char* name, const std::string& file, std::
     Scene fresh;
     scene_init(&fresh);
     if (!scene_read(&fresh, stream.get(), error)) return false;
-    // Where the scene stands is the program's business, not the file's.
-    fresh.position = scene->position;
-    fresh.rotation = scene->rotation;
-    fresh.scale = scene->scale;
-    fresh.matrix = scene->matrix;
-    Scene old = *scene;
-    *scene = fresh;
-    scene_free(&old);
-    int level = log_get_level();
-    log_set_level(LOG_OK);
-    log_write("VScene Model [\"%s\" obj %d, msh %d, tex %d, mat %d] Reloaded !", name, scene->object_count,
-              scene->mesh_count, scene->texture_count, scene->material_count);
-    log_set_level(level);
+    put_in_place(scene, &fresh, name);
     return true;
 }
 
-bool scene_load_file(Scene* scene, const std::string& path, std::string* error) {
+namespace {
+
+bool read_scene_file(Scene* scene, const std::string& path, std::string* error) {
     namespace fs = std::filesystem;
     std::ifstream in(path, std::ios::binary);
     if (!in) {
@@ -536,6 +547,23 @@ bool scene_load_file(Scene* scene, const std::string& path, std::string* error) 
         if (fs::is_regular_file(folder / name, ec)) texture = (folder / name).string();
     }
     scene_build(scene, desc);
+    return true;
+}
+
+} // namespace
+
+bool scene_load_file(Scene* scene, const std::string& path, std::string* error) {
+    if (!read_scene_file(scene, path, error)) return false;
+    if (reload_active()) {
+        reload_register(RELOAD_SCENE, reinterpret_cast<uintptr_t>(scene), path,
+                        [scene](const std::string& file, std::string* error) {
+                            Scene fresh;
+                            scene_init(&fresh);
+                            if (!read_scene_file(&fresh, file, error)) return false;
+                            put_in_place(scene, &fresh, std::filesystem::path(file).filename().c_str());
+                            return true;
+                        });
+    }
     return true;
 }
 

@@ -55,6 +55,8 @@ bool scene_load(Scene* scene, const char* name);
 // from there; others are looked up in the content as the demo's are. False
 // with the reason in *error when the file is missing or malformed, the
 // scene untouched; nothing goes to the report. Needs the GL context.
+// While files are watched it is registered as scene_load's are, by path;
+// the program watches the file's folder when it lies outside the content.
 bool scene_load_file(Scene* scene, const std::string& path, std::string* error);
 
 // Reads file into a fresh scene and, when it loads, puts that in place of

@@ -4,12 +4,14 @@
 #include "platform/platform_watch.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <vector>
 
 namespace {
 
 struct WatchState {
     PlatformWatch* watch = nullptr;
+    std::string root;                 // as reload_file_key spells it
     std::vector<std::string> changed; // kept between polls so a poll allocates nothing
 };
 WatchState watching;
@@ -21,6 +23,7 @@ bool reload_watch_start(const std::string& root) {
     std::string error;
     const std::string top = reload_file_key(root.empty() ? "." : root);
     watching.watch = platform_watch_open(top, &error);
+    watching.root = top;
     int level = log_get_level();
     if (!watching.watch) {
         log_set_level(LOG_ERROR);
@@ -33,6 +36,23 @@ bool reload_watch_start(const std::string& root) {
     log_write("Reload [\"%s\" %d folders] Watching !", top.c_str(), platform_watch_folder_count(watching.watch));
     log_set_level(level);
     return true;
+}
+
+bool reload_watch_add_file(const std::string& file) {
+    if (!watching.watch) return false;
+    const std::string folder = std::filesystem::path(reload_file_key(file)).parent_path().string();
+    const std::string& root = watching.root;
+    // The root's tree is watched already; a second name for one of its
+    // folders would only report its files twice.
+    if (folder == root || (folder.size() > root.size() && folder.compare(0, root.size(), root) == 0 &&
+                           (root.back() == '/' || folder[root.size()] == '/')))
+        return true;
+    if (platform_watch_add(watching.watch, folder)) return true;
+    int level = log_get_level();
+    log_set_level(LOG_ERROR);
+    log_write("Reload [\"%s\"] Cannot Watch, edits are not picked up !", folder.c_str());
+    log_set_level(level);
+    return false;
 }
 
 int reload_watch_poll() {

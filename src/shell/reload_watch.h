@@ -14,6 +14,10 @@
 // reason in the report, when the kernel refuses; the program runs on
 // without watching then.
 bool reload_watch_start(const std::string& root);
+// Also watches the folder of file, one loaded from outside the root (a
+// scene someone opened): without those below it, and nothing more when it
+// lies under the root. False when not watching or the kernel refuses.
+bool reload_watch_add_file(const std::string& file);
 // Once per frame, between two frames: loads again every registered file
 // written since the last call. Returns how many files it loaded again (or
 // tried to). With nothing written it is one read that returns at once.

@@ -58,7 +58,9 @@ TEST(Options, EveryOptionIsRead) {
     EXPECT_EQ(o.width, 1280);
     EXPECT_EQ(o.from_ms, 72000);
     ASSERT_TRUE(parse({"--desktop", "--from", "5000"}, &o, &error)) << error;
-    EXPECT_TRUE(o.desktop && !o.size_given);
+    EXPECT_TRUE(o.desktop && !o.size_given && !o.watch);
+    ASSERT_TRUE(parse({"--windowed", "--watch"}, &o, &error)) << error;
+    EXPECT_TRUE(o.watch);
 }
 
 TEST(Options, BadCommandLinesAreRefusedWithAReason) {
@@ -84,6 +86,9 @@ TEST(Options, BadCommandLinesAreRefusedWithAReason) {
         {"--audio-delay", "200", "--capture", "out"},
         {"--audio-delay", "200ms"},
         {"--desktop", "--capture", "out"},
+        {"--watch", "--capture", "out"},
+        {"--watch", "--benchmark"},
+        {"--watch=1"},
     };
     for (const auto& args : bad) {
         PlayerOptions o;
@@ -136,6 +141,7 @@ TEST(Options, ProgramsAddWordsAndOptions) {
               std::string::npos)
         << usage;
     EXPECT_NE(usage.find("(default 16000)"), std::string::npos) << usage;
+    EXPECT_NE(usage.find("\n  --watch             live: reload"), std::string::npos) << usage;
     EXPECT_NE(usage.find("~/.local/state/glow/"), std::string::npos) << usage;
 }
 
