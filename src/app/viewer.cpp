@@ -3,6 +3,7 @@
 #include "app/app_options.h"
 #include "core/gl.h"
 #include "core/log.h"
+#include "core/reload.h"
 #include "demo/blocks.h"
 #include "gfx/texture.h"
 #include "platform/platform_events.h"
@@ -324,12 +325,9 @@ namespace {
 
 // The viewed file: a scene file read as it is, or a model converted in
 // memory, its pictures handed to the texture loader by name.
-bool load_viewed(Scene* scene, const std::string& path, ViewerImport import, std::string* error) {
-    if (!viewer_is_model_file(path)) return scene_load_file(scene, path, error);
-    if (!import) {
-        *error = "this program has no glTF import; convert it with vantor-import";
-        return false;
-    }
+// A model converted in memory into a scene record: fresh, or in place of
+// what the record held (a reload), its pictures handed over by name.
+bool import_into(Scene* scene, const std::string& path, ViewerImport import, bool in_place, std::string* error) {
     ViewerModel model;
     if (!import(path, &model, error)) return false;
     for (const std::string& w : model.warnings) {
@@ -337,8 +335,26 @@ bool load_viewed(Scene* scene, const std::string& path, ViewerImport import, std
         log_write("Import [\"%s\": %s] !", path.c_str(), w.c_str());
     }
     for (auto& [name, bytes] : model.pictures) texture_provide_memory(name, std::move(bytes));
-    scene_build(scene, model.scene);
+    if (in_place) scene_rebuild(scene, model.scene, std::filesystem::path(path).filename().c_str());
+    else scene_build(scene, model.scene);
     texture_forget_memory();
+    return true;
+}
+
+bool load_viewed(Scene* scene, const std::string& path, ViewerImport import, std::string* error) {
+    if (!viewer_is_model_file(path)) return scene_load_file(scene, path, error);
+    if (!import) {
+        *error = "this program has no glTF import; convert it with vantor-import";
+        return false;
+    }
+    if (!import_into(scene, path, import, false, error)) return false;
+    // Saved again, the model is converted again.
+    if (reload_active()) {
+        reload_register(RELOAD_SCENE, reinterpret_cast<uintptr_t>(scene), path,
+                        [scene, import](const std::string& file, std::string* why) {
+                            return import_into(scene, file, import, true, why);
+                        });
+    }
     return true;
 }
 

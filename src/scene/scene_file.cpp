@@ -520,6 +520,13 @@ bool scene_reload(Scene* scene, const char* name, const std::string& file, std::
     return true;
 }
 
+void scene_rebuild(Scene* scene, const SceneDesc& desc, const char* name) {
+    Scene fresh;
+    scene_init(&fresh);
+    scene_build(&fresh, desc);
+    put_in_place(scene, &fresh, name);
+}
+
 namespace {
 
 bool read_scene_file(Scene* scene, const std::string& path, std::string* error) {

@@ -65,6 +65,9 @@ bool scene_load_file(Scene* scene, const std::string& path, std::string* error);
 // new. False, with the reason in *error and the record untouched, when the
 // file does not load; never fatal.
 bool scene_reload(Scene* scene, const char* name, const std::string& file, std::string* error);
+// The same from a description already in memory (a model converted on the
+// fly): built fresh, then put in place of what the record held.
+void scene_rebuild(Scene* scene, const SceneDesc& desc, const char* name);
 
 // A length-prefixed text from a stream; empty at the end of the file or
 // when the length is negative or runs past the end.

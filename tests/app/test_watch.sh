@@ -112,4 +112,27 @@ grep -q 'Reload \["[^"]*SimpleSkin.vscene"\] Not Loaded' report.htm || fail "the
 xdotool key Escape
 wait_exit 30 || fail "Escape did not end the viewer"
 [ "$APP_STATUS" = 0 ] || fail "the viewer ended with status $APP_STATUS"
+# A glTF model shown directly is converted again when it is saved; a broken
+# one keeps the last good picture and says why.
+cp "$VANTOR_TESTDATA/gltf/SimpleSkin/SimpleSkin.gltf" skin/model.gltf
+start_app --watch --data "$data" --view skin/model.gltf
+win=$(wait_window) || exit 1
+sleep 1
+xdotool windowfocus "$win" 2>/dev/null
+xdotool key space
+sleep 2
+paused=$(shot)
+cp "$VANTOR_TESTDATA/gltf/SimpleSkin/SimpleSkin.gltf" skin/model.gltf.new && mv skin/model.gltf.new skin/model.gltf
+model_reloaded() { running && grep -q 'VScene Model \["model.gltf".*Reloaded' report.htm; }
+wait_until 60 model_reloaded || fail "the viewed glTF model was not converted again after it was saved"
+sleep 2
+running
+[ "$(shot)" = "$paused" ] || fail "the model looks different after converting the same file again"
+echo '{"asset":' >skin/model.gltf
+wait_until 60 banner_shown || fail "no error banner after a broken glTF model was saved"
+running
+grep -q 'Reload \["[^"]*model.gltf"\] Not Loaded' report.htm || fail "the report lacks the model's error"
+xdotool key Escape
+wait_exit 30 || fail "Escape did not end the viewer"
+[ "$APP_STATUS" = 0 ] || fail "the viewer ended with status $APP_STATUS"
 echo "ok"
