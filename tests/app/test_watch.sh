@@ -83,13 +83,23 @@ import="$VANTOR_BUILD/tools/import/vantor-import"
 rm -rf skin && mkdir skin
 "$import" "$VANTOR_TESTDATA/gltf/SimpleSkin/SimpleSkin.gltf" -o skin/SimpleSkin.vscene >import.log 2>&1 ||
     fail "import failed: $(cat import.log)"
-start_app --watch --data "$data" --view skin/SimpleSkin.vscene
-win=$(wait_window) || exit 1
-sleep 1
-xdotool windowfocus "$win" 2>/dev/null
-xdotool key space
-sleep 2
-eval "$(xdotool getwindowgeometry --shell "$win")"
+# The viewer on $1 with --watch, paused, its window's place in X and Y.
+start_viewer() {
+    start_app --watch --data "$data" --view "$1"
+    win=$(wait_window) || exit 1
+    sleep 1
+    xdotool windowfocus "$win" 2>/dev/null
+    xdotool key space
+    sleep 2
+    eval "$(xdotool getwindowgeometry --shell "$win")"
+}
+# The ends of a viewer's run: Escape, and status 0.
+end_viewer() {
+    xdotool key Escape
+    wait_exit 30 || fail "Escape did not end the viewer"
+    [ "$APP_STATUS" = 0 ] || fail "the viewer ended with status $APP_STATUS"
+}
+start_viewer skin/SimpleSkin.vscene
 shot() {
     ffmpeg -v error -f x11grab -video_size 800x600 -i "$DISPLAY+$X,$Y" -frames:v 1 -f rawvideo - 2>/dev/null |
         md5sum | cut -d' ' -f1
@@ -108,19 +118,11 @@ head -c 100 skin/SimpleSkin.vscene >skin/broken && mv skin/broken skin/SimpleSki
 wait_until 60 banner_shown || fail "no error banner after a broken scene file was saved"
 running
 grep -q 'Reload \["[^"]*SimpleSkin.vscene"\] Not Loaded' report.htm || fail "the report lacks the scene's error"
-
-xdotool key Escape
-wait_exit 30 || fail "Escape did not end the viewer"
-[ "$APP_STATUS" = 0 ] || fail "the viewer ended with status $APP_STATUS"
+end_viewer
 # A glTF model shown directly is converted again when it is saved; a broken
 # one keeps the last good picture and says why.
 cp "$VANTOR_TESTDATA/gltf/SimpleSkin/SimpleSkin.gltf" skin/model.gltf
-start_app --watch --data "$data" --view skin/model.gltf
-win=$(wait_window) || exit 1
-sleep 1
-xdotool windowfocus "$win" 2>/dev/null
-xdotool key space
-sleep 2
+start_viewer skin/model.gltf
 paused=$(shot)
 cp "$VANTOR_TESTDATA/gltf/SimpleSkin/SimpleSkin.gltf" skin/model.gltf.new && mv skin/model.gltf.new skin/model.gltf
 model_reloaded() { running && grep -q 'VScene Model \["model.gltf".*Reloaded' report.htm; }
@@ -132,7 +134,5 @@ echo '{"asset":' >skin/model.gltf
 wait_until 60 banner_shown || fail "no error banner after a broken glTF model was saved"
 running
 grep -q 'Reload \["[^"]*model.gltf"\] Not Loaded' report.htm || fail "the report lacks the model's error"
-xdotool key Escape
-wait_exit 30 || fail "Escape did not end the viewer"
-[ "$APP_STATUS" = 0 ] || fail "the viewer ended with status $APP_STATUS"
+end_viewer
 echo "ok"
