@@ -34,7 +34,6 @@ struct ReloadState {
     std::vector<Hook> hooks;
     std::map<std::string, std::string> errors; // file key -> lines for the screen
     std::string error_text;
-    long count = 0;
     int depth = 0;        // reload_file calls in progress (a hook may load)
     std::string captured; // what loaders tried to put in a box meanwhile
     NoticeHooks borrowed; // the program's hooks, back after the reload
@@ -126,7 +125,6 @@ bool reload_one(int kind, uintptr_t id, const std::string& file, std::string* er
     // Gone meanwhile: an earlier reload of this round freed the record.
     if (!reload) return true;
     if (!reload(file, error)) return false;
-    ++state.count;
     std::vector<std::function<void()>> runs;
     for (const Hook& h : state.hooks)
         if (h.kind == kind && h.id == id) runs.push_back(h.run);
@@ -150,7 +148,6 @@ void reload_set_active(bool on) {
     state.hooks.clear();
     state.errors.clear();
     state.error_text.clear();
-    state.count = 0;
 }
 
 bool reload_active() { return state.active; }
@@ -239,4 +236,3 @@ int reload_everything() {
 
 const std::string& reload_error_text() { return state.error_text; }
 
-long reload_count() { return state.count; }

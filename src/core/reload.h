@@ -52,8 +52,6 @@ int reload_everything();
 // One or more lines per file whose last reload failed, "file:line: message"
 // or "file: message"; empty when every file loads.
 const std::string& reload_error_text();
-// Successful reloads since registration was turned on.
-long reload_count();
 
 // The form files are registered and looked up by: absolute and without
 // "." or ".." parts, so a watcher's names and a loader's names meet.
