@@ -47,15 +47,21 @@ void keep_gl_driver_loaded() {
 void keep_gl_driver_loaded() {}
 #endif
 
+// One video driver. A display server is tried a few times: an X server that
+// has just lost its last client resets and drops the connections made
+// meanwhile.
+bool init_driver(const char* driver, int attempts) {
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        if (attempt > 0) SDL_Delay(200);
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
+        last_error = SDL_GetError();
+    }
+    return false;
+}
+
 bool init_video() {
     if (SDL_WasInit(SDL_INIT_VIDEO)) return true;
-    // Without an X display SDL would fail; its offscreen driver gives a
-    // real GL context through EGL instead.
-    const char* display = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    const char* chosen = std::getenv("SDL_VIDEODRIVER");
-    if ((!display || !*display) && (!wayland || !*wayland) && (!chosen || !*chosen))
-        SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
     // The window class name of the Windows build becomes the X11 WM_CLASS;
     // SDL reads it from the environment when the video driver starts.
     setenv("SDL_VIDEO_X11_WMCLASS", "VL_CLIENT_CLASS", 1);
@@ -63,11 +69,26 @@ bool init_video() {
     // an automatic quit; a full-screen popup does not minimise on focus loss.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+
+    const char* chosen = std::getenv("SDL_VIDEODRIVER");
+    if (chosen && *chosen) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
         last_error = SDL_GetError();
         return false;
     }
-    return true;
+    // Only the drivers for the display that is named: left to itself SDL
+    // would fall back to its offscreen driver when the display cannot be
+    // reached, and play on with no window anyone can see. Without a display
+    // that offscreen driver gives a real GL context through EGL.
+    const char* display = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const bool x11 = display && *display;
+    const bool way = wayland && *wayland;
+    if (!x11 && !way) return init_driver("offscreen", 1);
+    if (x11 && init_driver("x11", 3)) return true;
+    if (way && init_driver("wayland", 3)) return true;
+    last_error = std::string("cannot open display \"") + (x11 ? display : wayland) + "\": " + last_error;
+    return false;
 }
 
 } // namespace

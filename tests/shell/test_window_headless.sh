@@ -34,4 +34,11 @@ expect_refusal --data /nonexistent/content
 expect_refusal --fps 0
 expect_refusal --capture frames --json
 [ ! -e report.htm ] || fail "a refused command line wrote report.htm"
+
+# A display that is named but cannot be reached ends the program with the
+# reason; SDL alone would play the show on its offscreen driver, unseen.
+DISPLAY=:4321 timeout 30 "$VANTOR_BIN" --windowed >out.txt 2>err.txt
+status=$?
+[ "$status" = 1 ] || fail "with an unreachable display the program exited with $status, not 1"
+grep -q 'cannot open display ":4321"' err.txt || fail "the unreachable display was not named: $(cat err.txt)"
 echo "ok"

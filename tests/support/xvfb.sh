@@ -25,11 +25,13 @@ trap cleanup EXIT
 
 # Starts Xvfb on the first free display number (it picks and reports it
 # itself) and exports DISPLAY. $1: screen geometry, default 1024x768x24.
+# Without -noreset the server resets whenever its last client leaves (an
+# xdotool poll) and drops whoever connects meanwhile.
 # May be called again for another server; cleanup stops them all.
 start_xvfb() {
     local numfile
     numfile=$(mktemp)
-    Xvfb -displayfd 3 -nolisten tcp -screen 0 "${1:-1024x768x24}" 3>"$numfile" 2>xvfb.log &
+    Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 "${1:-1024x768x24}" 3>"$numfile" 2>xvfb.log &
     XVFB_PID=$!
     XVFB_PIDS="$XVFB_PIDS $XVFB_PID"
     for _ in $(seq 100); do
