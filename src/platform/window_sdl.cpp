@@ -87,7 +87,8 @@ bool init_video() {
     if (!x11 && !way) return init_driver("offscreen", 1);
     if (x11 && init_driver("x11", 3)) return true;
     if (way && init_driver("wayland", 3)) return true;
-    last_error = std::string("cannot open display \"") + (x11 ? display : wayland) + "\": " + last_error;
+    // SDL's error is the last driver's: name that driver's display.
+    last_error = std::string("cannot open display \"") + (way ? wayland : display) + "\": " + last_error;
     return false;
 }
 
