@@ -99,6 +99,21 @@ void report(int level, const std::string& text) {
     log_set_level(before);
 }
 
+// What is wrong with a file, for the report and, until it loads, the screen.
+void record_failure(const std::string& key, const std::string& headline, const std::string& failure) {
+    const std::string name = shown_name(key);
+    std::vector<std::string> lines = error_lines(name, failure);
+    report(LOG_ERROR, "Reload [\"" + name + "\"] " + headline);
+    std::string shown;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        report(LOG_ERROR, "Reload [" + lines[i] + "]");
+        if (static_cast<int>(i) >= shown_lines_per_file) continue;
+        if (!shown.empty()) shown += '\n';
+        shown += lines[i];
+    }
+    state.errors[key] = shown;
+}
+
 void forget(int kind, uintptr_t id) {
     std::vector<std::string> files;
     std::erase_if(state.registrations, [&](const Registration& r) {
@@ -207,16 +222,7 @@ int reload_file(const std::string& file) {
     const bool had_error = state.errors.erase(key) > 0;
     if (failed) {
         if (!captured.empty()) failure += (failure.empty() ? "" : "\n") + captured;
-        std::vector<std::string> lines = error_lines(name, failure);
-        report(LOG_ERROR, "Reload [\"" + name + "\"] Not Loaded, the last good version stays in use !");
-        std::string shown;
-        for (size_t i = 0; i < lines.size(); ++i) {
-            report(LOG_ERROR, "Reload [" + lines[i] + "]");
-            if (static_cast<int>(i) >= shown_lines_per_file) continue;
-            if (!shown.empty()) shown += '\n';
-            shown += lines[i];
-        }
-        state.errors[key] = shown;
+        record_failure(key, "Not Loaded, the last good version stays in use !", failure);
     } else {
         // Without a failure, what a loader would have put in a box is still worth a line.
         if (!captured.empty()) report(LOG_ERROR, "Reload [\"" + name + "\"] " + captured);
@@ -224,6 +230,12 @@ int reload_file(const std::string& file) {
     }
     rebuild_error_text();
     return static_cast<int>(todo.size());
+}
+
+void reload_note_failure(const std::string& file, const std::string& error) {
+    if (!state.active) return;
+    record_failure(reload_file_key(file), "Not Loaded, shown when it loads !", error);
+    rebuild_error_text();
 }
 
 int reload_everything() {

@@ -384,6 +384,13 @@ bool reload_texture(GLuint gl_name, GLenum target, const std::string& path, cons
     return true;
 }
 
+void watch_texture(GLuint gl_name, GLenum target, const char* path, const std::string& found) {
+    reload_register(RELOAD_TEXTURE, gl_name, found,
+                    [gl_name, target, name = std::string(path)](const std::string& file, std::string* error) {
+                        return reload_texture(gl_name, target, name, file, error);
+                    });
+}
+
 } // namespace
 
 void texture_init(Texture* t) {
@@ -405,16 +412,20 @@ bool texture_load(Texture* t, const char* path) {
     FILE* f = open_texture_file(path, &found);
     if (!f) return false;
     TextureImage img;
-    if (!texture_decode(f, path, &img)) return false;
+    if (!texture_decode(f, path, &img)) {
+        // While watching, a file that does not decode (yet) gets an empty
+        // object that saving it again fills; its holders draw it untextured
+        // until then, as they would draw no texture at all.
+        if (reload_active() && !found.empty()) {
+            glGenTextures(1, &t->gl_name);
+            watch_texture(t->gl_name, GL_TEXTURE_2D, path, found);
+            reload_note_failure(found, "not a PNG or texture container the loader takes (see the report)");
+        }
+        return false;
+    }
     upload(img, &t->gl_name);
     // An archive entry cannot be edited; a file can.
-    if (reload_active() && !found.empty()) {
-        reload_register(RELOAD_TEXTURE, t->gl_name, found,
-                        [gl_name = t->gl_name, target = img.target, name = std::string(path)](const std::string& file,
-                                                                                              std::string* error) {
-                            return reload_texture(gl_name, target, name, file, error);
-                        });
-    }
+    if (reload_active() && !found.empty()) watch_texture(t->gl_name, img.target, path, found);
     t->width = img.width;
     t->height = img.height;
     t->bytes_per_pixel = img.bytes_per_pixel;

@@ -120,6 +120,27 @@ TEST_F(Reload, EditedTextureShowsThroughEveryCopyOfTheRecord) {
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
+// A picture that does not decode when it is first loaded (a scene saved
+// before its new texture) is filled when it is saved again.
+TEST_F(Reload, TextureBrokenAtLoadShowsOnceSaved) {
+    const std::string file = root + "/textures/late.png";
+    test_write_file(file, solid_png(4, 255, 0, 0).substr(0, 40));
+    ASSERT_TRUE(reload_watch_start(root));
+    Texture late;
+    texture_init(&late);
+    EXPECT_FALSE(texture_load(&late, "late.png"));
+    EXPECT_TRUE(has(reload_error_text(), "textures/late.png: ")) << reload_error_text();
+
+    test_write_file(file, solid_png(4, 0, 0, 255));
+    ASSERT_EQ(poll_until_loaded(), 1);
+    TestPixel now = drawn(late);
+    EXPECT_EQ(now.r, 0);
+    EXPECT_EQ(now.b, 255);
+    EXPECT_EQ(reload_error_text(), "");
+    texture_free(&late);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
 // A script whose pixel stage is body, and whose own registration gives the
 // sampler "pattern" unit `unit`.
 std::string tint_script(const std::string& body, int unit) {
