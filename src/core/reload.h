@@ -45,8 +45,8 @@ bool reload_is_registered(int kind, uintptr_t id);
 // Loads file again into everything registered for it. Returns how many
 // registrations it tried (0 when nothing came from that file).
 int reload_file(const std::string& file);
-// A file that did not load at all, registered all the same so that saving
-// it again loads it: its error shows until then.
+// For a loader that registered a file it could not load at all, so that
+// saving it again loads it: the error shows until then.
 void reload_note_failure(const std::string& file, const std::string& error);
 // Every registered file again, after the watcher lost track of changes;
 // returns how many files.
