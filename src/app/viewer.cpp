@@ -3,6 +3,7 @@
 #include "app/app_options.h"
 #include "core/gl.h"
 #include "core/log.h"
+#include "core/paths.h"
 #include "core/reload.h"
 #include "demo/blocks.h"
 #include "gfx/texture.h"
@@ -26,7 +27,6 @@
 #include "text/reload_banner.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -37,7 +37,6 @@
 namespace {
 
 constexpr float default_fovy = 35.0f;
-constexpr float pi = 3.14159265f;
 constexpr int key_a = 'A';
 constexpr int key_c = 'C';
 constexpr int key_f = 'F';
@@ -202,7 +201,7 @@ float camera_fovy(const Camera* camera) {
     // The import stores the vertical field of view in radians; anything
     // else there (scenes from other tools) falls back to the demo's 35.
     if (!std::isfinite(yfov) || yfov < 0.01f || yfov > 3.1f) return default_fovy;
-    return yfov * 180.0f / pi;
+    return yfov * 180.0f / math_pi;
 }
 
 void handle_input(Viewer* v, float aspect) {
@@ -316,8 +315,7 @@ SceneCounts viewer_scene_counts(Scene* scene) {
 }
 
 bool viewer_is_model_file(const std::string& path) {
-    std::string ext = std::filesystem::path(path).extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    const std::string ext = path_extension_lower(path);
     return ext == ".gltf" || ext == ".glb";
 }
 
@@ -330,10 +328,7 @@ namespace {
 bool import_into(Scene* scene, const std::string& path, ViewerImport import, bool in_place, std::string* error) {
     ViewerModel model;
     if (!import(path, &model, error)) return false;
-    for (const std::string& w : model.warnings) {
-        log_set_level(LOG_ERROR);
-        log_write("Import [\"%s\": %s] !", path.c_str(), w.c_str());
-    }
+    for (const std::string& w : model.warnings) log_write_at(LOG_ERROR, "Import [\"%s\": %s] !", path.c_str(), w.c_str());
     for (auto& [name, bytes] : model.pictures) texture_provide_memory(name, std::move(bytes));
     if (in_place) scene_rebuild(scene, model.scene, std::filesystem::path(path).filename().c_str());
     else scene_build(scene, model.scene);

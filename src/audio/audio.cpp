@@ -117,10 +117,7 @@ struct FftPlan {
 
 // An error line in the loaders' own form: Tag ["name"] What !
 void log_error(const char* tag, const char* name, const char* what) {
-    int level = log_get_level();
-    log_set_level(LOG_ERROR);
-    log_write("%s [\"%s\"] %s !", tag, name, what);
-    log_set_level(level);
+    log_write_at(LOG_ERROR, "%s [\"%s\"] %s !", tag, name, what);
 }
 
 } // namespace

@@ -140,6 +140,18 @@ void log_close() {
     report.closed = true;
 }
 
+void log_write_at(int level, const char* format, ...) {
+    if (!format) return;
+    va_list args;
+    va_start(args, format);
+    std::string text = format_message(format, args);
+    va_end(args);
+    const int before = report.level;
+    report.level = level;
+    write_paragraph(text);
+    report.level = before;
+}
+
 void log_fatal(const char* format, ...) {
     va_list args;
     va_start(args, format);

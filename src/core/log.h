@@ -24,6 +24,9 @@ int log_get_level();
 
 // printf-style; one paragraph per message. A null format does nothing.
 void log_write(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// One message at level; the level in force for later messages stays as it
+// was, so a line from the side does not change what the next loader writes.
+void log_write_at(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // Writes the document trailer (once) and flushes the file, which stays
 // open; nothing is written after it.

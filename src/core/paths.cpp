@@ -1,5 +1,8 @@
 #include "core/paths.h"
 
+#include <cctype>
+#include <filesystem>
+
 namespace {
 std::string data_root;
 }
@@ -12,4 +15,10 @@ std::string path_data(std::string_view relative) {
     if (full.back() != '/') full += '/';
     full += relative;
     return full;
+}
+
+std::string path_extension_lower(std::string_view path) {
+    std::string ext = std::filesystem::path(path).extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
 }

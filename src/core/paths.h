@@ -11,3 +11,7 @@ void path_set_data_root(std::string_view root);
 // root + "/" + relative; the relative path unchanged when the root is empty
 // or the path is absolute.
 std::string path_data(std::string_view relative);
+
+// The file name's extension with its dot, in lower case (".webm"); empty
+// without one.
+std::string path_extension_lower(std::string_view path);

@@ -92,12 +92,7 @@ void rebuild_error_text() {
 }
 
 // Report lines from here leave the level the next loader line takes alone.
-void report(int level, const std::string& text) {
-    int before = log_get_level();
-    log_set_level(level);
-    log_write("%s", text.c_str());
-    log_set_level(before);
-}
+void report(int level, const std::string& text) { log_write_at(level, "%s", text.c_str()); }
 
 // What is wrong with a file, for the report and, until it loads, the screen.
 void record_failure(const std::string& key, const std::string& headline, const std::string& failure) {

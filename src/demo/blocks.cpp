@@ -19,9 +19,6 @@ long demo_scene_draw_count = 0;
 
 namespace {
 
-// 32-bit float pi, as the blocks' arithmetic uses it.
-constexpr float pi_f = 3.1415927f;
-
 std::set<std::string>& missing_names() {
     static std::set<std::string> names;
     return names;
@@ -30,10 +27,7 @@ std::set<std::string>& missing_names() {
 void report_missing(const Scene* scene, const char* kind, const char* name) {
     const std::string key = std::to_string(reinterpret_cast<uintptr_t>(scene)) + ":" + kind + ":" + name;
     if (!missing_names().insert(key).second) return;
-    const int level = log_get_level();
-    log_set_level(LOG_ERROR);
-    log_write("Demo [%s \"%s\"] not found in the scene, its drawing is skipped !", kind, name);
-    log_set_level(level);
+    log_write_at(LOG_ERROR, "Demo [%s \"%s\"] not found in the scene, its drawing is skipped !", kind, name);
 }
 
 // Truncates toward zero and keeps the low 8 bits, as a byte store of a
@@ -113,19 +107,19 @@ int loading_bar_width(int time) {
 int title_flash_alpha(float progress, float s0) {
     const float a = std::sin(progress * 150.0f);
     const float w = static_cast<float>(a * 0.02 + (s0 * 1.4 + 0.6) * 0.98);
-    const float b = std::sin(progress * pi_f);
+    const float b = std::sin(progress * math_pi);
     const float v = b * w;
     const float f = static_cast<float>(std::fabs(static_cast<double>(v) * v * v) * 220.0);
     return low_byte(f * 0.9);
 }
 
 int core_title_logo_alpha(float progress, float s0) {
-    const double q = std::sin((s0 * 0.2 + 0.8) * progress * pi_f);
+    const double q = std::sin((s0 * 0.2 + 0.8) * progress * math_pi);
     return low_byte(q * q * 255.0);
 }
 
 int blender_title_logo_alpha(float progress, float s0) {
-    const float b = std::sin(progress * pi_f);
+    const float b = std::sin(progress * math_pi);
     const double q = b * (s0 * 0.2 + 0.8);
     return low_byte(q * q * 255.0);
 }

@@ -377,10 +377,8 @@ bool reload_texture(GLuint gl_name, GLenum target, const std::string& path, cons
     fill(img, gl_name);
     for (int i = 0; i < 3; ++i) glTexGeni(coordinates[i], GL_TEXTURE_GEN_MODE, generation[i]);
     glBindTexture(target, static_cast<GLuint>(bound));
-    int level = log_get_level();
-    log_set_level(LOG_OK);
-    log_write("Texture Loader [\"%s\" %dx%dx%d] Reloaded !", path.c_str(), img.width, img.height, img.bytes_per_pixel);
-    log_set_level(level);
+    log_write_at(LOG_OK, "Texture Loader [\"%s\" %dx%dx%d] Reloaded !", path.c_str(), img.width, img.height,
+                 img.bytes_per_pixel);
     return true;
 }
 

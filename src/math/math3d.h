@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <cstdio>
 
+// Pi in single precision, as the drawing arithmetic uses it.
+constexpr float math_pi = 3.14159265f;
+
 struct Color {
     uint8_t r, g, b, a;
 };

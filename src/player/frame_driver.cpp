@@ -54,16 +54,7 @@ void report_failure(const FrameDriver* d, const std::string& message) {
 // ended early.
 void log_failure(const FrameDriver* d, const std::string& message) {
     report_failure(d, message);
-    int level = log_get_level();
-    log_set_level(LOG_ERROR);
-    log_write("Capture [%s]", message.c_str());
-    log_set_level(level);
-}
-
-std::string lower_extension(const std::string& path) {
-    std::string ext = std::filesystem::path(path).extension().string();
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
+    log_write_at(LOG_ERROR, "Capture [%s]", message.c_str());
 }
 
 std::string seconds_text(int64_t ms) {
@@ -99,7 +90,7 @@ std::vector<std::string> ffmpeg_arguments(const FrameDriver* d, const std::strin
     }
     // 4:2:0 needs even sizes: pad odd ones by a pixel.
     a.insert(a.end(), {"-vf", "pad=ceil(iw/2)*2:ceil(ih/2)*2", "-pix_fmt", "yuv420p"});
-    if (lower_extension(d->out) == ".webm") {
+    if (path_extension_lower(d->out) == ".webm") {
         a.insert(a.end(), {"-c:v", "libvpx", "-deadline", "good", "-cpu-used", "4", "-b:v", "6M"});
         if (!music.empty()) a.insert(a.end(), {"-c:a", "libvorbis", "-q:a", "6"});
     } else {
@@ -107,7 +98,7 @@ std::vector<std::string> ffmpeg_arguments(const FrameDriver* d, const std::strin
         // half of veryfast per frame, at a bit more size for the same quality.
         a.insert(a.end(), {"-c:v", "libx264", "-preset", "superfast", "-crf", "18"});
         if (!music.empty()) a.insert(a.end(), {"-c:a", "aac", "-b:a", "192k"});
-        if (lower_extension(d->out) == ".mp4") a.insert(a.end(), {"-movflags", "+faststart"});
+        if (path_extension_lower(d->out) == ".mp4") a.insert(a.end(), {"-movflags", "+faststart"});
     }
     if (!music.empty()) a.push_back("-shortest");
     a.push_back(d->out);
@@ -254,7 +245,7 @@ int64_t capture_frame_time(int from_ms, int fps, long frame) {
 }
 
 bool capture_is_video(const std::string& out) {
-    std::string ext = lower_extension(out);
+    std::string ext = path_extension_lower(out);
     return ext == ".mp4" || ext == ".mkv" || ext == ".webm";
 }
 

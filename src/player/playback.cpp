@@ -30,11 +30,8 @@ constexpr Color notice_colour{255, 255, 255, 255};
 // Playback lines go to the report, so a run says what the viewer did and
 // where the music really was.
 void log_playback(const char* what, unsigned from, unsigned to) {
-    int level = log_get_level();
-    log_set_level(LOG_INFO);
-    if (to == from) log_write("Playback [%s at %u ms]", what, from);
-    else log_write("Playback [%s from %u ms to %u ms]", what, from, to);
-    log_set_level(level);
+    if (to == from) log_write_at(LOG_INFO, "Playback [%s at %u ms]", what, from);
+    else log_write_at(LOG_INFO, "Playback [%s from %u ms to %u ms]", what, from, to);
     log_flush();
 }
 

@@ -14,12 +14,6 @@
 
 namespace {
 
-constexpr float pi = 3.14159265f;
-
-} // namespace
-
-namespace {
-
 // Where a skinned profile keeps what the skinning program reads: the
 // position, the bone numbers (integers, unit 1) and the weights (unit 2).
 struct SkinLayout {
@@ -127,7 +121,7 @@ OrbitCamera orbit_camera_frame(const BoundingBox& box, float fovy_degrees, float
     orbit.radius = radius;
     // Far enough that the bounding sphere fits the narrower side, with room
     // for limbs that move out of the pose.
-    float half_fov = fovy_degrees * pi / 360.0f;
+    float half_fov = fovy_degrees * math_pi / 360.0f;
     if (aspect < 1.0f) half_fov = std::atan(std::tan(half_fov) * aspect);
     orbit.distance = 1.6f * radius / std::sin(half_fov);
     return orbit;
@@ -142,7 +136,7 @@ OrbitCamera orbit_camera_start(Scene* scene, float fovy_degrees, float aspect) {
 void orbit_camera_apply(const OrbitCamera& orbit) {
     glLoadIdentity();
     glTranslatef(0, 0, -orbit.distance);
-    glRotatef(orbit.pitch * 180.0f / pi, 1, 0, 0);
-    glRotatef(-orbit.yaw * 180.0f / pi, 0, 1, 0);
+    glRotatef(orbit.pitch * 180.0f / math_pi, 1, 0, 0);
+    glRotatef(-orbit.yaw * 180.0f / math_pi, 0, 1, 0);
     glTranslatef(-orbit.target.x, -orbit.target.y, -orbit.target.z);
 }

@@ -498,11 +498,8 @@ void put_in_place(Scene* scene, Scene* fresh, const char* name) {
     Scene old = *scene;
     *scene = *fresh;
     scene_free(&old);
-    int level = log_get_level();
-    log_set_level(LOG_OK);
-    log_write("VScene Model [\"%s\" obj %d, msh %d, tex %d, mat %d] Reloaded !", name, scene->object_count,
-              scene->mesh_count, scene->texture_count, scene->material_count);
-    log_set_level(level);
+    log_write_at(LOG_OK, "VScene Model [\"%s\" obj %d, msh %d, tex %d, mat %d] Reloaded !", name,
+                 scene->object_count, scene->mesh_count, scene->texture_count, scene->material_count);
 }
 
 } // namespace

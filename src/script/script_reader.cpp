@@ -18,10 +18,7 @@ bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\0'; 
 
 // Report lines from the reader must not change the level later lines take.
 void report_error(const char* format, const char* text) {
-    int level = log_get_level();
-    log_set_level(LOG_ERROR);
-    log_write(format, text);
-    log_set_level(level);
+    log_write_at(LOG_ERROR, format, text);
 }
 
 // Skips a block comment. A "*" directly followed by another "*" may still
@@ -250,10 +247,7 @@ void script_clear_text(char* buffer, size_t limit) {
 void script_refuse(const char* script_name, const char* box_text, const char* log_text) {
     std::string text = std::string(box_text) + "\n" + script_name;
     notice_message_box(text.c_str(), "Erro");
-    int level = log_get_level();
-    log_set_level(LOG_ERROR);
-    log_write("Script Reader [\"%s\"] %s !", script_name, log_text);
-    log_set_level(level);
+    log_write_at(LOG_ERROR, "Script Reader [\"%s\"] %s !", script_name, log_text);
 }
 
 bool script_load_loop(FILE* file, const char* script_name, char* statement, size_t statement_size,

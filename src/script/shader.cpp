@@ -349,10 +349,7 @@ bool reload_script(ShaderProgram* shader, const std::string& name, const std::st
         return false;
     }
     if (!adopt(shader, &fresh, quiet, error)) return false;
-    int level = log_get_level();
-    log_set_level(LOG_OK);
-    log_write("Shader [\"%s\" type %s] reloaded ", name.c_str(), stage_type_name(shader->settings));
-    log_set_level(level);
+    log_write_at(LOG_OK, "Shader [\"%s\" type %s] reloaded ", name.c_str(), stage_type_name(shader->settings));
     return true;
 }
 

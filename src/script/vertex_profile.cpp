@@ -27,18 +27,12 @@ const char* const too_many_clients =
     "from : vertex_profile_allocate(...)\nat:vertex_profile_register(...)\nClientes a mais que os inicializados";
 
 void report(const char* name, const char* what) {
-    int level = log_get_level();
-    log_set_level(LOG_ERROR);
-    log_write("Vertex Profiler [\"%s\"] %s !", name, what);
-    log_set_level(level);
+    log_write_at(LOG_ERROR, "Vertex Profiler [\"%s\"] %s !", name, what);
 }
 
 bool valid_index(int index, const char* operation) {
     if (index >= 0 && index < vertex_profile_count && vertex_profiles) return true;
-    int level = log_get_level();
-    log_set_level(LOG_ERROR);
-    log_write("Vertex Profiler [#%d] %s: no such profile !", index, operation);
-    log_set_level(level);
+    log_write_at(LOG_ERROR, "Vertex Profiler [#%d] %s: no such profile !", index, operation);
     return false;
 }
 

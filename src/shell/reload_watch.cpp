@@ -24,17 +24,14 @@ bool reload_watch_start(const std::string& root) {
     const std::string top = reload_file_key(root.empty() ? "." : root);
     watching.watch = platform_watch_open(top, &error);
     watching.root = top;
-    int level = log_get_level();
     if (!watching.watch) {
-        log_set_level(LOG_ERROR);
-        log_write("Reload [\"%s\"] Cannot Watch (%s), edits are not picked up !", top.c_str(), error.c_str());
-        log_set_level(level);
+        log_write_at(LOG_ERROR, "Reload [\"%s\"] Cannot Watch (%s), edits are not picked up !", top.c_str(),
+                     error.c_str());
         return false;
     }
     reload_set_active(true);
-    log_set_level(LOG_INFO);
-    log_write("Reload [\"%s\" %d folders] Watching !", top.c_str(), platform_watch_folder_count(watching.watch));
-    log_set_level(level);
+    log_write_at(LOG_INFO, "Reload [\"%s\" %d folders] Watching !", top.c_str(),
+                 platform_watch_folder_count(watching.watch));
     return true;
 }
 
@@ -48,10 +45,7 @@ bool reload_watch_add_file(const std::string& file) {
                            (root.back() == '/' || folder[root.size()] == '/')))
         return true;
     if (platform_watch_add(watching.watch, folder)) return true;
-    int level = log_get_level();
-    log_set_level(LOG_ERROR);
-    log_write("Reload [\"%s\"] Cannot Watch, edits are not picked up !", folder.c_str());
-    log_set_level(level);
+    log_write_at(LOG_ERROR, "Reload [\"%s\"] Cannot Watch, edits are not picked up !", folder.c_str());
     return false;
 }
 
